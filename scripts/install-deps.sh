@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs and the machine lacks.
+#   scripts/install-deps.sh          what building and running the demo needs
+#   scripts/install-deps.sh --test   that, plus what the test suite needs
+set -euo pipefail
+
+packages=(
+  cmake make g++ pkg-config
+  libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libglew-dev
+  qtbase5-dev libboost-dev libglm-dev
+  libgl1-mesa-dri libglx-mesa0 xvfb xauth x11-utils
+)
+if [[ "${1:-}" == "--test" ]]; then
+  packages+=(
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    xdotool imagemagick
+    libpugixml-dev libtinyxml2-dev
+  )
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+install() {
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+# A fresh machine has no package lists yet; an old one may have stale ones.
+if ! install; then
+  "${sudo[@]}" apt-get update -q
+  install
+fi

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and plays the bundled demo. Without a
+# display it runs under Xvfb; without a sound device, with SDL's dummy driver.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+scripts/install-deps.sh
+scripts/build.sh release
+
+program="$root/build/release/src/morvelin"
+demo="$root/demo"
+if [[ ! -x "$program" ]]; then
+  echo "The morvelin program is not built yet (src/ has no entry point): nothing to run." >&2
+  exit 1
+fi
+if [[ ! -f "$demo/morvelin.xml" ]]; then
+  echo "The bundled demo is not there yet: $demo/morvelin.xml is missing." >&2
+  exit 1
+fi
+
+if [[ -z "${SDL_AUDIODRIVER:-}" ]]; then
+  have_sound=no
+  compgen -G "/dev/snd/pcmC*" >/dev/null && have_sound=yes
+  [[ -n "${XDG_RUNTIME_DIR:-}" && ( -S "$XDG_RUNTIME_DIR/pulse/native" || -S "$XDG_RUNTIME_DIR/pipewire-0" ) ]] && have_sound=yes
+  if [[ $have_sound == no ]]; then
+    echo "No sound device found: playing with SDL's dummy audio driver (silent)."
+    export SDL_AUDIODRIVER=dummy
+  fi
+fi
+
+cd "$demo"
+if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then
+  exec "$program" "$@"
+fi
+echo "No display found: running under Xvfb (nothing is shown on a screen)."
+exec xvfb-run -a -s "-screen 0 1280x720x24" "$program" "$@"

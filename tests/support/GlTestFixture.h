@@ -1,0 +1,40 @@
+#pragma once
+
+#include <GL/glew.h>
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+namespace VexelTest {
+
+struct Rgba
+{
+    int r = 0;
+    int g = 0;
+    int b = 0;
+    int a = 0;
+};
+
+::testing::AssertionResult PixelNear(const Rgba& actual, const Rgba& expected, int tolerance = 3);
+
+// A visible 1280x720 window with an OpenGL 3.3 core context and GLEW, shared
+// by the tests of one suite. Starts a private Xvfb when there is no display.
+class GlTestFixture : public ::testing::Test
+{
+public:
+    static constexpr int Width = 1280;
+    static constexpr int Height = 720;
+
+protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+
+    // Reads the back buffer; y counts from the top of the window.
+    static Rgba ReadPixel(int x, int yFromTop);
+    static void DrainGlErrors();
+
+    static SDL_Window* sWindow;
+    static SDL_GLContext sContext;
+};
+
+} // namespace VexelTest

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace VexelTest {
+
+// A program started by RunProgram, for what a test does while it runs.
+class RunningProgram
+{
+public:
+    RunningProgram(pid_t pid, std::string display, std::string outPath, std::string errPath);
+
+    pid_t Pid() const { return mPid; }
+    const std::string& Display() const { return mDisplay; }
+    std::string Out() const;
+    std::string Err() const;
+    bool HasExited();
+
+    // Polls stdout until it contains the text; false on timeout or exit.
+    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+    // An X key name as xdotool knows it ("Escape", "Right").
+    void Key(const std::string& keyName);
+    void Signal(int signalNumber);
+    // Finds a window with this title and presses Return in it.
+    bool CloseMessageBox(const std::string& title, std::chrono::milliseconds timeout);
+    // The whole screen as 1280x720x3 RGB bytes, empty on failure.
+    std::vector<unsigned char> Screenshot();
+    // The wait status once HasExited() is true.
+    int Status() const { return mStatus; }
+
+private:
+    std::string Shell(const std::string& command);
+
+    pid_t mPid;
+    std::string mDisplay;
+    std::string mOutPath;
+    std::string mErrPath;
+    bool mExited = false;
+    int mStatus = 0;
+};
+
+struct ProgramRun
+{
+    std::vector<std::string> args;
+    // Files to create in the temporary working folder: relative path -> content.
+    std::map<std::string, std::string> files;
+    // Files or folders to copy into it: source path -> relative destination.
+    std::vector<std::pair<std::string, std::string>> copies;
+    // Extra environment; SDL_AUDIODRIVER defaults to "dummy".
+    std::map<std::string, std::string> env;
+    std::vector<std::string> unsetEnv;
+    std::chrono::milliseconds timeout{60000};
+    // Run on a private Xvfb server (otherwise the inherited DISPLAY, if any).
+    bool ownDisplay = true;
+    std::function<void(RunningProgram&)> whileRunning;
+};
+
+struct RunResult
+{
+    int exitCode = -1;  // -1 unless it exited normally
+    int signal = 0;     // the signal that ended it, 0 if none
+    bool timedOut = false;
+    bool coreDumped = false;
+    std::string out;
+    std::string err;
+
+    std::vector<std::string> OutLines() const;
+    std::vector<std::string> ErrLines() const;
+};
+
+RunResult RunProgram(const std::string& executable, const ProgramRun& run);
+// The built demo program.
+RunResult RunMorvelin(const ProgramRun& run);
+
+// Whether a (possibly multi-line) block of lines occurs in order, contiguous.
+bool ContainsSequence(const std::vector<std::string>& lines, const std::vector<std::string>& block);
+// Index of the first line equal to text, or -1.
+int IndexOf(const std::vector<std::string>& lines, const std::string& text, int from = 0);
+
+std::string ReadFile(const std::string& path);
+
+} // namespace VexelTest
