@@ -441,19 +441,23 @@ def polygon_sdf(px, py, pts):
 
 
 def make_star():
-    size = 512
+    # 384 pixels: it is drawn at most about 360 pixels high, and the timeline
+    # holds dozens of star parts, each with its own texture.
+    size = 384
+    k = size / 512.0
     img = Image(size, size)
-    pts = star_points(256.0, 268.0, 236.0, 98.0, 5)
+    cx, cy, outer = 256.0 * k, 268.0 * k, 236.0 * k
+    pts = star_points(cx, cy, outer, 98.0 * k, 5)
     for y in range(size):
         for x in range(size):
             px, py = x + 0.5, y + 0.5
             d = polygon_sdf(px, py, pts)
             if d > 1.0:
                 continue
-            r = math.hypot(px - 256.0, py - 268.0) / 236.0
+            r = math.hypot(px - cx, py - cy) / outer
             colour = mix(hexrgb("fffbd0"), hexrgb("ff8a1c"), clamp01(r * 1.3))
             # A darker rim gives the shape an edge on bright backgrounds.
-            colour = mix(colour, hexrgb("c0361a"), smoothstep(-10.0, -4.0, d))
+            colour = mix(colour, hexrgb("c0361a"), smoothstep(-8.0, -3.0, d))
             img.blend(x, y, colour, clamp01(0.5 - d))
     return img
 
