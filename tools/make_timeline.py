@@ -7,11 +7,11 @@ with its own rotate or relativeX/relativeY. Times follow the soundtrack:
 120 BPM, so a beat is 0.5 s and a bar 2 s.
 
 Layers by priority (lower is drawn first, underneath):
-   0 ClearScreen backgrounds          40 moving sprites
-  10 backdrops and the test scene     50 logo
-  15 glows on the backdrop            60 captions
+   0 ClearScreen backgrounds          40 stars
+  10 backdrops, stripes, test scene   50 logo
+  15 glows on the sun                 60 captions
   20 vignette                         90 flashes
-  30 rings                            95 screen inversions
+  30 rings, 35 comets                 95 screen inversions
 
 Subtractive blending gives source minus frame, so it blacks out the whole
 rectangle wherever the picture is transparent: it is used only with the
