@@ -74,8 +74,10 @@ TEST(ShaderTest, TypeNamesAndValues)
 
 TEST(ShaderTest, StandardPairNames)
 {
-    EXPECT_EQ(StandardVertexShaderFile, "standard.330.vert");
-    EXPECT_EQ(StandardFragmentShaderFile, "standard.330.frag");
+    EXPECT_EQ(std::string(StandardVertexShaderFile), "standard.330.vert");
+    EXPECT_EQ(std::string(StandardFragmentShaderFile), "standard.330.frag");
+    // The names callers build from the shader folder.
+    EXPECT_EQ(QString("data/shaders/") + StandardVertexShaderFile, "data/shaders/standard.330.vert");
 }
 
 TEST(ShaderProgramTest, EveryOperationBeforeInitFailsItsCheck)

@@ -10,8 +10,9 @@
 #include <vector>
 
 // The standard shader pair that drawing parts load from the shader folder.
-extern const QString StandardVertexShaderFile;
-extern const QString StandardFragmentShaderFile;
+// Constant-initialised, so other globals may use them during start-up.
+inline constexpr char StandardVertexShaderFile[] = "standard.330.vert";
+inline constexpr char StandardFragmentShaderFile[] = "standard.330.frag";
 
 // One GL program object. Calling order: Init, CompileAndAddShaderFromFile
 // once per stage, Link, then Use and the uniform setters.

@@ -6,9 +6,6 @@
 #include <iostream>
 #include <string>
 
-const QString StandardVertexShaderFile = QStringLiteral("standard.330.vert");
-const QString StandardFragmentShaderFile = QStringLiteral("standard.330.frag");
-
 ShaderProgram::ShaderProgram()
     : mInitialized(false)
     , mHandle(0)
