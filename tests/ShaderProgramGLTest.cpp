@@ -171,20 +171,6 @@ TEST_F(ShaderProgramGLTest, FailedAddsLeaveTheProgramUnchanged)
     glUseProgram(0);
 }
 
-TEST_F(ShaderProgramGLTest, FailedCompileKeepsItsObjectUntilReleased)
-{
-    Shader shader;
-    const auto captured = Capture([&] { EXPECT_FALSE(shader.CompileAndAddShaderFromString(BrokenFragment, Shader::Fragment)); });
-    EXPECT_EQ(captured.ErrLines().at(0).rfind("Error compiling shader type Fragment shader: '", 0), 0u);
-    ASSERT_NE(shader.mHandle, 0u);
-    const GLuint handle = shader.mHandle;
-    EXPECT_EQ(glIsShader(handle), GL_TRUE);
-    EXPECT_TRUE(shader.mSource.isEmpty());
-    shader.ReleaseShader();
-    EXPECT_EQ(shader.mHandle, 0u);
-    EXPECT_EQ(glIsShader(handle), GL_FALSE);
-}
-
 TEST_F(ShaderProgramGLTest, UniformLookupsAreCachedOnlyWhenFound)
 {
     ShaderProgram program;
@@ -282,21 +268,4 @@ TEST_F(ShaderProgramGLTest, DestructorGivesBackProgramAndShaders)
     EXPECT_EQ(glIsShader(shaderHandles[0]), GL_FALSE);
     EXPECT_EQ(glIsShader(shaderHandles[1]), GL_FALSE);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-TEST_F(ShaderProgramGLTest, GlErrorsNameTheProgramFiles)
-{
-    ShaderProgram program;
-    BuildStandard(program);
-    // A matrix setter on a float uniform is an invalid operation.
-    const float matrix[16] = {};
-    const auto captured = Capture([&] { program.SetUniformMatrix4fv("Alpha", 1, GL_FALSE, matrix); });
-    const auto lines = captured.ErrLines();
-    ASSERT_GE(lines.size(), 5u) << captured.err;
-    EXPECT_EQ(lines[0].rfind("OpenGL error: GL_INVALID_OPERATION", 0), 0u);
-    EXPECT_EQ(lines[1], "  Message: ");
-    EXPECT_EQ(lines[2].rfind("  in: \"lib/Vexel/src/ShaderProgram.cpp\" at line ", 0), 0u);
-    EXPECT_EQ(lines[3], "  ShaderProgram::SetUniformMatrix4fv");
-    EXPECT_EQ(lines[4], "  Dynamic ID: data/shaders/standard.330.vert, data/shaders/standard.330.frag, ");
-    glUseProgram(0);
 }

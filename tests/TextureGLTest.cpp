@@ -227,28 +227,6 @@ TEST_F(TextureGLTest, TrueColourPicturesUploadInTheirChannelOrder)
     EXPECT_EQ(alignment, 4);
 }
 
-TEST_F(TextureGLTest, JpegLoadsAsRgb)
-{
-    // Flat colour survives the lossy encoding within a few levels.
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 33, 17, 24, SDL_PIXELFORMAT_RGB24);
-    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 200, 40, 90));
-    const QString path = mDir.filePath("flat.jpg");
-    ASSERT_EQ(IMG_SaveJPG(surface, path.toStdString().c_str(), 95), 0) << SDL_GetError();
-    SDL_FreeSurface(surface);
-
-    Texture texture;
-    texture.Load(path, false, false, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
-    EXPECT_FALSE(texture.mHasAlpha);
-    std::vector<Rgba8> pixels(33 * 17);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    for (int index : {0, 16, 33 * 8 + 16, 33 * 17 - 1}) {
-        EXPECT_TRUE(VexelTest::PixelNear({pixels[index].r, pixels[index].g, pixels[index].b, 255},
-                                         {200, 40, 90, 255}, 4))
-            << index;
-    }
-}
-
 TEST_F(TextureGLTest, KeptPixelsAreTightRowsInTheFileOrder)
 {
     Texture texture;
