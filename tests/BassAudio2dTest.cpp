@@ -139,20 +139,18 @@ TEST_F(BassAudio2dTest, UnloadableMusicThrowsWithoutErrorOutput)
     // A failed load leaves the name free.
     const QString good = Wav("good.wav", 44100, 2, 16, 0.25);
     EXPECT_FALSE(Capture([&] { mAudio->LoadMusic("main", good); }).Threw());
-}
 
-TEST_F(BassAudio2dTest, LoadBeforeInitHasNoDeviceToLoadFor)
-{
-    const QString file = Wav("music.wav", 44100, 2, 16, 0.25);
+    // Before Init there is no device to load for.
+    mAudio.reset();
     mAudio = std::make_unique<BassAudio2d>();
-    const auto captured = Capture([&] { mAudio->LoadMusic("main", file); });
-    EXPECT_EQ(captured.What(), "BassAudio2d::LoadMusic(): Music \"" + file.toStdString() + "\" could not be loaded.");
+    EXPECT_EQ(Capture([&] { mAudio->LoadMusic("main", good); }).What(),
+              "BassAudio2d::LoadMusic(): Music \"" + good.toStdString() + "\" could not be loaded.");
 }
 
 TEST_F(BassAudio2dTest, NamesAreUniqueAndLookedUpExactly)
 {
     Open();
-    const QString file = Wav("music.wav", 44100, 2, 16, 2.0);
+    const QString file = Wav("music.wav", 44100, 2, 16, 5.0);
     ASSERT_FALSE(Capture([&] { mAudio->LoadMusic("main", file); }).Threw());
 
     const auto twice = Capture([&] { mAudio->LoadMusic("main", file); });
@@ -170,17 +168,10 @@ TEST_F(BassAudio2dTest, NamesAreUniqueAndLookedUpExactly)
     EXPECT_FALSE(play.Threw());
     EXPECT_TRUE(play.out.empty() && play.err.empty());
     EXPECT_EQ(Mix_PlayingMusic(), 1);
-}
 
-TEST_F(BassAudio2dTest, PlayingAgainContinuesInsteadOfRestarting)
-{
-    Open();
-    const QString file = Wav("music.wav", 44100, 2, 16, 5.0);
-    Capture([&] { mAudio->LoadMusic("main", file); });
-    mAudio->PlayMusic("main", 0);
+    // Playing again goes on from where it is, without a restart.
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     mAudio->PlayMusic("main", 0);
-    EXPECT_EQ(Mix_PlayingMusic(), 1);
     EXPECT_GT(Mix_GetMusicPosition(nullptr), 0.2);
 }
 
