@@ -1,5 +1,6 @@
 #include "Halvorn/DemoModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <iterator>
@@ -81,7 +82,11 @@ bool DemoModel::Update(double delta)
     mTime += delta;
     const bool startedAny = MoveFutureParts(mTime);
     const bool finishedAny = MoveCurrentParts(mTime);
-    mCurrentParts.sort(ByPriority);
+    // Usually nothing changed since the last frame; a stable sort of a list
+    // already in order would leave it as it is anyway.
+    if (!std::is_sorted(mCurrentParts.begin(), mCurrentParts.end(), ByPriority)) {
+        mCurrentParts.sort(ByPriority);
+    }
 
     const double previous = mTime - delta;
     for (DemoPart& part : mCurrentParts) {
