@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Shader.h"
+
+#include <GL/glew.h>
+
+#include <QString>
+
+#include <map>
+#include <vector>
+
+// The standard shader pair that drawing parts load from the shader folder.
+// Constant-initialised, so other globals may use them during start-up.
+inline constexpr char StandardVertexShaderFile[] = "standard.330.vert";
+inline constexpr char StandardFragmentShaderFile[] = "standard.330.frag";
+
+// One GL program object. Calling order: Init, CompileAndAddShaderFromFile
+// once per stage, Link, then Use and the uniform setters.
+class ShaderProgram
+{
+public:
+    ShaderProgram();
+    ~ShaderProgram();
+
+    ShaderProgram(const ShaderProgram&) = delete;
+    ShaderProgram& operator=(const ShaderProgram&) = delete;
+
+    void Init();
+    bool CompileAndAddShaderFromFile(const QString& fileName, Shader::ShaderType type);
+    void Link() const;
+    void Use() const;
+
+    // 0xFFFFFFFF (GL's -1) when the program has no active uniform of that name.
+    GLuint GetUniformLocation(const QString& name);
+    void SetUniform1f(const QString& name, float value);
+    void SetUniform1i(const QString& name, int value);
+    void SetUniformMatrix4fv(const QString& name, int count, unsigned char transpose, const float* values);
+
+    bool mInitialized;
+    GLuint mHandle;
+    // Owned; attached in the order they were added.
+    std::vector<Shader*> mShaders;
+    // Successful lookups only: a missing name is asked of GL again every time.
+    std::map<QString, GLint> mUniformLocations;
+    // Every added file followed by ", "; names the program in reports.
+    QString mShaderFiles;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <GL/glew.h>
+
+#include <QString>
+
+#include <vector>
+
+// One GL 2-D texture on unit 0, made from a true-colour image file.
+// Not in use after construction and Destroy; in use from Load until Destroy.
+class Texture
+{
+public:
+    Texture();
+    ~Texture();
+
+    Texture(const Texture&) = delete;
+    Texture& operator=(const Texture&) = delete;
+
+    // Returns true whenever it returns: undecodable and non-true-colour
+    // images throw std::runtime_error.
+    bool Load(const QString& fileName, bool mipmaps, bool keepPixels, int wrapS, int wrapT);
+    void SetupAndReserveTextureHandle(unsigned width, unsigned height, bool hasAlpha, bool mipmaps, int wrapS,
+                                      int wrapT);
+    void Bind() const;
+
+    // Before Load these only store the value; Load applies it. In use, they
+    // act on the texture bound to GL_TEXTURE_2D, which Load makes this one.
+    void SetMinFilter(int filter);
+    void SetMagFilter(int filter);
+    void SetWrapStyle(int wrapS, int wrapT);
+
+    void Destroy();
+
+    unsigned GetWidth() const { return mWidth; }
+    unsigned GetHeight() const { return mHeight; }
+
+    bool mTextureInUse;
+    GLuint mHandle;
+    unsigned mWidth;
+    unsigned mHeight;
+    bool mHasAlpha;
+    // Rows without padding, top row first; empty unless kept.
+    std::vector<unsigned char> mPixels;
+    bool mMipmaps;
+    bool mKeepPixels;
+    GLint mMinFilter;
+    GLint mMagFilter;
+    GLint mWrapS;
+    GLint mWrapT;
+    QString mFileName;
+};

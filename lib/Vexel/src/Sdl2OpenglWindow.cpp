@@ -1,0 +1,112 @@
+#include "Sdl2OpenglWindow.h"
+
+#include "CheckGlError.h"
+#include "SdlInitWrapper.h"
+
+#include <GL/glew.h>
+
+#include <iostream>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& text)
+{
+    std::cerr << text << std::endl;
+    throw std::runtime_error(text);
+}
+
+} // namespace
+
+Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, const QString& title, int glMajorVersion,
+                                   int glMinorVersion)
+    : mAspectRatio(aspectRatio)
+    , mTitle(title)
+{
+    std::cout << "Sdl2OpenglWindow::Sdl2OpenglWindow()" << std::endl;
+    SdlInitWrapper::Instance()->Init(SDL_INIT_TIMER | SDL_INIT_VIDEO);
+
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, glMajorVersion);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, glMinorVersion);
+    // Mesa offers 3.2 and later only as core profile contexts; older
+    // versions have no profiles to ask for.
+    const bool hasProfiles = glMajorVersion > 3 || (glMajorVersion == 3 && glMinorVersion >= 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, hasProfiles ? SDL_GL_CONTEXT_PROFILE_CORE : 0);
+    CHECK_GL_ERROR("", "");
+
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    CHECK_GL_ERROR("", "");
+
+    mWindow = SDL_CreateWindow(mTitle.toLocal8Bit().constData(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                               width, height, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_OPENGL);
+    CHECK_GL_ERROR("", "");
+    if (mWindow == nullptr) {
+        Fail(std::string("ERROR: Could not create window: ") + SDL_GetError());
+    }
+
+    mWidth = width;
+    mHeight = height;
+    CHECK_GL_ERROR("", "");
+
+    mContext = SDL_GL_CreateContext(mWindow);
+    CHECK_GL_ERROR("", "");
+    if (mContext == nullptr) {
+        // Reported here with SDL's reason; it would otherwise surface later
+        // as a GLEW failure that says nothing.
+        const std::string text = std::string("ERROR: Could not create OpenGL context: ") + SDL_GetError();
+        SDL_DestroyWindow(mWindow);
+        mWindow = nullptr;
+        Fail(text);
+    }
+
+    // Fails on drivers without vertical sync; frames are then paced by the
+    // main loop's sleep alone.
+    SDL_GL_SetSwapInterval(1);
+    CHECK_GL_ERROR("", "");
+
+    glewExperimental = GL_TRUE;
+    const GLenum glewResult = glewInit();
+    if (glewResult != GLEW_OK) {
+        const std::string text =
+            std::string("ERROR: Could not init GLEW: ") + reinterpret_cast<const char*>(glewGetErrorString(glewResult));
+        SDL_GL_DeleteContext(mContext);
+        mContext = nullptr;
+        SDL_DestroyWindow(mWindow);
+        mWindow = nullptr;
+        Fail(text);
+    }
+
+    // glewInit queries the extension string the old way, which a core
+    // context refuses; those errors are GLEW's and not worth a report. A
+    // bounded loop, because a lost context keeps reporting.
+    for (int i = 0; i < 64 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+
+    SDL_ShowCursor(SDL_DISABLE);
+    glClearColor(1.0f, 0.0f, 0.0f, 0.0f);
+    CHECK_GL_ERROR("", "");
+}
+
+Sdl2OpenglWindow::~Sdl2OpenglWindow()
+{
+    std::cout << "Sdl2OpenglWindow::~Sdl2OpenglWindow()" << std::endl;
+    SDL_GL_DeleteContext(mContext);
+    SDL_DestroyWindow(mWindow);
+    // Directly, not through the start-up wrapper: it quits SDL once more
+    // when it is released at exit.
+    SDL_Quit();
+}
+
+void Sdl2OpenglWindow::SetWindowTitle(const QString& title)
+{
+    std::cout << "Sdl2OpenglWindow::SetWindowTitle()" << std::endl;
+    mTitle = title;
+    SDL_SetWindowTitle(mWindow, mTitle.toLocal8Bit().constData());
+}
+
+void Sdl2OpenglWindow::SwapBuffers()
+{
+    SDL_GL_SwapWindow(mWindow);
+}

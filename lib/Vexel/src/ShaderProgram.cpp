@@ -1,0 +1,145 @@
+#include "ShaderProgram.h"
+
+#include "AssertException.h"
+#include "CheckGlError.h"
+
+#include <iostream>
+#include <string>
+
+ShaderProgram::ShaderProgram()
+    : mInitialized(false)
+    , mHandle(0)
+{
+}
+
+ShaderProgram::~ShaderProgram()
+{
+    for (Shader* shader : mShaders) {
+        glDetachShader(mHandle, shader->mHandle);
+        CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    }
+    for (Shader* shader : mShaders) {
+        delete shader;
+    }
+    mShaders.clear();
+    if (mInitialized) {
+        glDeleteProgram(mHandle);
+        CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    }
+}
+
+void ShaderProgram::Init()
+{
+    ASSERT_MSG(mInitialized == false, "ShaderProgram was already initialized!", mShaderFiles);
+    mHandle = glCreateProgram();
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    mInitialized = true;
+}
+
+bool ShaderProgram::CompileAndAddShaderFromFile(const QString& fileName, Shader::ShaderType type)
+{
+    ASSERT_MSG(mInitialized == true, "ShaderProgram wasn't yet initialized!", fileName);
+    Shader* shader = new Shader();
+    if (!shader->CompileAndAddShaderFromFile(fileName, type)) {
+        delete shader;
+        return false;
+    }
+    mShaderFiles += fileName + QStringLiteral(", ");
+    glAttachShader(mHandle, shader->mHandle);
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    mShaders.push_back(shader);
+    return true;
+}
+
+void ShaderProgram::Link() const
+{
+    ASSERT_MSG(mInitialized == true, "ShaderProgram wasn't yet initialized!", mShaderFiles);
+    glLinkProgram(mHandle);
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+
+    // Without this a failed link would only surface as errors of later calls
+    // that say nothing about the cause.
+    GLint status = GL_TRUE;
+    if (mHandle != 0) {
+        glGetProgramiv(mHandle, GL_LINK_STATUS, &status);
+    }
+    if (status != GL_TRUE) {
+        char linkLog[1024] = {};
+        glGetProgramInfoLog(mHandle, sizeof(linkLog), nullptr, linkLog);
+        std::cerr << "Error linking shader program (" << mShaderFiles.toStdString() << "): '" << linkLog << "'"
+                  << std::endl;
+    }
+}
+
+void ShaderProgram::Use() const
+{
+    ASSERT_MSG(mInitialized == true, "ShaderProgram wasn't yet initialized!", mShaderFiles);
+    glUseProgram(mHandle);
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+}
+
+GLuint ShaderProgram::GetUniformLocation(const QString& name)
+{
+    ASSERT_MSG(mInitialized == true, "ShaderProgram wasn't yet initialized!", mShaderFiles);
+    const auto cached = mUniformLocations.find(name);
+    if (cached != mUniformLocations.end()) {
+        return static_cast<GLuint>(cached->second);
+    }
+
+    const GLint location = glGetUniformLocation(mHandle, name.toLocal8Bit().constData());
+    if (location == -1) {
+        std::cout << "Could not get uniform for string \"" << name.toStdString() << "\" => " << location
+                  << std::endl;
+        std::cout << "Shader files: " << mShaderFiles.toStdString() << std::endl;
+        CHECK_GL_ERROR("Could not get uniform for string \"" + name.toStdString() + "\"",
+                       mShaderFiles.toStdString());
+        return 0xFFFFFFFFu;
+    }
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    std::cout << "Getting new uniform location \"" << name.toStdString() << "\" => " << location << std::endl;
+    mUniformLocations[name] = location;
+    return static_cast<GLuint>(location);
+}
+
+namespace {
+
+std::string SetUniformFailedMessage(const QString& name, GLuint handle, GLuint location)
+{
+    return "ERROR: Could not set shader uniform for \"" + name.toStdString() + "\" (handle=" +
+           std::to_string(handle) + ") (uniformLocation=" + std::to_string(location) + ")";
+}
+
+} // namespace
+
+void ShaderProgram::SetUniform1f(const QString& name, float value)
+{
+    ASSERT_MSG(mInitialized == true, "ShaderProgram wasn't yet initialized!", mShaderFiles);
+    const GLuint location = GetUniformLocation(name);
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    glUniform1f(static_cast<GLint>(location), value);
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+}
+
+void ShaderProgram::SetUniform1i(const QString& name, int value)
+{
+    ASSERT_MSG(mInitialized == true, "ShaderProgram wasn't yet initialized!", mShaderFiles);
+    const GLuint location = GetUniformLocation(name);
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    glUniform1i(static_cast<GLint>(location), value);
+    CHECK_GL_ERROR("ERROR: Could not get shader uniform location for name(\"" + name.toStdString() +
+                       "\") in shaderProgram(handle=" + std::to_string(mHandle) + ")",
+                   mShaderFiles.toStdString());
+    // Makes no GL call: catches only an error still pending after the first check.
+    CHECK_GL_ERROR(SetUniformFailedMessage(name, mHandle, location), mShaderFiles.toStdString());
+}
+
+void ShaderProgram::SetUniformMatrix4fv(const QString& name, int count, unsigned char transpose,
+                                        const float* values)
+{
+    ASSERT_MSG(mInitialized == true, "ShaderProgram wasn't yet initialized!", mShaderFiles);
+    const GLuint location = GetUniformLocation(name);
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    glUniformMatrix4fv(static_cast<GLint>(location), count, transpose, values);
+    CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    CHECK_GL_ERROR(SetUniformFailedMessage(name, mHandle, location), mShaderFiles.toStdString());
+}

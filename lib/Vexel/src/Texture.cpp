@@ -1,0 +1,227 @@
+#include "Texture.h"
+
+#include "AssertException.h"
+#include "CheckGlError.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+struct SurfaceDeleter
+{
+    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+
+struct UploadFormat
+{
+    GLint internalFormat;
+    GLenum pixelFormat;
+};
+
+// Red in the lowest byte is RGB(A) byte order; red in the third byte with blue
+// in the lowest is BGR(A). Any other channel layout is converted first, as
+// sending it as BGR(A) would swap or shift its channels.
+bool ChooseFormat(SDL_Surface* surface, UploadFormat& format)
+{
+    const SDL_PixelFormat* pf = surface->format;
+    const bool hasAlpha = pf->BytesPerPixel == 4;
+    if (pf->Rmask == 0x000000FFu) {
+        format = {hasAlpha ? GL_RGBA : GL_RGB, static_cast<GLenum>(hasAlpha ? GL_RGBA : GL_RGB)};
+        return true;
+    }
+    if (pf->Rmask == 0x00FF0000u && pf->Bmask == 0x000000FFu) {
+        format = {hasAlpha ? GL_RGBA : GL_RGB, static_cast<GLenum>(hasAlpha ? GL_BGRA : GL_BGR)};
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Texture::Texture()
+    : mTextureInUse(false)
+    , mHandle(0)
+    , mWidth(0)
+    , mHeight(0)
+    , mHasAlpha(false)
+    , mMipmaps(false)
+    , mKeepPixels(false)
+    , mMinFilter(GL_NEAREST)
+    , mMagFilter(GL_NEAREST)
+    , mWrapS(GL_REPEAT)
+    , mWrapT(GL_REPEAT)
+{
+}
+
+Texture::~Texture()
+{
+    Destroy();
+}
+
+bool Texture::Load(const QString& fileName, bool mipmaps, bool keepPixels, int wrapS, int wrapT)
+{
+    mFileName = fileName;
+
+    SurfacePtr surface(IMG_Load(fileName.toLocal8Bit().constData()));
+    if (!surface) {
+        std::cerr << "SDL could not load " << fileName.toStdString() << ": " << SDL_GetError() << std::endl;
+        throw std::runtime_error("Cannot load image!");
+    }
+
+    const int bytesPerPixel = surface->format->BytesPerPixel;
+    if (bytesPerPixel != 3 && bytesPerPixel != 4) {
+        std::cout << "warning: the image is not truecolor..  this will probably break" << std::endl;
+        throw std::runtime_error("Texture::Load(): Image was not truecolor! " + fileName.toStdString());
+    }
+    UploadFormat format{};
+    if (!ChooseFormat(surface.get(), format)) {
+        const Uint32 target = bytesPerPixel == 4 ? SDL_PIXELFORMAT_ABGR8888 : SDL_PIXELFORMAT_RGB24;
+        SurfacePtr converted(SDL_ConvertSurfaceFormat(surface.get(), target, 0));
+        if (!converted) {
+            std::cerr << "SDL could not convert " << fileName.toStdString() << ": " << SDL_GetError() << std::endl;
+            throw std::runtime_error("Cannot load image!");
+        }
+        surface = std::move(converted);
+        ChooseFormat(surface.get(), format);
+    }
+
+    CHECK_GL_ERROR("", mFileName.toStdString());
+
+    // Decoded rows may be padded to the surface's pitch; the copy drops the
+    // padding so the upload and the kept pixels never shear, whatever the width.
+    const unsigned width = static_cast<unsigned>(surface->w);
+    const unsigned height = static_cast<unsigned>(surface->h);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
+    std::vector<unsigned char> pixels(rowBytes * height);
+    const bool mustLock = SDL_MUSTLOCK(surface.get());
+    if (mustLock) {
+        SDL_LockSurface(surface.get());
+    }
+    const auto* source = static_cast<const unsigned char*>(surface->pixels);
+    for (unsigned row = 0; row < height; ++row) {
+        std::memcpy(pixels.data() + row * rowBytes, source + static_cast<std::size_t>(row) * surface->pitch,
+                    rowBytes);
+    }
+    if (mustLock) {
+        SDL_UnlockSurface(surface.get());
+    }
+
+    mKeepPixels = keepPixels;
+    mMipmaps = mipmaps;
+    mWrapS = wrapS;
+    mWrapT = wrapT;
+    if (mipmaps) {
+        mMinFilter = GL_NEAREST_MIPMAP_NEAREST;
+    }
+
+    SetupAndReserveTextureHandle(width, height, bytesPerPixel == 4, mipmaps, wrapS, wrapT);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    Bind();
+
+    // Tight rows: alignment 1, and back to GL's default afterwards.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, static_cast<GLsizei>(width),
+                 static_cast<GLsizei>(height), 0, format.pixelFormat, GL_UNSIGNED_BYTE, pixels.data());
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    if (mipmaps) {
+        // A mipmapped filter samples nothing until every level exists.
+        glGenerateMipmap(GL_TEXTURE_2D);
+        CHECK_GL_ERROR("", mFileName.toStdString());
+    }
+
+    if (keepPixels) {
+        mPixels = std::move(pixels);
+    }
+    return true;
+}
+
+void Texture::SetupAndReserveTextureHandle(unsigned width, unsigned height, bool hasAlpha, bool mipmaps,
+                                           int wrapS, int wrapT)
+{
+    BOOST_ASSERT(mTextureInUse == false);
+    glActiveTexture(GL_TEXTURE0);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    glGenTextures(1, &mHandle);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+
+    mWidth = width;
+    mHeight = height;
+    mHasAlpha = hasAlpha;
+    mTextureInUse = true;
+    mMipmaps = mipmaps;
+
+    Bind();
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    SetMinFilter(mMinFilter);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    SetMagFilter(mMagFilter);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    SetWrapStyle(wrapS, wrapT);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+}
+
+void Texture::Bind() const
+{
+    BOOST_ASSERT(mTextureInUse == true);
+    glBindTexture(GL_TEXTURE_2D, mHandle);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+}
+
+void Texture::SetMinFilter(int filter)
+{
+    mMinFilter = filter;
+    if (mTextureInUse) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        CHECK_GL_ERROR("", mFileName.toStdString());
+    }
+}
+
+void Texture::SetMagFilter(int filter)
+{
+    mMagFilter = filter;
+    if (mTextureInUse) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+        CHECK_GL_ERROR("", mFileName.toStdString());
+    }
+}
+
+void Texture::SetWrapStyle(int wrapS, int wrapT)
+{
+    mWrapS = wrapS;
+    mWrapT = wrapT;
+    if (mTextureInUse) {
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrapS);
+        CHECK_GL_ERROR("", mFileName.toStdString());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapT);
+        CHECK_GL_ERROR("", mFileName.toStdString());
+    }
+}
+
+void Texture::Destroy()
+{
+    if (!mTextureInUse) {
+        return;
+    }
+    glDeleteTextures(1, &mHandle);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    mHandle = 0;
+    mTextureInUse = false;
+    if (!mPixels.empty()) {
+        mWidth = 0;
+        mHeight = 0;
+        mHasAlpha = false;
+        mPixels.clear();
+        mPixels.shrink_to_fit();
+    }
+}
