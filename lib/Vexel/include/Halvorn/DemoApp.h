@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Halvorn/DemoPartParam.h"
+#include "VexelApp.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class DemoModel;
+class DemoPart;
+
+// The application base for a demo: owns the timeline and hands every frame to it.
+class DemoApp : public VexelApp
+{
+public:
+    DemoApp(int argc, char** argv, const QString& title, const QString& version, int width, int height,
+            float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion);
+    ~DemoApp() override;
+
+    // Knows "--settings <file>".
+    int ParseArgument(int argc, const QStringList& arguments, int index) override;
+    // The model keeps its own clock, so total is not used.
+    void Update(double delta, double total) override;
+    void Render(double delta, double total) const override;
+    // Key releases are neither logged nor passed on.
+    void KeyUp(int key) override;
+    // The arrow keys set the play mode; every other key goes to the base.
+    void KeyDown(int key) override;
+
+    // The part factory: a new part for a class name, or null for an unknown one.
+    virtual DemoPart* GetDemoPart(float start, float end, unsigned int priority, const QString& name,
+                                  const std::vector<DemoPartParam>& attributeParams,
+                                  const std::vector<DemoPartParam>& params, const QString& className);
+
+    QString mSettingsFile;
+    DemoModel* mModel = nullptr;
+};

@@ -1,0 +1,85 @@
+#include "Halvorn/DemoApp.h"
+
+#include "Audio/Audio2d.h"
+#include "Halvorn/DemoModel.h"
+
+#include <SDL_keycode.h>
+
+#include <iostream>
+
+DemoApp::DemoApp(int argc, char** argv, const QString& title, const QString& version, int width, int height,
+                 float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion)
+    : VexelApp(argc, argv, title, version, width, height, aspectRatio, noSound, glMajorVersion, glMinorVersion)
+    , mSettingsFile()
+    , mModel(new DemoModel())
+{
+}
+
+DemoApp::~DemoApp()
+{
+    // Parts may still hold GL objects, so they go while the window and its context live.
+    delete mModel;
+    mModel = nullptr;
+}
+
+int DemoApp::ParseArgument(int argc, const QStringList& arguments, int index)
+{
+    // Counted on the list itself: argc cannot be trusted to match it.
+    const int count = arguments.size();
+    if (index >= 0 && index < count && arguments.at(index) == QLatin1String("--settings")) {
+        if (index + 1 < count) {
+            mSettingsFile = arguments.at(index + 1);
+            return index + 2;
+        }
+        std::cerr << "You must define a XML-file where to load demo settings! Eg. \"--settings mysettings.xml\""
+                  << std::endl;
+        return index + 1;
+    }
+    return VexelApp::ParseArgument(argc, arguments, index);
+}
+
+void DemoApp::Update(double delta, double /*total*/)
+{
+    // The frame rate is not shown, so its update is simply taken note of.
+    if (mFpsUpdated) {
+        mFpsUpdated = false;
+    }
+    if (mAudio != nullptr) {
+        mAudio->Update();
+    }
+    if (!mModel->Update(delta)) {
+        mQuit = true;
+    }
+}
+
+void DemoApp::Render(double delta, double /*total*/) const
+{
+    mModel->Render(delta);
+}
+
+void DemoApp::KeyUp(int /*key*/)
+{
+}
+
+void DemoApp::KeyDown(int key)
+{
+    if (key == SDLK_RIGHT || key == SDLK_LEFT) {
+        // Only the plain modes are remembered, so a second press does not lose the first.
+        if (mModel->mPlayMode >= 0 && mModel->mPlayMode <= 2) {
+            mModel->mPreviousPlayMode = mModel->mPlayMode;
+        }
+        mModel->mPlayMode = key == SDLK_RIGHT ? 3 : 4;
+        return;
+    }
+    VexelApp::KeyDown(key);
+}
+
+DemoPart* DemoApp::GetDemoPart(float /*start*/, float /*end*/, unsigned int /*priority*/, const QString& /*name*/,
+                               const std::vector<DemoPartParam>& /*attributeParams*/,
+                               const std::vector<DemoPartParam>& /*params*/, const QString& /*className*/)
+{
+    std::cout << "DemoApp::GetDemoPart()" << std::endl;
+    // The concrete part classes register their names here as they are added;
+    // until then no class name is known.
+    return nullptr;
+}

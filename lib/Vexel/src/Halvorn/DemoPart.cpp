@@ -1,0 +1,93 @@
+#include "Halvorn/DemoPart.h"
+
+#include "AssertException.h"
+#include "Halvorn/DemoApp.h"
+
+#include <iostream>
+#include <sstream>
+#include <string>
+
+DemoPart::DemoPart(DemoApp* app, double start, double end, unsigned int priority, const QString& name,
+                   const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params,
+                   const QString& className)
+    : SceneBase(app)
+    , mStart(start)
+    , mEnd(end)
+    , mPriority(priority)
+    , mName(name)
+    , mClassName(className)
+    , mDemoApp(app)
+    , mAttributeParams(attributeParams)
+    , mParams(params)
+{
+    // A later entry overrides an earlier one.
+    for (const DemoPartParam& param : mAttributeParams) {
+        if (param.mName != QLatin1String("clearColor")) {
+            continue;
+        }
+        std::istringstream stream(param.mValue.toStdString());
+        int red = 0;
+        int green = 0;
+        int blue = 0;
+        stream >> red;
+        if (stream.fail()) {
+            BOOST_ASSERT(0 != 0 && "=> clearColor-attribute has unknown red value!");
+        }
+        stream >> green;
+        if (stream.fail()) {
+            BOOST_ASSERT(0 != 0 && "=> clearColor-attribute has unknown green value!");
+        }
+        stream >> blue;
+        if (stream.fail()) {
+            BOOST_ASSERT(0 != 0 && "=> clearColor-attribute has unknown blue value!");
+        }
+        // Out-of-range values wrap to their low 8 bits rather than being refused.
+        mClearColor = glm::vec4(static_cast<unsigned char>(red), static_cast<unsigned char>(green),
+                                static_cast<unsigned char>(blue), 255.0f);
+    }
+}
+
+DemoPart::~DemoPart() = default;
+
+void DemoPart::Update(double delta, double time)
+{
+    const double base = time - delta;
+    const double step = mPendingStep != 0.0 ? mPendingStep : delta;
+
+    if (!mFixedStep) {
+        mRunningTime += step;
+        UpdateDemoPart(step, mRunningTime, base + step);
+    } else {
+        // A step of zero or less would never drain the accumulator.
+        BOOST_ASSERT(mFixedStepLength > 0.0 && "=> fixed step length must be greater than zero!");
+        mFixedStepAccumulator += step;
+        double stepTime = base;
+        while (mFixedStepAccumulator >= mFixedStepLength) {
+            mRunningTime += mFixedStepLength;
+            stepTime += mFixedStepLength;
+            UpdateDemoPart(mFixedStepLength, mRunningTime, stepTime);
+            mFixedStepAccumulator -= mFixedStepLength;
+        }
+    }
+
+    if (mPendingStep == 0.0) {
+        mLastDelta = delta;
+        mLastTime = time;
+    } else {
+        mLastDelta = mPendingStep;
+        mLastTime = mPendingStep + base;
+        mPendingStep = 0.0;
+    }
+}
+
+void DemoPart::Render(double /*delta*/, double /*time*/)
+{
+    RenderDemoPart(mLastDelta, mRunningTime, mLastTime);
+}
+
+void DemoPart::PrintDescription() const
+{
+    std::cout << "DemoPart [" << mStart << " - " << mEnd << " " << mName.toStdString()
+              << ", class=" << mClassName.toStdString() << ", priority=" << mPriority
+              << ", music=" << mMusicTrack.toStdString() << "]" << std::endl;
+}
