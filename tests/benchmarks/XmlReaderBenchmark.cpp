@@ -178,7 +178,9 @@ public:
 
     void Summarize() const
     {
-        std::printf("\nDocument: %zu bytes; fastest of %d runs (CPU time)\n", Document().size(), Repetitions);
+        // The table's "min" rows give the lowest rate, not the rate of the fastest run.
+        std::printf("\nDocument: %zu bytes; rates from the fastest of %d runs (CPU time)\n", Document().size(),
+                    Repetitions);
         const double ours = mMegabytesPerSecond.count("BM_Vexel") ? mMegabytesPerSecond.at("BM_Vexel") : 0.0;
         for (const auto& [name, rate] : mMegabytesPerSecond) {
             std::printf("%-12s %8.1f MB/s  ours/this %5.2f  allocations per parse %.0f\n", name.c_str(), rate,
