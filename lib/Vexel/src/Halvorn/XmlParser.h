@@ -1,0 +1,82 @@
+#pragma once
+
+#include "XmlNode.h"
+
+#include <cstddef>
+#include <vector>
+
+class XmlDocument;
+
+// One pass over a NUL-terminated 8-bit text into a tree. Nesting is kept on an
+// explicit stack, so hostile depth cannot exhaust the call stack.
+class XmlParser
+{
+public:
+    // text[length] must be the terminating 0 byte; charLengths is the table in force.
+    XmlParser(const char* text, std::size_t length, const unsigned char* charLengths, bool utf8);
+    XmlParser(const XmlParser&) = delete;
+    XmlParser& operator=(const XmlParser&) = delete;
+
+    // The top node, with one reference for the caller; never null.
+    XmlNode* Parse();
+    int Code() const { return mCode; }
+    // Where the error (or the first warning) was found, counted from 1.
+    void ErrorPosition(int& line, int& column) const;
+
+private:
+    enum class TokenType { End, Clear, Quoted, EndTagStart, DeclarationStart, TagStart, ShortClose, Equals, Close, Plain };
+    struct Token
+    {
+        TokenType type;
+        const char* start;
+        const char* end;  // one past the token
+        int clear;        // which section opened, for TokenType::Clear
+    };
+    struct Frame
+    {
+        XmlNode* node;
+        std::size_t children;
+        std::size_t texts;
+        std::size_t clears;
+        std::size_t attributes;
+    };
+
+    const char* Next(const char* p) const;
+    Token NextToken(const char* p) const;
+    Token ScanPlain(const char* p) const;
+    int MatchClearOpener(const char* p) const;
+    const char* FindCloser(const char* p, int clear) const;
+    const char* ScanToMarkup(const char* p) const;
+
+    void ParseContent();
+    bool ParseStartTag(const char*& p, bool declaration);
+    bool ParseEndTag(const char*& p);
+    bool ParseClear(const Token& opener, const char*& p);
+    void AddAttributeWithoutValue(const char* name, const char* nameEnd, bool declaration);
+    // Entities and character references decoded into the document; null on a bad one.
+    char* Decode(const char* start, const char* end);
+    bool DecodeReference(const char*& q, const char* end, char*& out) const;
+    void WriteCharacter(unsigned long value, unsigned lowByte, char*& out) const;
+
+    void PushFrame(XmlNode* node);
+    void EndElement();
+    XmlNode* Current() const { return mFrames.back().node; }
+    void Fail(int code, const char* position);
+    void Warn(const char* position);
+
+    const char* mBegin;
+    const char* mEnd;
+    const unsigned char* mLengths;
+    bool mUtf8;
+    bool mSingleByte;
+    XmlDocument* mDocument = nullptr;
+    int mCode = 0;
+    const char* mErrorPosition = nullptr;
+    const char* mWarningPosition = nullptr;
+
+    std::vector<Frame> mFrames;
+    std::vector<XmlNode*> mChildren;
+    std::vector<const char*> mTexts;
+    std::vector<XmlClearItem> mClears;
+    std::vector<XmlAttributeItem> mAttributes;
+};
