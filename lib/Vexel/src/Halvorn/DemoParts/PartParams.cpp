@@ -1,0 +1,34 @@
+#include "Halvorn/DemoParts/PartParams.h"
+
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace PartParams {
+
+ColorChannel ReadColor(const QString& value, glm::vec4& color)
+{
+    std::istringstream stream(value.toStdString());
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    if (!(stream >> red)) {
+        return ColorChannel::Red;
+    }
+    if (!(stream >> green)) {
+        return ColorChannel::Green;
+    }
+    if (!(stream >> blue)) {
+        return ColorChannel::Blue;
+    }
+    color = glm::vec4(static_cast<unsigned char>(red), static_cast<unsigned char>(green),
+                      static_cast<unsigned char>(blue), 255.0f);
+    return ColorChannel::None;
+}
+
+void ReportUnknownKey(const QString& key)
+{
+    std::cerr << "Unknown key \"" << key.toStdString() << "\"!" << std::flush;
+}
+
+} // namespace PartParams
