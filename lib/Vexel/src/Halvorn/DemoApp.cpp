@@ -2,6 +2,7 @@
 
 #include "Audio/Audio2d.h"
 #include "Halvorn/DemoModel.h"
+#include "Halvorn/DemoParts/ClearScreen.h"
 
 #include <SDL_keycode.h>
 
@@ -74,12 +75,13 @@ void DemoApp::KeyDown(int key)
     VexelApp::KeyDown(key);
 }
 
-DemoPart* DemoApp::GetDemoPart(float /*start*/, float /*end*/, unsigned int /*priority*/, const QString& /*name*/,
-                               const std::vector<DemoPartParam>& /*attributeParams*/,
-                               const std::vector<DemoPartParam>& /*params*/, const QString& /*className*/)
+DemoPart* DemoApp::GetDemoPart(float start, float end, unsigned int priority, const QString& name,
+                               const std::vector<DemoPartParam>& attributeParams,
+                               const std::vector<DemoPartParam>& params, const QString& className)
 {
     std::cout << "DemoApp::GetDemoPart()" << std::endl;
-    // The concrete part classes register their names here as they are added;
-    // until then no class name is known.
+    if (className == QLatin1String("lib.ClearScreen")) {
+        return new ClearScreen(this, start, end, priority, name, attributeParams, params);
+    }
     return nullptr;
 }
