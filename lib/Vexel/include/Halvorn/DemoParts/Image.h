@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Gl.h"
+#include "Halvorn/DemoPart.h"
+#include "Halvorn/DemoParts/Viewport2d.h"
+#include "ShaderProgram.h"
+#include "Texture.h"
+#include "VaoMesh.h"
+
+#include <glm/vec4.hpp>
+
+#include <QString>
+
+#include <vector>
+
+// Shows one picture as a textured rectangle in screen space: sized relative to
+// the window, aligned or placed freely, turned about its centre and blended.
+class Image : public virtual DemoPart
+{
+public:
+    // Loads the picture and the standard shaders; a picture that cannot be
+    // loaded throws out of here.
+    Image(DemoApp* app, double start, double end, unsigned int priority, const QString& name,
+          const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params);
+    ~Image() override;
+
+    // Recomputes the position and rebuilds the quad from the window's current size.
+    void UpdateDemoPart(double step, double runningTime, double time) override;
+    void RenderDemoPart(double step, double runningTime, double time) override;
+    DemoPart* Clone() override;
+
+    // Alignment values: free places the centre at the relative x or y.
+    enum Alignment
+    {
+        Free = 0,
+        LeftOrTop = 1,
+        Centered = 2,
+        RightOrBottom = 3
+    };
+
+    ShaderProgram mShaderProgram;
+    Texture mTexture;
+    VaoMesh mQuad;
+    // Read on the 0-255 scale, alpha 255 once given; not used for drawing.
+    glm::vec4 mColor;
+    int mHorizontalAlignment;
+    int mVerticalAlignment;
+    // Fractions of the window size; 0 means derive from the picture.
+    float mRelativeWidth;
+    float mRelativeHeight;
+    float mRelativeX;
+    float mRelativeY;
+    // Degrees, clockwise on screen.
+    float mRotation;
+    Gl::BlendMode mBlendMode;
+    float mAlpha;
+    // Centre in window pixels, y downwards.
+    float mPositionX;
+    float mPositionY;
+    Viewport2d mViewport;
+
+private:
+    void ApplyAlign(const QString& value);
+    void ApplyBlending(const QString& value);
+    void CompleteRelativeSize(float windowWidth, float windowHeight);
+};

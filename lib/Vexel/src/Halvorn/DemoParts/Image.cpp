@@ -1,0 +1,229 @@
+#include "Halvorn/DemoParts/Image.h"
+
+#include "AssertException.h"
+#include "CheckGlError.h"
+#include "Halvorn/DemoApp.h"
+#include "Halvorn/DemoParts/PartParams.h"
+#include "Rect.h"
+#include "Sdl2OpenglWindow.h"
+#include "Shader.h"
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+#include <QStringList>
+
+#include <iostream>
+
+Image::Image(DemoApp* app, double start, double end, unsigned int priority, const QString& name,
+             const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params)
+    : DemoPart(app, start, end, priority, name, attributeParams, params, "Image")
+    , mColor(0.0f, 0.0f, 0.0f, 0.0f)
+    , mHorizontalAlignment(Centered)
+    , mVerticalAlignment(Centered)
+    , mRelativeWidth(0.0f)
+    , mRelativeHeight(0.0f)
+    , mRelativeX(0.0f)
+    , mRelativeY(0.0f)
+    , mRotation(0.0f)
+    , mBlendMode(Gl::Opaque)
+    , mAlpha(1.0f)
+    , mPositionX(0.0f)
+    , mPositionY(0.0f)
+{
+    const float windowWidth = static_cast<float>(mDemoApp->mWindow->mWidth);
+    const float windowHeight = static_cast<float>(mDemoApp->mWindow->mHeight);
+    mViewport.Setup(windowWidth, windowHeight, -1000.0f, 1000.0f, 1000.0f);
+
+    std::cout << "Image::Image()" << std::endl;
+
+    QString imageFile;
+    for (const DemoPartParam& param : params) {
+        const QString& key = param.mName;
+        const QString& value = param.mValue;
+        if (key == QLatin1String("image")) {
+            imageFile = value;
+        } else if (key == QLatin1String("color")) {
+            switch (PartParams::ReadColor(value, mColor)) {
+            case PartParams::ColorChannel::Red:
+                BOOST_ASSERT(0 != 0 && "=> color-attribute has unknown red value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.");
+                break;
+            case PartParams::ColorChannel::Green:
+                BOOST_ASSERT(0 != 0 && "=> color-attribute has unknown green value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.");
+                break;
+            case PartParams::ColorChannel::Blue:
+                BOOST_ASSERT(0 != 0 && "=> color-attribute has unknown blue value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.");
+                break;
+            case PartParams::ColorChannel::None:
+                break;
+            }
+        } else if (key == QLatin1String("align")) {
+            ApplyAlign(value);
+        } else if (key == QLatin1String("relativeWidth")) {
+            mRelativeWidth = value.toFloat();
+        } else if (key == QLatin1String("relativeHeight")) {
+            mRelativeHeight = value.toFloat();
+        } else if (key == QLatin1String("relativeX")) {
+            // Giving a position asks for it to be used; a later "align" word
+            // takes the side back to an alignment.
+            mRelativeX = value.toFloat();
+            mHorizontalAlignment = Free;
+        } else if (key == QLatin1String("relativeY")) {
+            mRelativeY = value.toFloat();
+            mVerticalAlignment = Free;
+        } else if (key == QLatin1String("rotate")) {
+            mRotation = value.toFloat();
+        } else if (key == QLatin1String("blending")) {
+            ApplyBlending(value);
+        } else if (key == QLatin1String("alpha")) {
+            mAlpha = value.toFloat();
+        } else {
+            PartParams::ReportUnknownKey(key);
+        }
+    }
+
+    mTexture.Load(mDemoApp->GetTexturePath() + imageFile, false, false, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    std::cout << "Image real size = " << mTexture.GetWidth() << "x" << mTexture.GetHeight() << std::endl;
+
+    CompleteRelativeSize(windowWidth, windowHeight);
+    std::cout << "Image relative size = " << mRelativeWidth << "x" << mRelativeHeight << std::endl;
+
+    const QString shaderPath = mDemoApp->GetShaderPath();
+    mShaderProgram.Init();
+    mShaderProgram.CompileAndAddShaderFromFile(shaderPath + StandardVertexShaderFile, Shader::Vertex);
+    mShaderProgram.CompileAndAddShaderFromFile(shaderPath + StandardFragmentShaderFile, Shader::Fragment);
+    mShaderProgram.Link();
+    mShaderProgram.Use();
+    mShaderProgram.SetUniform1i("Tex1", 0);
+}
+
+Image::~Image() = default;
+
+void Image::UpdateDemoPart(double /*step*/, double /*runningTime*/, double /*time*/)
+{
+    const float windowWidth = static_cast<float>(mDemoApp->mWindow->mWidth);
+    const float windowHeight = static_cast<float>(mDemoApp->mWindow->mHeight);
+    const float pixelWidth = mRelativeWidth * windowWidth;
+    const float pixelHeight = mRelativeHeight * windowHeight;
+
+    switch (mHorizontalAlignment) {
+    case Free:
+        mPositionX = mRelativeX * windowWidth;
+        break;
+    case LeftOrTop:
+        mPositionX = pixelWidth * 0.5f;
+        break;
+    case Centered:
+        mPositionX = windowWidth * 0.5f;
+        break;
+    case RightOrBottom:
+        mPositionX = windowWidth - pixelWidth * 0.5f;
+        break;
+    default:
+        mPositionX = 0.0f;
+        break;
+    }
+    switch (mVerticalAlignment) {
+    case Free:
+        mPositionY = mRelativeY * windowHeight;
+        break;
+    case LeftOrTop:
+        mPositionY = pixelHeight * 0.5f;
+        break;
+    case Centered:
+        mPositionY = windowHeight * 0.5f;
+        break;
+    case RightOrBottom:
+        mPositionY = windowHeight - pixelHeight * 0.5f;
+        break;
+    default:
+        mPositionY = 0.0f;
+        break;
+    }
+
+    // Centred on the origin, so the model matrix turns it about its own centre.
+    MakeRectQuad(mQuad, Rect<float>(pixelWidth * -0.5f, pixelHeight * -0.5f, pixelWidth, pixelHeight),
+                 glm::vec3(0.0f, 0.0f, 1.0f));
+    CHECK_GL_ERROR("", mName.toStdString());
+}
+
+void Image::RenderDemoPart(double /*step*/, double /*runningTime*/, double /*time*/)
+{
+    Gl::Blend(mBlendMode);
+    mTexture.Bind();
+    mShaderProgram.Use();
+
+    glm::mat4 model(1.0f);
+    model = glm::translate(model, glm::vec3(mPositionX, mPositionY, 0.0f));
+    model = glm::rotate(model, glm::radians(mRotation), glm::vec3(0.0f, 0.0f, 1.0f));
+    const glm::mat4 mvp = mViewport.mProjection * mViewport.mView * model;
+    mShaderProgram.SetUniformMatrix4fv("MVP", 1, GL_FALSE, glm::value_ptr(mvp));
+    mShaderProgram.SetUniform1f("Alpha", mAlpha);
+    mQuad.Draw();
+
+    // The next part starts from the opaque state whatever this one used.
+    glDisable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    CHECK_GL_ERROR("", mName.toStdString());
+}
+
+DemoPart* Image::Clone()
+{
+    return new Image(mDemoApp, mStart, mEnd, mPriority, mName, mAttributeParams, mParams);
+}
+
+void Image::ApplyAlign(const QString& value)
+{
+    // Single spaces only: two in a row give an empty word, which is reported.
+    const QStringList words = value.split(QLatin1Char(' '));
+    for (const QString& word : words) {
+        if (word == QLatin1String("left")) {
+            mHorizontalAlignment = LeftOrTop;
+        } else if (word == QLatin1String("hcenter")) {
+            mHorizontalAlignment = Centered;
+        } else if (word == QLatin1String("right")) {
+            mHorizontalAlignment = RightOrBottom;
+        } else if (word == QLatin1String("top")) {
+            mVerticalAlignment = LeftOrTop;
+        } else if (word == QLatin1String("vcenter")) {
+            mVerticalAlignment = Centered;
+        } else if (word == QLatin1String("bottom")) {
+            mVerticalAlignment = RightOrBottom;
+        } else {
+            std::cerr << "Error: Unknown value (\"" << word.toStdString() << "\") for key \"align\"" << std::endl;
+        }
+    }
+}
+
+void Image::ApplyBlending(const QString& value)
+{
+    // "transcluent" is how the settings files have always spelt it.
+    if (value == QLatin1String("opaque")) {
+        mBlendMode = Gl::Opaque;
+    } else if (value == QLatin1String("transcluent")) {
+        mBlendMode = Gl::Translucent;
+    } else if (value == QLatin1String("additive")) {
+        mBlendMode = Gl::Additive;
+    } else if (value == QLatin1String("subtractive")) {
+        mBlendMode = Gl::Subtractive;
+    } else if (value == QLatin1String("reversesubtractive")) {
+        mBlendMode = Gl::ReverseSubtractive;
+    } else {
+        std::cerr << "Unknown value for key \"blending\"!" << std::flush;
+    }
+}
+
+void Image::CompleteRelativeSize(float windowWidth, float windowHeight)
+{
+    const float textureWidth = static_cast<float>(mTexture.GetWidth());
+    const float textureHeight = static_cast<float>(mTexture.GetHeight());
+    // Only an exact 0 counts as missing; the side given keeps the picture's aspect.
+    if (mRelativeWidth == 0.0f && mRelativeHeight == 0.0f) {
+        mRelativeHeight = 1.0f;
+        mRelativeWidth = (textureWidth * windowHeight) / (textureHeight * windowWidth);
+    } else if (mRelativeWidth == 0.0f) {
+        mRelativeWidth = (windowHeight * mRelativeHeight * textureWidth) / (textureHeight * windowWidth);
+    } else if (mRelativeHeight == 0.0f) {
+        mRelativeHeight = (mRelativeWidth * windowWidth * textureHeight) / (textureWidth * windowHeight);
+    }
+}
