@@ -3,13 +3,17 @@
 #include "AssertException.h"
 #include "Audio/Audio2d.h"
 #include "Halvorn/DemoParts/ClearScreen.h"
+#include "Halvorn/DemoParts/Image.h"
 #include "OutputCapture.h"
 #include "XvfbServer.h"
 
+#include <QDir>
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -22,6 +26,9 @@ protected:
     {
         VexelTest::EnsureDisplay();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+        // Parts find their shaders and pictures below the working folder.
+        sPreviousDir = QDir::currentPath();
+        QDir::setCurrent(VEXEL_DEMO_DIR);
         const auto captured = Capture([&] {
             sApp = new DemoApp(0, nullptr, "Factory", "1", 1280, 720, 16.0f / 9.0f, true, 3, 3);
         });
@@ -36,12 +43,43 @@ protected:
         });
         sApp = nullptr;
         SDL_Quit();
+        QDir::setCurrent(sPreviousDir);
     }
 
     static DemoApp* sApp;
+    static QString sPreviousDir;
 };
 
 DemoApp* DemoPartFactoryGLTest::sApp = nullptr;
+QString DemoPartFactoryGLTest::sPreviousDir;
+
+TEST_F(DemoPartFactoryGLTest, EachKnownNameMakesItsOwnClass)
+{
+    const struct
+    {
+        const char* className;
+        std::vector<DemoPartParam> params;
+        const char* madeClass;
+        std::function<bool(DemoPart*)> isRightType;
+    } cases[] = {
+        {"lib.Image", {{"image", "star.png"}}, "Image", [](DemoPart* p) { return dynamic_cast<Image*>(p) != nullptr; }},
+        {"lib.ClearScreen", {}, "ClearScreen", [](DemoPart* p) { return dynamic_cast<ClearScreen*>(p) != nullptr; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.className);
+        DemoPart* made = nullptr;
+        const auto captured =
+            Capture([&] { made = sApp->GetDemoPart(1.0f, 2.0f, 3, "n", {}, c.params, c.className); });
+        std::unique_ptr<DemoPart> part(made);
+        ASSERT_FALSE(captured.Threw()) << captured.err;
+        ASSERT_NE(part, nullptr);
+        EXPECT_TRUE(c.isRightType(part.get()));
+        EXPECT_EQ(part->mClassName, c.madeClass);
+        const std::string constructorLine = std::string(c.madeClass) + "::" + c.madeClass + "()";
+        EXPECT_EQ(captured.OutLines().at(0), "DemoApp::GetDemoPart()");
+        EXPECT_EQ(captured.OutLines().at(1), constructorLine);
+    }
+}
 
 TEST_F(DemoPartFactoryGLTest, UnknownNamesGiveNullWithOnlyTheFactoryLine)
 {

@@ -40,11 +40,13 @@ std::string Settings(const std::string& parts, const std::string& soundtrackElem
            "</Halvorn-demo-settings>\n";
 }
 
+// The settings with the bundled soundtrack and shaders beside them.
 ProgramRun DemoRun(const std::string& settings)
 {
     ProgramRun run;
     run.files["morvelin.xml"] = settings;
     run.copies.push_back({std::string(VEXEL_DEMO_DIR) + "/" + Soundtrack, Soundtrack});
+    run.copies.push_back({std::string(VEXEL_DEMO_DIR) + "/data/shaders", "data/shaders"});
     run.timeout = 40s;
     return run;
 }
@@ -175,30 +177,36 @@ TEST(MorvelinE2ETest, FailuresEndWithTheirMessageAndStatusOne)
         const char* what;
         std::string settings;  // empty: no settings file at all
         std::string expression;  // empty: not an assertion
-        std::string fatal;
+        Lines err;               // the whole of stderr, for the others
     } cases[] = {
-        {"missing settings file", "", "", "FATAL: File not found! (\"morvelin.xml\")" + OtherExceptionAt},
+        {"missing settings file", "", "", {"FATAL: File not found! (\"morvelin.xml\")" + OtherExceptionAt}},
         {"unknown class",
          Settings("<part start=\"0\" end=\"1\" name=\"p\" class=\"lib.Nothing\" priority=\"0\"/>"), "demoPart != 0",
-         ""},
+         {}},
         {"start missing", Settings("<part end=\"1\" name=\"p\" class=\"c\" priority=\"0\"/>"),
-         "temp != 0 && \"=> start-attribute missing from " + where + "\"", ""},
+         "temp != 0 && \"=> start-attribute missing from " + where + "\"", {}},
         {"end missing", Settings("<part start=\"1\" name=\"p\" class=\"c\" priority=\"0\"/>"),
-         "temp != 0 && \"=> end-attribute missing from " + where + "\"", ""},
+         "temp != 0 && \"=> end-attribute missing from " + where + "\"", {}},
         {"name missing", Settings("<part start=\"1\" end=\"2\" class=\"c\" priority=\"0\"/>"),
-         "temp != 0 && \"=> name-attribute missing from " + where + "\"", ""},
+         "temp != 0 && \"=> name-attribute missing from " + where + "\"", {}},
         {"class missing", Settings("<part start=\"1\" end=\"2\" name=\"p\" priority=\"0\"/>"),
-         "temp != 0 && \"=> class-attribute missing from " + where + "\"", ""},
+         "temp != 0 && \"=> class-attribute missing from " + where + "\"", {}},
         {"priority missing", Settings("<part start=\"1\" end=\"2\" name=\"p\" class=\"c\"/>"),
-         "temp != 0 && \"=> priority-attribute missing from " + where + "\"", ""},
+         "temp != 0 && \"=> priority-attribute missing from " + where + "\"", {}},
         {"clearBackground True", Settings(part + " clearBackground=\"True\"/>"),
          "0 != 0 && \"=> clearBackground-attribute has unknown value n " + where +
              " Valid values are either 'true' or 'false'.\"",
-         ""},
+         {}},
         {"soundtrack without file", Settings("", "<soundtrack name=\"main\"/>"), "false && \"Not implemented yet\"",
-         ""},
+         {}},
         {"soundtrack that cannot be loaded", Settings("", "<soundtrack file=\"data/music/absent.ogg\"/>"), "",
-         "FATAL: BassAudio2d::LoadMusic(): Music \"data/music/absent.ogg\" could not be loaded." + RuntimeErrorAt},
+         {"FATAL: BassAudio2d::LoadMusic(): Music \"data/music/absent.ogg\" could not be loaded." + RuntimeErrorAt}},
+        {"picture that cannot be loaded",
+         Settings("<part start=\"0\" end=\"1\" name=\"p\" class=\"lib.Image\" priority=\"0\">"
+                  "<param image=\"absent.png\"/></part>"),
+         "",
+         {"SDL could not load data/textures/absent.png: Couldn't open data/textures/absent.png",
+          "FATAL: Cannot load image!" + RuntimeErrorAt}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -212,7 +220,7 @@ TEST(MorvelinE2ETest, FailuresEndWithTheirMessageAndStatusOne)
         const Lines err = result.ErrLines();
         ASSERT_FALSE(err.empty()) << Dump(result);
         if (c.expression.empty()) {
-            EXPECT_EQ(err, Lines{c.fatal});
+            EXPECT_EQ(err, c.err);
         } else {
             ASSERT_EQ(err.size(), 5u) << Dump(result);
             EXPECT_EQ(err[0], "FATAL ERROR: Assertion (" + c.expression + ") failed!");

@@ -3,6 +3,7 @@
 #include "Audio/Audio2d.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoParts/ClearScreen.h"
+#include "Halvorn/DemoParts/Image.h"
 
 #include <SDL_keycode.h>
 
@@ -80,6 +81,9 @@ DemoPart* DemoApp::GetDemoPart(float start, float end, unsigned int priority, co
                                const std::vector<DemoPartParam>& params, const QString& className)
 {
     std::cout << "DemoApp::GetDemoPart()" << std::endl;
+    if (className == QLatin1String("lib.Image")) {
+        return new Image(this, start, end, priority, name, attributeParams, params);
+    }
     if (className == QLatin1String("lib.ClearScreen")) {
         return new ClearScreen(this, start, end, priority, name, attributeParams, params);
     }
