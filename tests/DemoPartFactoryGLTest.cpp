@@ -4,6 +4,7 @@
 #include "Audio/Audio2d.h"
 #include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
+#include "Halvorn/DemoParts/TestPartVao.h"
 #include "OutputCapture.h"
 #include "XvfbServer.h"
 
@@ -60,10 +61,15 @@ TEST_F(DemoPartFactoryGLTest, EachKnownNameMakesItsOwnClass)
         const char* className;
         std::vector<DemoPartParam> params;
         const char* madeClass;
+        const char* constructorLine;
         std::function<bool(DemoPart*)> isRightType;
     } cases[] = {
-        {"lib.Image", {{"image", "star.png"}}, "Image", [](DemoPart* p) { return dynamic_cast<Image*>(p) != nullptr; }},
-        {"lib.ClearScreen", {}, "ClearScreen", [](DemoPart* p) { return dynamic_cast<ClearScreen*>(p) != nullptr; }},
+        {"lib.Image", {{"image", "star.png"}}, "Image", "Image::Image()",
+         [](DemoPart* p) { return dynamic_cast<Image*>(p) != nullptr; }},
+        {"lib.ClearScreen", {}, "ClearScreen", "ClearScreen::ClearScreen()",
+         [](DemoPart* p) { return dynamic_cast<ClearScreen*>(p) != nullptr; }},
+        {"lib.TestPartVao", {}, "TestPartVao", "TestSceneVao::TestSceneVao()",
+         [](DemoPart* p) { return dynamic_cast<TestPartVao*>(p) != nullptr; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.className);
@@ -75,9 +81,8 @@ TEST_F(DemoPartFactoryGLTest, EachKnownNameMakesItsOwnClass)
         ASSERT_NE(part, nullptr);
         EXPECT_TRUE(c.isRightType(part.get()));
         EXPECT_EQ(part->mClassName, c.madeClass);
-        const std::string constructorLine = std::string(c.madeClass) + "::" + c.madeClass + "()";
         EXPECT_EQ(captured.OutLines().at(0), "DemoApp::GetDemoPart()");
-        EXPECT_EQ(captured.OutLines().at(1), constructorLine);
+        EXPECT_EQ(captured.OutLines().at(1), c.constructorLine);
     }
 }
 

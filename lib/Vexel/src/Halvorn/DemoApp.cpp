@@ -4,6 +4,7 @@
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
+#include "Halvorn/DemoParts/TestPartVao.h"
 
 #include <SDL_keycode.h>
 
@@ -86,6 +87,9 @@ DemoPart* DemoApp::GetDemoPart(float start, float end, unsigned int priority, co
     }
     if (className == QLatin1String("lib.ClearScreen")) {
         return new ClearScreen(this, start, end, priority, name, attributeParams, params);
+    }
+    if (className == QLatin1String("lib.TestPartVao")) {
+        return new TestPartVao(this, start, end, priority, name, attributeParams, params);
     }
     return nullptr;
 }
