@@ -151,6 +151,35 @@ TEST(MorvelinE2ETest, SettingsDetailsShowInTheLog)
     EXPECT_TRUE(ContainsSequence(result.OutLines(), {"Moving currentpart \"cased\" to pastparts..."}));
 }
 
+TEST(MorvelinE2ETest, OneEntryOfEachClassMakesOnePartOfEachInFileOrder)
+{
+    ProgramRun run = DemoRun(Settings(
+        "<part start=\"0\" end=\"0.3\" name=\"i\" class=\"lib.Image\" priority=\"2\"><param image=\"star.png\"/></part>"
+        "<part start=\"0\" end=\"0.3\" name=\"c\" class=\"lib.ClearScreen\" priority=\"0\"/>"
+        "<part start=\"0\" end=\"0.3\" name=\"t\" class=\"lib.TestPartVao\" priority=\"1\"/>"));
+    for (const char* picture : {"star.png", "test.png", "bg.jpg"}) {
+        run.copies.push_back({std::string(VEXEL_DEMO_DIR) + "/data/textures/" + picture,
+                              std::string("data/textures/") + picture});
+    }
+    const RunResult result = RunMorvelin(run);
+    ASSERT_EQ(result.exitCode, 0) << Dump(result);
+    EXPECT_EQ(result.err, "");
+    Lines descriptions;
+    for (const std::string& line : result.OutLines()) {
+        if (line.rfind("DemoPart [", 0) == 0) {
+            descriptions.push_back(line);
+        }
+    }
+    EXPECT_EQ(descriptions, (Lines{"DemoPart [0 - 0.3 i, class=Image, priority=2, music=]",
+                                   "DemoPart [0 - 0.3 c, class=ClearScreen, priority=0, music=]",
+                                   "DemoPart [0 - 0.3 t, class=TestPartVao, priority=1, music=]"}));
+    // File order is kept among equal starts; the test scene is taken down at the end.
+    EXPECT_TRUE(ContainsSequence(result.OutLines(), {"Moving futurepart \"i\" to currentparts...",
+                                                     "Moving futurepart \"c\" to currentparts...",
+                                                     "Moving futurepart \"t\" to currentparts..."}));
+    EXPECT_NE(IndexOf(result.OutLines(), "TestSceneVao::~TestSceneVao()"), -1);
+}
+
 TEST(MorvelinE2ETest, WithoutPartsTheDemoEndsAfterItsFirstFrameAndIgnoresTheCommandLine)
 {
     ProgramRun run = DemoRun("<Halvorn-demo-settings><soundtrack file=\"" + Soundtrack +
