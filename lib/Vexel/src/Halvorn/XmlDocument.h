@@ -3,8 +3,8 @@
 #include <cstddef>
 
 // Storage for one parsed tree: nodes, their arrays and their texts come from a
-// few large blocks instead of one allocation each. It lives until the last node
-// that is still referenced lets go of it.
+// few large blocks instead of one allocation each. It lives until the last
+// handle to any of its nodes is gone.
 class XmlDocument
 {
 public:
@@ -22,9 +22,11 @@ public:
         return static_cast<T*>(Allocate(count * sizeof(T), alignof(T)));
     }
 
-    void AddLiveNode() { ++mLiveNodes; }
-    // true when the last live node is gone.
-    bool ReleaseLiveNode() { return --mLiveNodes == 0; }
+    // Handles held outside the tree. Without any, no node can be reached, so
+    // the whole document goes at once instead of node by node.
+    void AddHandle() { ++mHandles; }
+    // true when the last one is gone.
+    bool ReleaseHandle() { return --mHandles == 0; }
 
 private:
     struct Block
@@ -40,5 +42,5 @@ private:
     char* mCursor;
     char* mLimit;
     std::size_t mNextBlockSize;
-    long mLiveNodes = 0;
+    long mHandles = 0;
 };

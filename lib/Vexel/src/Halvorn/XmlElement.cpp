@@ -282,7 +282,7 @@ std::string XmlElement::ErrorMessage(const char* path, const char* firstTag, con
 XmlElement::XmlElement(XmlNode* node) : mNode(node)
 {
     if (mNode) {
-        XmlNode::AddRef(mNode);
+        XmlNode::AddHandle(mNode);
     }
 }
 
@@ -318,7 +318,7 @@ XmlElement& XmlElement::operator=(XmlElement&& other) noexcept
 XmlElement::~XmlElement()
 {
     if (mNode) {
-        XmlNode::Release(mNode);
+        XmlNode::ReleaseHandle(mNode);
     }
 }
 

@@ -7,13 +7,29 @@
 XmlNode* XmlNode::Create(XmlDocument* document, XmlNode* parent, const char* name, int nameLength, bool declaration)
 {
     void* memory = document->Allocate(sizeof(XmlNode), alignof(XmlNode));
-    document->AddLiveNode();
     return new (memory) XmlNode(document, parent, name, nameLength, declaration);
 }
 
 XmlNode::XmlNode(XmlDocument* document, XmlNode* parent, const char* name, int nameLength, bool declaration)
     : mName(name), mNameLength(nameLength), mDeclaration(declaration), mParent(parent), mDocument(document)
 {
+}
+
+void XmlNode::AddHandle(XmlNode* node)
+{
+    ++node->mRefCount;
+    node->mDocument->AddHandle();
+}
+
+void XmlNode::ReleaseHandle(XmlNode* node)
+{
+    XmlDocument* document = node->mDocument;
+    if (document->ReleaseHandle()) {
+        // Nodes are plain data in the document's storage: nothing to undo one by one.
+        XmlDocument::Destroy(document);
+        return;
+    }
+    Release(node);
 }
 
 void XmlNode::Release(XmlNode* node)
@@ -27,9 +43,4 @@ void XmlNode::Release(XmlNode* node)
         Release(node->mChildren[i]);
     }
     node->mChildCount = 0;
-    XmlDocument* document = node->mDocument;
-    // Nodes are plain data in the document's storage: nothing to destroy one by one.
-    if (document->ReleaseLiveNode()) {
-        XmlDocument::Destroy(document);
-    }
 }

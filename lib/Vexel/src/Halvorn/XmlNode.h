@@ -4,12 +4,19 @@ class XmlDocument;
 
 struct XmlAttributeItem
 {
+    XmlAttributeItem(const char* name_, const char* value_) : name(name_), value(value_) {}
+
     const char* name;
     const char* value;  // null when written without "="
 };
 
 struct XmlClearItem
 {
+    XmlClearItem(const char* content_, const char* opener_, const char* closer_)
+        : content(content_), opener(opener_), closer(closer_)
+    {
+    }
+
     const char* content;
     const char* opener;
     const char* closer;
@@ -22,9 +29,9 @@ class XmlNode
 {
 public:
     static XmlNode* Create(XmlDocument* document, XmlNode* parent, const char* name, int nameLength, bool declaration);
-    static void AddRef(XmlNode* node) { ++node->mRefCount; }
-    // At 0 the node lets go of its children (detaching them) and of the document.
-    static void Release(XmlNode* node);
+    // A handle outside the tree: counts on the node and on its document.
+    static void AddHandle(XmlNode* node);
+    static void ReleaseHandle(XmlNode* node);
 
     const char* mName;  // null for the top node of a document
     int mNameLength;
@@ -43,4 +50,6 @@ public:
 
 private:
     XmlNode(XmlDocument* document, XmlNode* parent, const char* name, int nameLength, bool declaration);
+    // At 0 the node lets go of its children, detaching them.
+    static void Release(XmlNode* node);
 };

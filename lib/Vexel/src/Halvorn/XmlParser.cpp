@@ -4,9 +4,18 @@
 #include "Halvorn/XmlEncoding.h"
 #include "XmlDocument.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+
+// The tokenizer runs for every name, sign and value of a document: inlined
+// into its callers the tokens stay in registers.
+#if defined(__GNUC__)
+#define VEXEL_XML_HOT inline __attribute__((always_inline))
+#else
+#define VEXEL_XML_HOT inline
+#endif
 
 namespace {
 
@@ -38,24 +47,41 @@ const Entity Entities[] = {
     {"amp;", 4, '&'}, {"lt;", 3, '<'}, {"gt;", 3, '>'}, {"quot;", 5, '"'}, {"apos;", 5, '\''},
 };
 
-enum : unsigned char { SpaceClass = 1, StopClass = 2, SlashClass = 4, EndNameClass = 8 };
+enum : unsigned char {
+    SpaceClass = 1,      // blank, tab, carriage return, line feed
+    StopClass = 2,       // ends plain text: blanks, "<", ">", "=", the terminating 0
+    SlashClass = 4,      // ends plain text when followed by ">"
+    EndNameClass = 8,    // may follow a matching name in an end tag
+    QuoteStopClass = 16, // ends or breaks a quoted text: quotes, "<", the terminating 0
+    MultiClass = 32,     // starts a character of more than one byte
+    AmpersandClass = 64,
+};
 
 struct CharClasses
 {
-    unsigned char value[256];
+    unsigned char utf8[256];
+    unsigned char singleByte[256];
     unsigned char fold[256];
 
-    CharClasses() : value(), fold()
+    CharClasses() : utf8(), singleByte(), fold()
     {
         for (const unsigned char c : {' ', '\t', '\r', '\n'}) {
-            value[c] = SpaceClass | StopClass | EndNameClass;
+            singleByte[c] = SpaceClass | StopClass | EndNameClass;
         }
         for (const unsigned char c : {'<', '>', '='}) {
-            value[c] = StopClass | EndNameClass;
+            singleByte[c] = StopClass | EndNameClass;
         }
-        value[0] = StopClass;
-        value[static_cast<unsigned char>('/')] = SlashClass | EndNameClass;
+        singleByte[0] = StopClass | QuoteStopClass;
+        singleByte[static_cast<unsigned char>('<')] |= QuoteStopClass;
+        singleByte[static_cast<unsigned char>('"')] = QuoteStopClass;
+        singleByte[static_cast<unsigned char>('\'')] = QuoteStopClass;
+        singleByte[static_cast<unsigned char>('/')] = SlashClass | EndNameClass;
+        singleByte[static_cast<unsigned char>('&')] = AmpersandClass;
         for (int c = 0; c < 256; ++c) {
+            utf8[c] = singleByte[c];
+            if (XmlEncoding::kUtf8Lengths[c] > 1) {
+                utf8[c] |= MultiClass;
+            }
             fold[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         }
     }
@@ -70,7 +96,7 @@ inline unsigned char Byte(const char* p)
 
 inline bool IsSpace(unsigned char c)
 {
-    return (Classes.value[c] & SpaceClass) != 0;
+    return (Classes.singleByte[c] & SpaceClass) != 0;
 }
 
 inline const char* SkipSpace(const char* p)
@@ -118,7 +144,8 @@ bool EndTagMatches(const XmlNode* node, const char* text)
         return false;
     }
     const std::size_t length = static_cast<std::size_t>(node->mNameLength);
-    return StartsWithNoCase(text, node->mName, length) && (Classes.value[Byte(text + length)] & EndNameClass) != 0;
+    return StartsWithNoCase(text, node->mName, length) &&
+           (Classes.singleByte[Byte(text + length)] & EndNameClass) != 0;
 }
 
 int DigitValue(unsigned char c, unsigned base)
@@ -135,6 +162,26 @@ int DigitValue(unsigned char c, unsigned base)
     return -1;
 }
 
+// Up to the first byte of one of the classes in mask, four bytes a step. The
+// mask must stop at the terminating 0.
+inline const char* SkipOrdinary(const unsigned char* classes, const char* q, unsigned char mask)
+{
+    for (;; q += 4) {
+        if (classes[Byte(q)] & mask) {
+            return q;
+        }
+        if (classes[Byte(q + 1)] & mask) {
+            return q + 1;
+        }
+        if (classes[Byte(q + 2)] & mask) {
+            return q + 2;
+        }
+        if (classes[Byte(q + 3)] & mask) {
+            return q + 3;
+        }
+    }
+}
+
 const std::size_t InitialScratch = 64;
 
 } // namespace
@@ -143,6 +190,7 @@ XmlParser::XmlParser(const char* text, std::size_t length, const unsigned char* 
     : mBegin(text),
       mEnd(text + length),
       mLengths(charLengths),
+      mClasses(charLengths == XmlEncoding::kSingleByteLengths ? Classes.singleByte : Classes.utf8),
       mUtf8(utf8),
       mSingleByte(charLengths == XmlEncoding::kSingleByteLengths)
 {
@@ -150,9 +198,10 @@ XmlParser::XmlParser(const char* text, std::size_t length, const unsigned char* 
 
 XmlNode* XmlParser::Parse()
 {
-    // Names and texts take at most the text's size; nodes usually less again.
+    // The text's copy, and room for about as much again of nodes and arrays.
     const std::size_t length = static_cast<std::size_t>(mEnd - mBegin);
-    mDocument = XmlDocument::Create(length + length / 2);
+    mDocument = XmlDocument::Create(2 * length + 64);
+    mCopy = mDocument->CopyString(mBegin, length);
     mFrames.reserve(16);
     mChildren.reserve(InitialScratch);
     mTexts.reserve(InitialScratch);
@@ -160,6 +209,7 @@ XmlNode* XmlParser::Parse()
     mAttributes.reserve(InitialScratch);
 
     XmlNode* top = XmlNode::Create(mDocument, nullptr, nullptr, 0, false);
+    mDocument->AddHandle();  // the caller's
     PushFrame(top);
     ParseContent();
     // After an error the open elements are completed as they stand, so the
@@ -189,81 +239,121 @@ void XmlParser::ErrorPosition(int& line, int& column) const
     column = columns > INT_MAX ? INT_MAX : static_cast<int>(columns);
 }
 
-const char* XmlParser::Next(const char* p) const
-{
-    // Whole characters, but never past the terminating 0, whatever the lead byte claims.
-    const std::size_t length = mLengths[Byte(p)];
-    const std::size_t left = static_cast<std::size_t>(mEnd - p);
-    return p + (length < left ? length : left);
-}
-
-XmlParser::Token XmlParser::NextToken(const char* p) const
+VEXEL_XML_HOT XmlParser::Token XmlParser::NextToken(const char* p) const
 {
     p = SkipSpace(p);
     switch (*p) {
     case '\0':
-        return {TokenType::End, p, p, -1};
-    case '<': {
-        const int clear = MatchClearOpener(p);
-        if (clear >= 0) {
-            return {TokenType::Clear, p, p + ClearSections[clear].openerLength, clear};
-        }
-        if (p[1] == '/') {
-            return {TokenType::EndTagStart, p, p + 2, -1};
-        }
-        if (p[1] == '?') {
-            return {TokenType::DeclarationStart, p, p + 2, -1};
-        }
-        return {TokenType::TagStart, p, p + 1, -1};
-    }
+        return {TokenType::End, p, p, -1, 0};
+    case '<':
+        return ScanMarkup(p);
     case '"':
-    case '\'': {
-        const char quote = *p;
-        for (const char* q = p + 1;; q = Next(q)) {
-            if (*q == quote) {
-                return {TokenType::Quoted, p, q + 1, -1};
-            }
-            if (*q == '\0' || *q == '<') {
-                break;
-            }
-        }
-        return ScanPlain(p);
-    }
+    case '\'':
+        return ScanQuoted(p);
     case '/':
         if (p[1] == '>') {
-            return {TokenType::ShortClose, p, p + 2, -1};
+            return {TokenType::ShortClose, p, p + 2, -1, 0};
         }
         return ScanPlain(p);
     case '=':
-        return {TokenType::Equals, p, p + 1, -1};
+        return {TokenType::Equals, p, p + 1, -1, 0};
     case '>':
-        return {TokenType::Close, p, p + 1, -1};
+        return {TokenType::Close, p, p + 1, -1, 0};
     default:
         return ScanPlain(p);
     }
 }
 
-XmlParser::Token XmlParser::ScanPlain(const char* p) const
+VEXEL_XML_HOT XmlParser::Token XmlParser::ScanMarkup(const char* p) const
 {
+    const int clear = MatchClearOpener(p);
+    if (clear >= 0) {
+        return {TokenType::Clear, p, p + ClearSections[clear].openerLength, clear, 0};
+    }
+    if (p[1] == '/') {
+        return {TokenType::EndTagStart, p, p + 2, -1, 0};
+    }
+    if (p[1] == '?') {
+        return {TokenType::DeclarationStart, p, p + 2, -1, 0};
+    }
+    return {TokenType::TagStart, p, p + 1, -1, 0};
+}
+
+VEXEL_XML_HOT XmlParser::Token XmlParser::ScanQuoted(const char* p) const
+{
+    const char quote = *p;
+    unsigned char seen = 0;
+    for (const char* q = p + 1;;) {
+        q = SkipOrdinary(mClasses, q, QuoteStopClass | MultiClass | AmpersandClass);
+        const unsigned char kind = mClasses[Byte(q)];
+        if (kind & AmpersandClass) {
+            seen |= SawAmpersand;
+            ++q;
+        } else if (kind & MultiClass) {
+            seen |= SawMultiByte;
+            q = Next(q);
+        } else if (*q == quote) {
+            return {TokenType::Quoted, p, q + 1, -1, seen};
+        } else if (*q == '\0' || *q == '<') {
+            break;
+        } else {
+            ++q;  // the other quote character
+        }
+    }
+    return ScanPlain(p);
+}
+
+VEXEL_XML_HOT XmlParser::Token XmlParser::ScanPlain(const char* p) const
+{
+    // The first character never stops it: the token kinds before plain text
+    // have taken every character that could.
     const char* q = p;
+    unsigned char seen = 0;
     for (;;) {
-        q = Next(q);
-        const unsigned char kind = Classes.value[Byte(q)];
-        if ((kind & StopClass) || ((kind & SlashClass) && q[1] == '>')) {
-            return {TokenType::Plain, p, q, -1};
+        q = SkipOrdinary(mClasses, q, StopClass | SlashClass | MultiClass | AmpersandClass);
+        const unsigned char kind = mClasses[Byte(q)];
+        if (kind & AmpersandClass) {
+            seen |= SawAmpersand;
+            ++q;
+        } else if (kind & MultiClass) {
+            seen |= SawMultiByte;
+            q = Next(q);
+        } else if ((kind & StopClass) || q[1] == '>') {
+            return {TokenType::Plain, p, q, -1, seen};
+        } else {
+            ++q;
         }
     }
 }
 
 int XmlParser::MatchClearOpener(const char* p) const
 {
-    const unsigned char second = Classes.fold[Byte(p + 1)];
-    if (second != '!' && second != 'p' && second != 's') {
+    // The character after "<" tells which openers can match at all.
+    static const int bang[] = {0, 3, 4};
+    static const int pre[] = {1};
+    static const int script[] = {2};
+    const int* candidates;
+    int count;
+    switch (Classes.fold[Byte(p + 1)]) {
+    case '!':
+        candidates = bang;
+        count = 3;
+        break;
+    case 'p':
+        candidates = pre;
+        count = 1;
+        break;
+    case 's':
+        candidates = script;
+        count = 1;
+        break;
+    default:
         return -1;
     }
-    for (int i = 0; i < 5; ++i) {
-        if (StartsWithNoCase(p, ClearSections[i].opener, ClearSections[i].openerLength)) {
-            return i;
+    for (int i = 0; i < count; ++i) {
+        const ClearSection& section = ClearSections[candidates[i]];
+        if (StartsWithNoCase(p, section.opener, section.openerLength)) {
+            return candidates[i];
         }
     }
     return -1;
@@ -272,15 +362,17 @@ int XmlParser::MatchClearOpener(const char* p) const
 const char* XmlParser::FindCloser(const char* p, int clear) const
 {
     const ClearSection& section = ClearSections[clear];
-    for (; p < mEnd; p = Next(p)) {
-        if (*p == section.closer[0] && StartsWith(p, section.closer, section.closerLength)) {
+    const char first = section.closer[0];
+    while (p < mEnd) {
+        if (*p == first && StartsWith(p, section.closer, section.closerLength)) {
             return p;
         }
+        p = (mClasses[Byte(p)] & MultiClass) ? Next(p) : p + 1;
     }
     return nullptr;
 }
 
-const char* XmlParser::ScanToMarkup(const char* p) const
+const char* XmlParser::ScanToMarkup(const char* p, bool& sawMultiByte) const
 {
     if (mSingleByte) {
         const void* found = std::memchr(p, '<', static_cast<std::size_t>(mEnd - p));
@@ -306,6 +398,9 @@ const char* XmlParser::ScanToMarkup(const char* p) const
         if (*p == '<') {
             return p;
         }
+        if (mClasses[Byte(p)] & MultiClass) {
+            sawMultiByte = true;
+        }
         p = Next(p);
     }
 }
@@ -317,20 +412,25 @@ void XmlParser::ParseContent()
         p = SkipSpace(p);
         const char* textStart = nullptr;
         const char* textEnd = nullptr;
+        bool sawMultiByte = false;
         if (*p != '<' && *p != '\0') {
             textStart = p;
-            p = ScanToMarkup(p);
+            p = ScanToMarkup(p, sawMultiByte);
             textEnd = TrimEnd(textStart, p);
         }
 
-        const Token markup = NextToken(p);
+        // Only "<" or the end can be here.
+        const Token markup = *p ? ScanMarkup(p) : Token{TokenType::End, p, p, -1, 0};
         p = markup.end;
         if (textStart) {
             // Text before a clear section is kept as written.
             if (markup.type == TokenType::Clear) {
-                mTexts.push_back(mDocument->CopyString(textStart, static_cast<std::size_t>(textEnd - textStart)));
+                mTexts.push_back(Terminate(textStart, textEnd));
             } else {
-                char* text = Decode(textStart, textEnd);
+                const std::size_t length = static_cast<std::size_t>(textEnd - textStart);
+                const unsigned char seen = (std::memchr(textStart, '&', length) ? SawAmpersand : 0) |
+                                           (sawMultiByte ? SawMultiByte : 0);
+                char* text = Decode(textStart, textEnd, seen);
                 if (!text) {
                     Fail(14, p);
                     return;
@@ -379,7 +479,7 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
         return false;
     }
     const std::size_t nameLength = static_cast<std::size_t>(name.end - name.start);
-    XmlNode* node = XmlNode::Create(mDocument, Current(), mDocument->CopyString(name.start, nameLength),
+    XmlNode* node = XmlNode::Create(mDocument, Current(), Terminate(name.start, name.end),
                                     static_cast<int>(nameLength), declaration);
     mChildren.push_back(node);
     PushFrame(node);
@@ -388,7 +488,20 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
     const char* attributeName = nullptr;
     const char* attributeNameEnd = nullptr;
     for (;;) {
-        const Token token = NextToken(p);
+        // Each state nearly always sees one kind of token: tried first, it
+        // spares the general dispatch (and its mispredicted jumps).
+        p = SkipSpace(p);
+        const unsigned char c = Byte(p);
+        Token token;
+        if (state == AfterName && c == '=') {
+            token = {TokenType::Equals, p, p + 1, -1, 0};
+        } else if (state == AfterEquals && (c == '"' || c == '\'')) {
+            token = ScanQuoted(p);
+        } else if (state == ExpectingAttribute && !(mClasses[c] & (StopClass | QuoteStopClass | SlashClass))) {
+            token = ScanPlain(p);
+        } else {
+            token = NextToken(p);
+        }
         p = token.end;
         switch (state) {
         case AfterName:
@@ -431,13 +544,12 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
             } else if (declaration && valueEnd[-1] == '?') {
                 --valueEnd;
             }
-            char* value = Decode(valueStart, valueEnd);
+            char* value = Decode(valueStart, valueEnd, token.seen);
             if (!value) {
                 Fail(14, p);
                 return false;
             }
-            mAttributes.push_back(
-                {mDocument->CopyString(attributeName, static_cast<std::size_t>(attributeNameEnd - attributeName)), value});
+            mAttributes.emplace_back(Terminate(attributeName, attributeNameEnd), value);
             state = ExpectingAttribute;
             break;
         }
@@ -453,18 +565,20 @@ void XmlParser::AddAttributeWithoutValue(const char* name, const char* nameEnd, 
             return;
         }
     }
-    mAttributes.push_back({mDocument->CopyString(name, static_cast<std::size_t>(nameEnd - name)), nullptr});
+    mAttributes.emplace_back(Terminate(name, nameEnd), nullptr);
 }
 
 bool XmlParser::ParseEndTag(const char*& p)
 {
-    const Token name = NextToken(p);
+    p = SkipSpace(p);
+    const Token name = !(mClasses[Byte(p)] & (StopClass | QuoteStopClass | SlashClass)) ? ScanPlain(p) : NextToken(p);
     p = name.end;
     if (name.type != TokenType::Plain) {
         Fail(5, p);
         return false;
     }
-    const Token close = NextToken(p);
+    p = SkipSpace(p);
+    const Token close = *p == '>' ? Token{TokenType::Close, p, p + 1, -1, 0} : NextToken(p);
     p = close.end;
     if (close.type != TokenType::Close) {
         Fail(5, p);
@@ -500,35 +614,54 @@ bool XmlParser::ParseClear(const Token& opener, const char*& p)
         Fail(8, opener.end);
         return false;
     }
-    mClears.push_back({mDocument->CopyString(opener.end, static_cast<std::size_t>(closer - opener.end)), section.opener,
-                       section.closer});
+    mClears.emplace_back(Terminate(opener.end, closer), section.opener, section.closer);
     p = closer + section.closerLength;
     return true;
 }
 
-char* XmlParser::Decode(const char* start, const char* end)
+char* XmlParser::Decode(const char* start, const char* end, unsigned char seen)
 {
-    const std::size_t length = static_cast<std::size_t>(end - start);
-    if (!std::memchr(start, '&', length)) {
-        return mDocument->CopyString(start, length);
+    if (!(seen & SawAmpersand)) {
+        return Terminate(start, end);
     }
-    // Decoding never lengthens the text (a reference is longer than what it gives).
-    char* result = static_cast<char*>(mDocument->Allocate(length + 1, 1));
+    // Decoding never lengthens the text (a reference is longer than what it
+    // gives), so the result fits in the copy of the span.
+    char* result = mCopy + (start - mBegin);
     char* out = result;
     const char* q = start;
-    while (q < end) {
-        if (*q == '&') {
+    if (!(seen & SawMultiByte)) {
+        // Every character is one byte. What comes before the first reference
+        // is in place already; after it, the bytes move up.
+        const char* ampersand = static_cast<const char*>(std::memchr(q, '&', static_cast<std::size_t>(end - q)));
+        out += ampersand - q;
+        q = ampersand;
+        while (ampersand) {
             if (!DecodeReference(q, end, out)) {
                 return nullptr;
             }
-            continue;
+            ampersand = static_cast<const char*>(std::memchr(q, '&', static_cast<std::size_t>(end - q)));
+            const char* runEnd = ampersand ? ampersand : end;
+            std::memcpy(out, q, static_cast<std::size_t>(runEnd - q));
+            out += runEnd - q;
+            q = runEnd;
         }
-        const char* next = Next(q);
-        if (next > end) {
-            next = end;
-        }
-        while (q < next) {
+    }
+    while (q < end) {
+        const unsigned char kind = mClasses[Byte(q)];
+        if (!(kind & (AmpersandClass | MultiClass))) {
             *out++ = *q++;
+        } else if (kind & AmpersandClass) {
+            if (!DecodeReference(q, end, out)) {
+                return nullptr;
+            }
+        } else {
+            const char* next = Next(q);
+            if (next > end) {
+                next = end;
+            }
+            while (q < next) {
+                *out++ = *q++;
+            }
         }
     }
     *out = '\0';
@@ -545,8 +678,11 @@ bool XmlParser::DecodeReference(const char*& q, const char* end, char*& out) con
             base = 16;
             ++p;
         }
-        const char* semicolon = static_cast<const char*>(std::memchr(p, ';', static_cast<std::size_t>(end - p)));
-        if (!semicolon) {
+        const char* semicolon = p;
+        while (semicolon < end && *semicolon != ';') {
+            ++semicolon;
+        }
+        if (semicolon == end) {
             return false;
         }
         unsigned long value = 0;
@@ -566,14 +702,29 @@ bool XmlParser::DecodeReference(const char*& q, const char* end, char*& out) con
         q = semicolon + 1;
         return true;
     }
-    for (const Entity& entity : Entities) {
-        if (static_cast<std::size_t>(end - p) >= entity.length && StartsWithNoCase(p, entity.name, entity.length)) {
-            *out++ = entity.value;
-            q = p + entity.length;
-            return true;
-        }
+    const Entity* entity;
+    switch (Classes.fold[Byte(p)]) {
+    case 'a':
+        entity = Classes.fold[Byte(p + 1)] == 'm' ? &Entities[0] : &Entities[4];
+        break;
+    case 'l':
+        entity = &Entities[1];
+        break;
+    case 'g':
+        entity = &Entities[2];
+        break;
+    case 'q':
+        entity = &Entities[3];
+        break;
+    default:
+        return false;
     }
-    return false;
+    if (static_cast<std::size_t>(end - p) < entity->length || !StartsWithNoCase(p, entity->name, entity->length)) {
+        return false;
+    }
+    *out++ = entity->value;
+    q = p + entity->length;
+    return true;
 }
 
 void XmlParser::WriteCharacter(unsigned long value, unsigned lowByte, char*& out) const
@@ -600,9 +751,19 @@ void XmlParser::WriteCharacter(unsigned long value, unsigned lowByte, char*& out
     *out++ = static_cast<char>(0x80 | (value & 0x3F));
 }
 
+char* XmlParser::Terminate(const char* start, const char* end)
+{
+    // Spans never overlap and each is followed by a delimiter (or the text's
+    // end), so the 0 lands on a byte no other item needs.
+    char* copy = mCopy + (start - mBegin);
+    copy[end - start] = '\0';
+    return copy;
+}
+
 void XmlParser::PushFrame(XmlNode* node)
 {
-    mFrames.push_back({node, mChildren.size(), mTexts.size(), mClears.size(), mAttributes.size()});
+    // Built in place: a temporary copied over costs a store-forwarding stall.
+    mFrames.emplace_back(node, mChildren.size(), mTexts.size(), mClears.size(), mAttributes.size());
 }
 
 namespace {
@@ -618,7 +779,7 @@ template <typename T> T* TakeItems(XmlDocument* document, std::vector<T>& stack,
     }
     T* items = document->AllocateArray<T>(size);
     std::memcpy(static_cast<void*>(items), stack.data() + from, size * sizeof(T));
-    stack.resize(from);
+    stack.erase(stack.begin() + static_cast<std::ptrdiff_t>(from), stack.end());
     return items;
 }
 

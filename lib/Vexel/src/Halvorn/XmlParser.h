@@ -29,11 +29,18 @@ private:
     {
         TokenType type;
         const char* start;
-        const char* end;  // one past the token
-        int clear;        // which section opened, for TokenType::Clear
+        const char* end;     // one past the token
+        int clear;           // which section opened, for TokenType::Clear
+        unsigned char seen;  // SawAmpersand, SawMultiByte: what decoding must look for
     };
+    enum : unsigned char { SawAmpersand = 1, SawMultiByte = 2 };
     struct Frame
     {
+        Frame(XmlNode* node_, std::size_t children_, std::size_t texts_, std::size_t clears_, std::size_t attributes_)
+            : node(node_), children(children_), texts(texts_), clears(clears_), attributes(attributes_)
+        {
+        }
+
         XmlNode* node;
         std::size_t children;
         std::size_t texts;
@@ -41,20 +48,31 @@ private:
         std::size_t attributes;
     };
 
-    const char* Next(const char* p) const;
+    // Whole characters, but never past the terminating 0, whatever the lead byte claims.
+    const char* Next(const char* p) const
+    {
+        const std::size_t length = mLengths[static_cast<unsigned char>(*p)];
+        const std::size_t left = static_cast<std::size_t>(mEnd - p);
+        return p + (length < left ? length : left);
+    }
     Token NextToken(const char* p) const;
     Token ScanPlain(const char* p) const;
+    Token ScanQuoted(const char* p) const;
+    // The token at a "<".
+    Token ScanMarkup(const char* p) const;
     int MatchClearOpener(const char* p) const;
     const char* FindCloser(const char* p, int clear) const;
-    const char* ScanToMarkup(const char* p) const;
+    const char* ScanToMarkup(const char* p, bool& sawMultiByte) const;
 
     void ParseContent();
     bool ParseStartTag(const char*& p, bool declaration);
     bool ParseEndTag(const char*& p);
     bool ParseClear(const Token& opener, const char*& p);
     void AddAttributeWithoutValue(const char* name, const char* nameEnd, bool declaration);
-    // Entities and character references decoded into the document; null on a bad one.
-    char* Decode(const char* start, const char* end);
+    // The span's place in the document's copy of the text, ended with a 0 there.
+    char* Terminate(const char* start, const char* end);
+    // Entities and character references decoded in place in that copy; null on a bad one.
+    char* Decode(const char* start, const char* end, unsigned char seen);
     bool DecodeReference(const char*& q, const char* end, char*& out) const;
     void WriteCharacter(unsigned long value, unsigned lowByte, char*& out) const;
 
@@ -67,9 +85,14 @@ private:
     const char* mBegin;
     const char* mEnd;
     const unsigned char* mLengths;
+    // What each byte means to the scanners; multi-byte leads depend on the table.
+    const unsigned char* mClasses;
     bool mUtf8;
     bool mSingleByte;
     XmlDocument* mDocument = nullptr;
+    // The text's copy in the document: names, values and texts are ended and
+    // decoded in place there, while scanning reads the caller's text.
+    char* mCopy = nullptr;
     int mCode = 0;
     const char* mErrorPosition = nullptr;
     const char* mWarningPosition = nullptr;
