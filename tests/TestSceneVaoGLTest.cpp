@@ -167,31 +167,6 @@ TEST_F(TestSceneVaoGLTest, SceneDrawsOverAWhiteClear)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(TestSceneVaoGLTest, SceneLogsItsLifeAndKeys)
-{
-    std::unique_ptr<TestSceneVao> scene;
-    const auto built = Capture([&] { scene.reset(new TestSceneVao(mApp)); });
-    ASSERT_FALSE(built.Threw()) << built.err;
-    EXPECT_EQ(built.OutLines().at(0), "TestSceneVao::TestSceneVao()");
-    EXPECT_EQ(built.err, "");
-
-    const auto events = Capture([&] {
-        scene->Activate();
-        scene->KeyDown(97);
-        scene->KeyUp(97);
-        scene->KeyDown(-5);
-        scene->MouseMotion(1, 2, 3, 4, 5);
-        scene->DeActivate();
-    });
-    EXPECT_EQ(events.OutLines(), (Lines{"TestSceneVao::Activate()",
-                                        "TestSceneVao::KeyDown(): Key code 97 pressed down.",
-                                        "TestSceneVao::KeyUp(): Key code 97 released.",
-                                        "TestSceneVao::KeyDown(): Key code -5 pressed down.",
-                                        "TestSceneVao::DeActivate()"}));
-    const auto destroyed = Capture([&] { scene.reset(); });
-    EXPECT_EQ(destroyed.out, "TestSceneVao::~TestSceneVao()\n");
-}
-
 TEST_F(TestSceneVaoGLTest, PartRunsTheSceneOnItsOwnRunningTime)
 {
     TestPartVao* part = NewPart(10.0, 20.0, "spin");
@@ -231,7 +206,7 @@ TEST_F(TestSceneVaoGLTest, PartRunsTheSceneOnItsOwnRunningTime)
     EXPECT_NEAR(TurnDegrees(part->mMvp), 105.0f, 1e-3f);
 }
 
-TEST_F(TestSceneVaoGLTest, PartIgnoresItsParamsAndLogsOnlyThroughItsSceneSide)
+TEST_F(TestSceneVaoGLTest, PartIgnoresItsParamsAndTheSceneLogsOnlyThroughItsOwnSide)
 {
     std::unique_ptr<TestPartVao> part;
     const std::vector<DemoPartParam> params = {{"color", "1 2 3"}, {"speed", "fast"}, {"", ""}};
@@ -256,9 +231,16 @@ TEST_F(TestSceneVaoGLTest, PartIgnoresItsParamsAndLogsOnlyThroughItsSceneSide)
     const auto sceneSide = Capture([&] {
         asScene.Activate();
         asScene.KeyDown(97);
+        asScene.KeyUp(97);
+        asScene.KeyDown(-5);
+        asScene.MouseMotion(1, 2, 3, 4, 5);
+        asScene.DeActivate();
     });
-    EXPECT_EQ(sceneSide.OutLines(),
-              (Lines{"TestSceneVao::Activate()", "TestSceneVao::KeyDown(): Key code 97 pressed down."}));
+    EXPECT_EQ(sceneSide.OutLines(), (Lines{"TestSceneVao::Activate()",
+                                           "TestSceneVao::KeyDown(): Key code 97 pressed down.",
+                                           "TestSceneVao::KeyUp(): Key code 97 released.",
+                                           "TestSceneVao::KeyDown(): Key code -5 pressed down.",
+                                           "TestSceneVao::DeActivate()"}));
 
     const auto destroyed = Capture([&] { part.reset(); });
     EXPECT_EQ(destroyed.out, "TestSceneVao::~TestSceneVao()\n");

@@ -6,6 +6,7 @@
 #include "VaoVertex.h"
 #include "VexelApp.h"
 
+#include <glm/gtc/constants.hpp>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
 
@@ -33,7 +34,7 @@ void BuildFromSeparateBuffers(VaoMesh& mesh, const std::vector<float>& positions
 // tangent may differ from the double one in the last bit.
 glm::mat4 Perspective(float aspectRatio)
 {
-    const float halfFieldOfView = static_cast<float>(M_PI / 8.0);
+    const float halfFieldOfView = static_cast<float>(glm::pi<double>() / 8.0);
     const float tangent = static_cast<float>(std::tan(static_cast<double>(halfFieldOfView)));
     const float nearPlane = 0.1f;
     const float farPlane = 100.0f;
