@@ -256,41 +256,23 @@ TEST_F(DemoSettingsLoaderXmlGLTest, WithoutDemopartsTheModelIsClearedAndTextsMay
     EXPECT_TRUE(sApp->mCalls.empty());
 }
 
-TEST_F(DemoSettingsLoaderXmlGLTest, EachBrokenEntryFailsItsOwnCheck)
+// The end-to-end tests go through every check; these are the cases they leave out.
+TEST_F(DemoSettingsLoaderXmlGLTest, BrokenEntriesFailTheirChecksBeforeTheFactoryIsAsked)
 {
-    const std::string where = "<Halvorn-demo-settings>::<demoparts>::<part>!";
-    const std::string boolean = " <Halvorn-demo-settings>::<demoparts>::<part>! Valid values are either 'true' or 'false'.";
     const struct
     {
         const char* what;
         std::string content;
         std::string expression;
     } cases[] = {
-        {"soundtrack without file",
-         "<Halvorn-demo-settings><soundtrack name=\"x\"/></Halvorn-demo-settings>",
-         "false && \"Not implemented yet\""},
         {"no soundtrack", "<Halvorn-demo-settings><name>n</name></Halvorn-demo-settings>",
          "false && \"Not implemented yet\""},
-        {"start missing", Head + "<part end=\"1\" name=\"p\" class=\"c\" priority=\"0\"/>" + Tail,
-         "temp != 0 && \"=> start-attribute missing from " + where + "\""},
         {"start without value", Head + "<part start end=\"1\" name=\"p\" class=\"c\" priority=\"0\"/>" + Tail,
-         "temp != 0 && \"=> start-attribute missing from " + where + "\""},
-        {"length and end missing", Head + "<part start=\"0\" name=\"p\" class=\"c\" priority=\"0\"/>" + Tail,
-         "temp != 0 && \"=> end-attribute missing from " + where + "\""},
-        {"name missing", Head + "<part start=\"0\" end=\"1\" class=\"c\" priority=\"0\"/>" + Tail,
-         "temp != 0 && \"=> name-attribute missing from " + where + "\""},
-        {"class missing", Head + "<part start=\"0\" end=\"1\" name=\"p\" priority=\"0\"/>" + Tail,
-         "temp != 0 && \"=> class-attribute missing from " + where + "\""},
-        {"priority missing", Head + "<part start=\"0\" end=\"1\" name=\"p\" class=\"c\"/>" + Tail,
-         "temp != 0 && \"=> priority-attribute missing from " + where + "\""},
-        {"clearBackground True",
-         Head + "<part start=\"0\" end=\"1\" name=\"p\" class=\"c\" priority=\"0\" clearBackground=\"True\"/>" + Tail,
-         "0 != 0 && \"=> clearBackground-attribute has unknown value n" + boolean + "\""},
+         "temp != 0 && \"=> start-attribute missing from <Halvorn-demo-settings>::<demoparts>::<part>!\""},
         {"clearZBuffer 1",
          Head + "<part start=\"0\" end=\"1\" name=\"p\" class=\"c\" priority=\"0\" clearZBuffer=\"1\"/>" + Tail,
-         "0 != 0 && \"=> clearZBuffer-attribute has unknown value n" + boolean + "\""},
-        {"unknown class", Head + "<part start=\"0\" end=\"1\" name=\"p\" class=\"lib.Nothing\" priority=\"0\"/>" + Tail,
-         "demoPart != 0"},
+         "0 != 0 && \"=> clearZBuffer-attribute has unknown value n <Halvorn-demo-settings>::<demoparts>::<part>!"
+         " Valid values are either 'true' or 'false'.\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -299,10 +281,7 @@ TEST_F(DemoSettingsLoaderXmlGLTest, EachBrokenEntryFailsItsOwnCheck)
         const Failure failure = AssertionOf(captured);
         EXPECT_EQ(failure.expression, c.expression);
         EXPECT_EQ(failure.file, "lib/Vexel/src/Halvorn/DemoSettingsLoaderXml.cpp");
-        ASSERT_FALSE(captured.ErrLines().empty());
-        EXPECT_EQ(captured.ErrLines().front(), "FATAL ERROR: Assertion (" + c.expression + ") failed!");
-        // The factory is asked only once every attribute has been read.
-        EXPECT_EQ(sApp->mCalls.size(), c.expression == "demoPart != 0" ? 1u : 0u);
+        EXPECT_TRUE(sApp->mCalls.empty());
     }
 }
 
