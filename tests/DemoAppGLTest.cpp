@@ -235,13 +235,3 @@ TEST_F(DemoAppGLTest, SettingsOption)
     Capture([&] { mApp->ParseArgument(1, {"--settings"}, 0); });
     EXPECT_EQ(mApp->mSettingsFile, "kept.xml");
 }
-
-TEST_F(DemoAppGLTest, FactoryAnnouncesItselfAndKnowsNoClassYet)
-{
-    for (const char* className : {"lib.ClearScreen", "lib.Image", "lib.TestPartVao", "lib.clearscreen", ""}) {
-        DemoPart* part = reinterpret_cast<DemoPart*>(1);
-        const auto captured = Capture([&] { part = mApp->GetDemoPart(0.1f, 1.0f, 0, "p", {}, {}, className); });
-        EXPECT_EQ(part, nullptr) << className;
-        EXPECT_EQ(captured.out, "DemoApp::GetDemoPart()\n");
-    }
-}

@@ -2,6 +2,9 @@
 
 #include "Audio/Audio2d.h"
 #include "Halvorn/DemoModel.h"
+#include "Halvorn/DemoParts/ClearScreen.h"
+#include "Halvorn/DemoParts/Image.h"
+#include "Halvorn/DemoParts/TestPartVao.h"
 
 #include <SDL_keycode.h>
 
@@ -74,12 +77,19 @@ void DemoApp::KeyDown(int key)
     VexelApp::KeyDown(key);
 }
 
-DemoPart* DemoApp::GetDemoPart(float /*start*/, float /*end*/, unsigned int /*priority*/, const QString& /*name*/,
-                               const std::vector<DemoPartParam>& /*attributeParams*/,
-                               const std::vector<DemoPartParam>& /*params*/, const QString& /*className*/)
+DemoPart* DemoApp::GetDemoPart(float start, float end, unsigned int priority, const QString& name,
+                               const std::vector<DemoPartParam>& attributeParams,
+                               const std::vector<DemoPartParam>& params, const QString& className)
 {
     std::cout << "DemoApp::GetDemoPart()" << std::endl;
-    // The concrete part classes register their names here as they are added;
-    // until then no class name is known.
+    if (className == QLatin1String("lib.Image")) {
+        return new Image(this, start, end, priority, name, attributeParams, params);
+    }
+    if (className == QLatin1String("lib.ClearScreen")) {
+        return new ClearScreen(this, start, end, priority, name, attributeParams, params);
+    }
+    if (className == QLatin1String("lib.TestPartVao")) {
+        return new TestPartVao(this, start, end, priority, name, attributeParams, params);
+    }
     return nullptr;
 }
