@@ -11,8 +11,10 @@ scripts/install-deps.sh --test
 scripts/build.sh "$preset" -DVEXEL_WERROR=ON
 
 export SDL_AUDIODRIVER=dummy
+# -noreset: Xvfb otherwise resets whenever its last client leaves, and a test
+# connecting in that moment fails to open its display.
 run_ctest() {
-  xvfb-run -a -s "-screen 0 1280x720x24" ctest --output-on-failure -j "$(nproc)" "$@"
+  xvfb-run -a -s "-screen 0 1280x720x24 -noreset" ctest --output-on-failure -j "$(nproc)" "$@"
 }
 cd "build/$preset"
 if [[ "$preset" != asan ]]; then

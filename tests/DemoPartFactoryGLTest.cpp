@@ -23,8 +23,12 @@ using VexelTest::Capture;
 class DemoPartFactoryGLTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
+    // Called from SetUp: a failure in a suite set-up would only mark the tests skipped.
+    static void CreateApp()
     {
+        if (sApp != nullptr) {
+            return;
+        }
         VexelTest::EnsureDisplay();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         // Parts find their shaders and pictures below the working folder.
@@ -35,8 +39,16 @@ protected:
         });
         ASSERT_FALSE(captured.Threw()) << captured.err;
     }
+    void SetUp() override
+    {
+        CreateApp();
+        ASSERT_NE(sApp, nullptr);
+    }
     static void TearDownTestSuite()
     {
+        if (sApp == nullptr) {
+            return;
+        }
         Capture([&] {
             Audio2d* audio = sApp->mAudio;
             delete sApp;

@@ -115,8 +115,12 @@ const std::string Tail = "</demoparts></Halvorn-demo-settings>";
 class DemoSettingsLoaderXmlGLTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
+    // Called from SetUp: a failure in a suite set-up would only mark the tests skipped.
+    static void CreateApp()
     {
+        if (sApp != nullptr) {
+            return;
+        }
         VexelTest::EnsureDisplay();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         const auto captured = Capture([&] { sApp = new RecordingDemoApp(); });
@@ -124,6 +128,9 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        if (sApp == nullptr) {
+            return;
+        }
         Capture([&] {
             Audio2d* audio = sApp->mAudio;
             delete sApp;
@@ -134,6 +141,7 @@ protected:
     }
     void SetUp() override
     {
+        CreateApp();
         ASSERT_NE(sApp, nullptr);
         sApp->mCalls.clear();
         Capture([&] { sApp->mModel->Clear(); });

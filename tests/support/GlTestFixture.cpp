@@ -20,7 +20,11 @@ SDL_GLContext GlTestFixture::sContext = nullptr;
 
 void GlTestFixture::SetUpTestSuite()
 {
-    if (sWindow != nullptr) {
+}
+
+void GlTestFixture::CreateContext()
+{
+    if (sContext != nullptr) {
         return;
     }
     EnsureDisplay();
@@ -54,6 +58,9 @@ void GlTestFixture::TearDownTestSuite()
 
 void GlTestFixture::SetUp()
 {
+    // Made here rather than per suite: a failed suite set-up only marks the
+    // tests skipped, and a broken context must fail them.
+    CreateContext();
     ASSERT_NE(sContext, nullptr) << "no GL context";
     SDL_GL_MakeCurrent(sWindow, sContext);
     glViewport(0, 0, Width, Height);

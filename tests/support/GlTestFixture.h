@@ -32,6 +32,7 @@ protected:
     // Reads the back buffer; y counts from the top of the window.
     static Rgba ReadPixel(int x, int yFromTop);
     static void DrainGlErrors();
+    static void CreateContext();
 
     static SDL_Window* sWindow;
     static SDL_GLContext sContext;
