@@ -45,3 +45,7 @@ public:
     // Every added file followed by ", "; names the program in reports.
     QString mShaderFiles;
 };
+
+// What every drawing part does with its program: the standard pair from
+// shaderPath, linked, in use, sampling texture unit 0.
+void SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath);

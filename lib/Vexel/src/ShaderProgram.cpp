@@ -143,3 +143,13 @@ void ShaderProgram::SetUniformMatrix4fv(const QString& name, int count, unsigned
     CHECK_GL_ERROR("", mShaderFiles.toStdString());
     CHECK_GL_ERROR(SetUniformFailedMessage(name, mHandle, location), mShaderFiles.toStdString());
 }
+
+void SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath)
+{
+    program.Init();
+    program.CompileAndAddShaderFromFile(shaderPath + StandardVertexShaderFile, Shader::Vertex);
+    program.CompileAndAddShaderFromFile(shaderPath + StandardFragmentShaderFile, Shader::Fragment);
+    program.Link();
+    program.Use();
+    program.SetUniform1i("Tex1", 0);
+}

@@ -6,7 +6,6 @@
 #include "Halvorn/DemoParts/PartParams.h"
 #include "Rect.h"
 #include "Sdl2OpenglWindow.h"
-#include "Shader.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
@@ -88,13 +87,7 @@ Image::Image(DemoApp* app, double start, double end, unsigned int priority, cons
     CompleteRelativeSize(windowWidth, windowHeight);
     std::cout << "Image relative size = " << mRelativeWidth << "x" << mRelativeHeight << std::endl;
 
-    const QString shaderPath = mDemoApp->GetShaderPath();
-    mShaderProgram.Init();
-    mShaderProgram.CompileAndAddShaderFromFile(shaderPath + StandardVertexShaderFile, Shader::Vertex);
-    mShaderProgram.CompileAndAddShaderFromFile(shaderPath + StandardFragmentShaderFile, Shader::Fragment);
-    mShaderProgram.Link();
-    mShaderProgram.Use();
-    mShaderProgram.SetUniform1i("Tex1", 0);
+    SetupStandardShaderProgram(mShaderProgram, mDemoApp->GetShaderPath());
 }
 
 Image::~Image() = default;

@@ -2,7 +2,6 @@
 
 #include "CheckGlError.h"
 #include "Sdl2OpenglWindow.h"
-#include "Shader.h"
 #include "VaoVertex.h"
 #include "VexelApp.h"
 
@@ -59,13 +58,7 @@ TestSceneVao::TestSceneVao(VexelApp* app)
     mTestTexture.Load(texturePath + "test.png", false, false, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
     mBackgroundTexture.Load(texturePath + "bg.jpg", false, false, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
 
-    const QString shaderPath = mApp->GetShaderPath();
-    mShaderProgram.Init();
-    mShaderProgram.CompileAndAddShaderFromFile(shaderPath + StandardVertexShaderFile, Shader::Vertex);
-    mShaderProgram.CompileAndAddShaderFromFile(shaderPath + StandardFragmentShaderFile, Shader::Fragment);
-    mShaderProgram.Link();
-    mShaderProgram.Use();
-    mShaderProgram.SetUniform1i("Tex1", 0);
+    SetupStandardShaderProgram(mShaderProgram, mApp->GetShaderPath());
 
     // A triangle.
     BuildFromSeparateBuffers(mMesh1,
