@@ -1,483 +1,442 @@
 #include "Halvorn/XmlElement.h"
-#include "XmlReaderSettings.h"
+#include "Halvorn/XmlEncoding.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
-#include <vector>
 
 namespace {
-
-std::string Str(const char* text)
-{
-    return text ? std::string(text) : std::string("<null>");
-}
 
 struct Parsed
 {
     XmlElement element;
-    XmlParseResult result;
+    XmlParseResult result{-1, -1, -1};
+    std::array<int, 3> Where() const { return {result.code, result.line, result.column}; }
 };
 
 Parsed Parse(const std::string& text, const char* firstTag = nullptr)
 {
     Parsed parsed;
-    parsed.result = XmlParseResult{-1, -1, -1};
     parsed.element = XmlElement::ParseText(text.c_str(), firstTag, &parsed.result);
     return parsed;
 }
 
-std::string Nested(int depth)
+std::string Repeat(const std::string& text, int times)
 {
-    std::string text;
-    for (int i = 0; i < depth; ++i) {
-        text += "<a>";
+    std::string all;
+    while (times-- > 0) {
+        all += text;
     }
-    for (int i = 0; i < depth; ++i) {
-        text += "</a>";
-    }
-    return text;
+    return all;
 }
+
+// The whole tree on one line: "?" marks a declaration, "#" the unnamed top
+// node; then attributes (no "=" when written without a value), and in braces
+// the children, the 'texts' and the clear sections, each kind in document order.
+std::string Dump(const XmlElement& element)
+{
+    if (element.IsEmpty()) {
+        return "-";
+    }
+    std::string out = (element.IsDeclaration() ? "?" : "") + std::string(element.Name() ? element.Name() : "#");
+    for (int i = 0; i < element.AttributeCount(); ++i) {
+        out += std::string(" ") + element.AttributeName(i);
+        if (element.AttributeValue(i)) {
+            out += std::string("='") + element.AttributeValue(i) + "'";
+        }
+    }
+    std::string content;
+    for (int i = 0; i < element.ChildCount(); ++i) {
+        content += " " + Dump(element.ChildAt(i));
+    }
+    for (int i = 0; i < element.TextCount(); ++i) {
+        content += std::string(" '") + element.Text(i) + "'";
+    }
+    for (int i = 0; i < element.ClearCount(); ++i) {
+        content += std::string(" ") + element.ClearOpener(i) + element.ClearContent(i) + element.ClearCloser(i);
+    }
+    return content.empty() ? out : out + " {" + content + " }";
+}
+
+// ASCII text as 16-bit units, with or without a byte-order mark.
+std::string Utf16(const std::string& ascii, bool bigEndian, bool mark = false)
+{
+    std::string bytes = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (const char c : ascii) {
+        bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    }
+    return bytes;
+}
+
+const std::string Settings = "<Halvorn-demo-settings><name>Demo</name></Halvorn-demo-settings>";
 
 } // namespace
 
-TEST(XmlElementTest, ErrorTextsAreTheSystemsOwn)
+// The reader's two settings are process-wide: every test starts and ends with
+// their defaults, the UTF-8 table and wide-text detection on.
+class XmlElementTest : public ::testing::Test
 {
-    const std::vector<std::pair<int, std::string>> cases = {
-        {0, "No error"},
-        {1, "Warning: Unmatched end tag"},
-        {2, "Error: No XML data"},
-        {3, "Error: First token not start tag"},
-        {4, "Error: Missing start tag name"},
-        {5, "Error: Missing end tag name"},
-        {6, "Error: Unmatched quote"},
-        {7, "Error: Unmatched end tag"},
-        {8, "Error: Unmatched clear tag end"},
-        {9, "Error: Unexpected token found"},
-        {10, "Error: Invalid tag found"},
-        {11, "Error: No elements found"},
-        {12, "Error: File not found"},
-        {13, "Error: First Tag not found"},
-        {14, "Error: Unknown character entity"},
-        {15, "Error: unable to convert between UNICODE and MultiByte chars"},
-        {16, "Error: unable to open file for writing"},
-        {17, "Error: cannot write into file"},
-        {18, "Warning: Base64-string length is not a multiple of 4"},
-        {19, "Error: Base64-string contains an illegal character"},
-        {20, "Warning: Base64-string is truncated"},
-        {21, "Error: Base64 decode output buffer is too small"},
-        {22, "Unknown"},
-        {-1, "Unknown"},
-        {1000, "Unknown"},
-    };
-    for (const auto& [code, text] : cases) {
-        EXPECT_EQ(XmlElement::ErrorText(code), text) << code;
+protected:
+    static void Defaults()
+    {
+        XmlEncoding::UseUtf8Table(true);
+        XmlEncoding::SetWideTextDetection(true);
     }
+    void SetUp() override { Defaults(); }
+    void TearDown() override { Defaults(); }
+};
+
+TEST_F(XmlElementTest, ErrorTexts)
+{
+    const char* const texts[] = {
+        "No error", "Warning: Unmatched end tag", "Error: No XML data", "Error: First token not start tag",
+        "Error: Missing start tag name", "Error: Missing end tag name", "Error: Unmatched quote",
+        "Error: Unmatched end tag", "Error: Unmatched clear tag end", "Error: Unexpected token found",
+        "Error: Invalid tag found", "Error: No elements found", "Error: File not found", "Error: First Tag not found",
+        "Error: Unknown character entity", "Error: unable to convert between UNICODE and MultiByte chars",
+        "Error: unable to open file for writing", "Error: cannot write into file",
+        "Warning: Base64-string length is not a multiple of 4", "Error: Base64-string contains an illegal character",
+        "Warning: Base64-string is truncated", "Error: Base64 decode output buffer is too small"};
+    for (int code = 0; code < 22; ++code) {
+        EXPECT_STREQ(XmlElement::ErrorText(code), texts[code]);
+    }
+    EXPECT_STREQ(XmlElement::ErrorText(22), "Unknown");
+    EXPECT_STREQ(XmlElement::ErrorText(-1), "Unknown");
 }
 
-TEST(XmlElementTest, ErrorsCarryCodeLineAndColumn)
+TEST_F(XmlElementTest, ErrorsCarryCodeLineAndColumn)
 {
-    XmlReaderSettings settings;
-    struct Case
+    const struct
     {
         std::string text;
-        int code, line, column;
+        std::array<int, 3> where;  // code, line, column: just after the token where parsing stopped
+    } cases[] = {
+        {"<a></a>", {0, 0, 0}},
+        {"<a>", {1, 1, 4}},                           // left open: the end of the text
+        {"<a>\n  <b>\n</a>", {1, 3, 5}},              // b closed by its parent's end tag
+        {"<r><a><x></a><b><y></b></r>", {1, 1, 14}},  // the first of two mismatches
+        {"<a/></b>", {1, 1, 9}},                      // end tag with nothing open
+        {"<>", {4, 1, 3}},
+        {"<a></>", {5, 1, 7}},
+        {"<a></a b>", {5, 1, 9}},
+        {"<a></b>", {7, 1, 8}},
+        {"<ab></a>", {7, 1, 9}},                      // a prefix of the name is not the name
+        {"<a></ab>", {7, 1, 9}},
+        {"<a>\n<!-- never closed", {8, 2, 5}},
+        {"<a><pre>x</pre></a>", {8, 1, 9}},           // the closer is searched for exactly
+        {"<a b=>", {9, 1, 7}},
+        {"<a =b>", {9, 1, 5}},
+        {"<a b=\"x<y\">", {9, 1, 9}},                 // a quote with "<" before its end is no quoted text
+        {"<a\n\tb=1 c", {9, 2, 7}},                   // the end of the text inside a tag
+        {"<a>&copy;</a>", {14, 1, 12}},
+        // A lead byte whose followers are missing ends at the end of the text, not past it.
+        {"<a>\xF0", {1, 1, 5}},
+        {"<a>&#x41;\xE2\x82", {1, 1, 11}},
+        {"<a b=\"\xE0", {9, 1, 8}},
+        {"<a\xF4", {9, 1, 4}},
+        {"<a><!--\xC3", {8, 1, 8}},
     };
-    // Positions point just after the token where parsing stopped.
-    const std::vector<Case> cases = {
-        {"<a></a>", 0, 0, 0},
-        {"<a>", 1, 1, 4},                              // left open: end of the text
-        {"<a>\n  <b>\n</a>", 1, 3, 5},                 // b closed by its parent's end tag
-        {"<r><a><x></a><b><y></b></r>", 1, 1, 14},     // the first of two mismatches
-        {"<a/></b>", 1, 1, 9},                         // end tag with nothing open
-        {"<>", 4, 1, 3},
-        {"<a>< \"b\"></a>", 4, 1, 9},
-        {"<a></>", 5, 1, 7},
-        {"<a></a b>", 5, 1, 9},
-        {"<a></a/>", 5, 1, 9},
-        {"<a></b>", 7, 1, 8},
-        {"<a><b></c></a>", 7, 1, 11},
-        {"<a>\n<!-- never closed", 8, 2, 5},
-        {"<a><pre>x</pre></a>", 8, 1, 9},
-        {"<a><Script>s</script></a>", 8, 1, 12},
-        {"<a b=>", 9, 1, 7},
-        {"<a \"b\">", 9, 1, 7},
-        {"<a =b>", 9, 1, 5},
-        {"<a b=\"x<y\">", 9, 1, 9},                   // a quote with "<" before its end is no quoted text
-        {"<a\n\tb=1 c", 9, 2, 7},                     // end of the text inside a tag
-        {"<a>&copy;</a>", 14, 1, 12},
-        {"<a b='&bad;'/>", 14, 1, 13},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const Parsed parsed = Parse(c.text);
-        EXPECT_EQ(parsed.result.code, c.code) << c.text;
-        EXPECT_EQ(parsed.result.line, c.line) << c.text;
-        EXPECT_EQ(parsed.result.column, c.column) << c.text;
+        EXPECT_EQ(parsed.Where(), c.where) << c.text;
         // Warnings keep the tree, errors do not.
-        EXPECT_EQ(parsed.element.IsEmpty(), c.code > 1) << c.text;
+        EXPECT_EQ(parsed.element.IsEmpty(), c.where[0] > 1) << c.text;
     }
-
-    XmlParseResult result{-1, -1, -1};
-    EXPECT_TRUE(XmlElement::ParseText(nullptr, nullptr, &result).IsEmpty());
-    EXPECT_EQ(result.code, 11);
-    EXPECT_EQ(result.line, 0);
-    EXPECT_EQ(result.column, 0);
+    Parsed none;
+    EXPECT_TRUE(XmlElement::ParseText(nullptr, nullptr, &none.result).IsEmpty());
+    EXPECT_EQ(none.Where(), (std::array<int, 3>{11, 0, 0}));
 }
 
-TEST(XmlElementTest, DeepNestingIsRefusedNotOverflowed)
+TEST_F(XmlElementTest, DeepNestingIsRefusedNotOverflowed)
 {
-    XmlReaderSettings settings;
-    const Parsed deepest = Parse(Nested(XmlElement::MaxDepth));
+    const int depth = XmlElement::MaxDepth;
+    const Parsed deepest = Parse(Repeat("<a>", depth) + Repeat("</a>", depth));
     EXPECT_EQ(deepest.result.code, 0);
     XmlElement inner = deepest.element;
-    for (int i = 1; i < XmlElement::MaxDepth; ++i) {
+    for (int i = 1; i < depth; ++i) {
         inner = inner.Child("a");
     }
-    EXPECT_EQ(Str(inner.Name()), "a");
-    EXPECT_EQ(inner.ChildCount(), 0);
+    EXPECT_EQ(Dump(inner), "a");
 
-    const Parsed tooDeep = Parse(Nested(XmlElement::MaxDepth + 1));
-    EXPECT_EQ(tooDeep.result.code, 9);
-    EXPECT_EQ(tooDeep.result.line, 1);
-    EXPECT_EQ(tooDeep.result.column, 3 * XmlElement::MaxDepth + 2);  // just after the "<" one level too deep
-    EXPECT_TRUE(tooDeep.element.IsEmpty());
-
-    std::string hundredThousand;
-    for (int i = 0; i < 100000; ++i) {
-        hundredThousand += "<x>";
-    }
-    EXPECT_EQ(Parse(hundredThousand).result.code, 9);
+    // Refused just after the "<" one level too deep.
+    EXPECT_EQ(Parse(Repeat("<a>", depth + 1) + Repeat("</a>", depth + 1)).Where(),
+              (std::array<int, 3>{9, 1, 3 * depth + 2}));
+    EXPECT_EQ(Parse(Repeat("<x>", 100000)).result.code, 9);
 }
 
-TEST(XmlElementTest, DeclarationHoldsTheRestOfTheDocument)
+TEST_F(XmlElementTest, DocumentShapes)
 {
-    XmlReaderSettings settings;
-    const std::string text =
-        "<?xml version=\"1.0\" encoding='UTF-8'?>\n"
-        "<Halvorn-demo-settings><name>Demo</name></Halvorn-demo-settings>";
-
-    const Parsed found = Parse(text, "Halvorn-demo-settings");
-    ASSERT_EQ(found.result.code, 0);
-    EXPECT_EQ(Str(found.element.Name()), "Halvorn-demo-settings");
-    EXPECT_EQ(Str(found.element.Child("name").Text(0)), "Demo");
-
-    const Parsed whole = Parse(text);
-    ASSERT_EQ(whole.result.code, 0);
-    EXPECT_TRUE(whole.element.IsDeclaration());
-    EXPECT_EQ(Str(whole.element.Name()), "xml");
-    ASSERT_EQ(whole.element.AttributeCount(), 2);  // the closing "?" adds nothing
-    EXPECT_EQ(Str(whole.element.Attribute("version")), "1.0");
-    EXPECT_EQ(Str(whole.element.Attribute("encoding")), "UTF-8");
-    EXPECT_EQ(whole.element.ChildCount("halvorn-demo-settings"), 1);
-
-    // A final "?" is cut from unquoted values and value-less names only.
-    const Parsed pi = Parse("<?pi a=1? b? c=\"2?\" d?=3 ?><x/>");
-    ASSERT_EQ(pi.result.code, 0);
-    EXPECT_EQ(Str(pi.element.Name()), "pi");
-    ASSERT_EQ(pi.element.AttributeCount(), 4);
-    EXPECT_EQ(Str(pi.element.AttributeValue(0)), "1");
-    EXPECT_EQ(Str(pi.element.AttributeName(1)), "b");
-    EXPECT_EQ(pi.element.AttributeValue(1), nullptr);
-    EXPECT_EQ(Str(pi.element.AttributeValue(2)), "2?");
-    EXPECT_EQ(Str(pi.element.AttributeName(3)), "d?");
-    EXPECT_EQ(pi.element.ChildCount("x"), 1);
-
-    // Inside an element its content swallows the element's end tag.
-    EXPECT_EQ(Parse("<a><?pi?></a>").result.code, 1);
-}
-
-TEST(XmlElementTest, FirstTagLookup)
-{
-    XmlReaderSettings settings;
-    struct Case
+    const struct
     {
         std::string text;
+        const char* firstTag;
         int code;
-        std::string name;  // of the result
+        std::string tree;
+        bool utf8 = true;
+    } cases[] = {
+        // A declaration has no end tag: the rest of the document is its content.
+        {"<?xml version=\"1.0\" encoding='UTF-8'?>\n" + Settings, nullptr, 0,
+         "?xml version='1.0' encoding='UTF-8' { Halvorn-demo-settings { name { 'Demo' } } }"},
+        {"<?xml version=\"1.0\"?>\n" + Settings, "Halvorn-demo-settings", 0,
+         "Halvorn-demo-settings { name { 'Demo' } }"},
+        // A final "?" is cut from unquoted values and value-less names only.
+        {"<?pi a=1? b? c=\"2?\" d?=3 ?><x/>", nullptr, 0, "?pi a='1' b c='2?' d?='3' { x }"},
+        {"<a><?pi?></a>", nullptr, 1, "a { ?pi? }"},
+
+        // The first tag: the result itself, a direct child, or inside declarations.
+        {"<other/>", "Halvorn-demo-settings", 13, "-"},
+        {"<other><x><Halvorn-demo-settings/></x></other>", "Halvorn-demo-settings", 13, "-"},
+        {"<other><Halvorn-demo-settings/></other>", "Halvorn-demo-settings", 0, "Halvorn-demo-settings"},
+        {"<?a?><?b?><halvorn-demo-settings/>", "Halvorn-demo-settings", 0, "halvorn-demo-settings"},
+        {"<!-- x --><HALVORN-DEMO-SETTINGS/>", "Halvorn-demo-settings", 0, "HALVORN-DEMO-SETTINGS"},
+        {"", "Halvorn-demo-settings", 13, "-"},
+        {"<Halvorn-demo-settings>", "Halvorn-demo-settings", 1, "Halvorn-demo-settings"},
+        {"<a/>junk<b/>", "", 0, "# { a b 'junk' }"},
+
+        // Texts keep inner line ends, lose outer blanks; marks outside a tag are text.
+        {"<t>\n  line one\n  line two \t\r\n  <b/> after\t</t>", nullptr, 0, "t { b 'line one\n  line two' 'after' }"},
+        {"<t> a = \"b\" > c /> 'd </t>", nullptr, 0, "t { 'a = \"b\" > c /> 'd' }"},
+
+        // Clear sections: openers in any case, closers exact, contents unparsed.
+        {"<a>x<!-- <b/> -->y<![CDATA[<c>&bad;]]><PrE>p</PRE><script>s</Script><!doctype z></a>", nullptr, 0,
+         "a { 'x' 'y' <!-- <b/> --> <![CDATA[<c>&bad;]]> <PRE>p</PRE> <Script>s</Script> <!DOCTYPE z> }"},
+        {"<a> 1 &amp; 2 <!--c--></a>", nullptr, 0, "a { '1 &amp; 2' <!--c--> }"},  // text before one stays as written
+
+        // End tags match in any letter case and close the elements left open inside.
+        {"<Part><x></PART ><y/>", nullptr, 1, "# { Part { x } y }"},
+
+        {"<a b c=1 d e=\"\" f=x/>", nullptr, 0, "a b c='1' d e='' f='x'"},
+        {"<a b = 'x\"y' c=\"it's\"/>", nullptr, 0, "a b='x\"y' c='it's'"},
+        {"<a b=\"x/>", nullptr, 0, "a b='\"x'"},  // no closing quote: plain text from the quote on
+        {"<a b/c=d>", nullptr, 1, "a b/c='d'"},
+
+        // The character table decides what is markup: a UTF-8 lead byte takes its followers along.
+        {"<a>\xE0<b>x</a>", nullptr, 0, "a { '\xE0<b>x' }"},
+        {"<a>\xE0<b>x</a>", nullptr, 1, "a { b { 'x' } '\xE0' }", false},
     };
-    const std::vector<Case> cases = {
-        {"<other/>", 13, ""},
-        {"<other><x><Halvorn-demo-settings/></x></other>", 13, ""},  // only direct children count
-        {"<other><Halvorn-demo-settings/></other>", 0, "Halvorn-demo-settings"},
-        {"<HALVORN-DEMO-SETTINGS/>", 0, "HALVORN-DEMO-SETTINGS"},
-        {"<?a?><?b?><halvorn-demo-settings/>", 0, "halvorn-demo-settings"},  // declarations are entered
-        {"<!-- x --><Halvorn-demo-settings/>", 0, "Halvorn-demo-settings"},  // from the unnamed top node
-        {"", 13, ""},
-        {"<Halvorn-demo-settings>", 1, "Halvorn-demo-settings"},             // the warning stays
-    };
-    for (const Case& c : cases) {
-        const Parsed parsed = Parse(c.text, "Halvorn-demo-settings");
+    for (const auto& c : cases) {
+        XmlEncoding::UseUtf8Table(c.utf8);
+        const Parsed parsed = Parse(c.text, c.firstTag);
         EXPECT_EQ(parsed.result.code, c.code) << c.text;
-        EXPECT_EQ(parsed.element.Name() ? parsed.element.Name() : "", c.name) << c.text;
-        if (c.code == 13) {
-            EXPECT_EQ(parsed.result.line, 0);
-            EXPECT_EQ(parsed.result.column, 0);
-        }
+        EXPECT_EQ(Dump(parsed.element), c.tree) << c.text;
     }
-    // No first tag asked: the unnamed top node when more than one element stands there.
-    const Parsed top = Parse("<a/>junk<b/>", "");
-    ASSERT_EQ(top.result.code, 0);
-    EXPECT_EQ(top.element.Name(), nullptr);
-    EXPECT_EQ(top.element.ChildCount(), 2);
-    EXPECT_EQ(Str(top.element.Text(0)), "junk");
 }
 
-TEST(XmlElementTest, QueriesIgnoreLetterCase)
+TEST_F(XmlElementTest, EntitiesAndCharacterReferences)
 {
-    XmlReaderSettings settings;
-    const Parsed parsed = Parse(
-        "<Halvorn-demo-settings>\n"
-        "  <demoparts>\n"
-        "    <Part START=\"2\" Class=\"lib.ClearScreen\" empty=\"\" flag>\n"
-        "      <param color=\"1 0 0\" blend=\"add\"/>\n"
-        "    </PART>\n"
-        "    <part start=\"7\"></part>\n"
-        "  </DemoParts>\n"
-        "</halvorn-demo-settings>",
-        "Halvorn-demo-settings");
-    ASSERT_EQ(parsed.result.code, 0);
-    const XmlElement parts = parsed.element.Child("DEMOPARTS");
-    EXPECT_EQ(parts.ChildCount("part"), 2);
-    const XmlElement first = parts.Child("part");
-    EXPECT_EQ(Str(first.Attribute("start")), "2");
-    EXPECT_EQ(Str(first.Attribute("class")), "lib.ClearScreen");
-    EXPECT_EQ(Str(first.Attribute("EMPTY")), "");
-    EXPECT_EQ(first.Attribute("flag"), nullptr);   // written without a value
-    EXPECT_EQ(first.Attribute("length"), nullptr);
-    EXPECT_EQ(first.AttributeCount(), 4);
-    EXPECT_EQ(Str(first.AttributeName(3)), "flag");
-    EXPECT_EQ(first.AttributeName(4), nullptr);
-    EXPECT_EQ(first.AttributeValue(-1), nullptr);
-    const XmlElement param = first.Child("Param");
-    EXPECT_EQ(Str(param.AttributeName(0)), "color");
-    EXPECT_EQ(Str(param.AttributeValue(1)), "add");
-    EXPECT_EQ(Str(parts.Child("part", 1).Attribute("start")), "7");
-    EXPECT_TRUE(parts.Child("part", 2).IsEmpty());
-    EXPECT_TRUE(parts.Child("part", -1).IsEmpty());
-    EXPECT_TRUE(parts.Child(nullptr).IsEmpty());
-    EXPECT_EQ(first.ChildCount(nullptr), 0);
-    EXPECT_EQ(first.Attribute(nullptr), nullptr);
-}
-
-TEST(XmlElementTest, EmptyHandleAnswersNothing)
-{
-    const XmlElement empty;
-    EXPECT_TRUE(empty.IsEmpty());
-    EXPECT_FALSE(static_cast<bool>(empty));
-    EXPECT_TRUE(empty.Child("a").IsEmpty());
-    EXPECT_TRUE(empty.Child("a", 0).IsEmpty());
-    EXPECT_EQ(empty.ChildCount("a"), 0);
-    EXPECT_EQ(empty.Text(0), nullptr);
-    EXPECT_EQ(empty.Attribute("a"), nullptr);
-    EXPECT_EQ(empty.AttributeCount(), 0);
-    EXPECT_EQ(empty.AttributeName(0), nullptr);
-    EXPECT_EQ(empty.AttributeValue(0), nullptr);
-    EXPECT_EQ(empty.Name(), nullptr);
-    EXPECT_EQ(empty.ClearCount(), 0);
-    EXPECT_EQ(empty.UseCount(), 0);
-}
-
-TEST(XmlElementTest, TextsKeepInnerLineEndsAndLoseOuterBlanks)
-{
-    XmlReaderSettings settings;
-    const Parsed parsed = Parse("<t>\n  line one\n  line two \t\r\n  <b/> after\t</t>");
-    ASSERT_EQ(parsed.result.code, 0);
-    ASSERT_EQ(parsed.element.TextCount(), 2);
-    EXPECT_EQ(Str(parsed.element.Text(0)), "line one\n  line two");
-    EXPECT_EQ(Str(parsed.element.Text(1)), "after");
-    EXPECT_EQ(parsed.element.Text(2), nullptr);
-
-    // Quotes, "=", ">" and "/>" outside a tag are plain text.
-    const Parsed marks = Parse("<t> a = \"b\" > c /> 'd </t>");
-    EXPECT_EQ(Str(marks.element.Text(0)), "a = \"b\" > c /> 'd");
-}
-
-TEST(XmlElementTest, EntitiesAndCharacterReferences)
-{
-    XmlReaderSettings settings;
-    struct Case
+    const struct
     {
         std::string encoded;
         bool utf8;
         std::string decoded;
-    };
-    const std::vector<Case> cases = {
-        {"&AMP;", true, "&"},
-        {"&lt;&Gt;&quot;&apos;&amp;", true, "<>\"'&"},
+    } cases[] = {
+        {"&AMP;&lt;&Gt;&quot;&apos;", true, "&<>\"'"},
         {"&#65;&#x41;&#X4a;&#x6A;", true, "AAJj"},
-        {"x&#;y", true, "x"},                              // a 0 byte ends the text
-        {"&#233;", true, "\xC3\xA9"},                      // UTF-8 text stays UTF-8
-        {"&#x20AC;", true, "\xE2\x82\xAC"},
-        {"&#x1F600;", true, "\xF0\x9F\x98\x80"},
+        {"x&#;y", true, "x"},  // a 0 byte ends the text
+        // UTF-8 text stays UTF-8; what no character can be becomes U+FFFD.
+        {"&#233;&#x20AC;&#x1F600;", true, "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
         {"&#xD800;|&#x110000;|&#99999999999999999999;", true, "\xEF\xBF\xBD|\xEF\xBF\xBD|\xEF\xBF\xBD"},
-        {"&#233;", false, "\xE9"},                         // single-byte text keeps one byte
-        {"&#321;&#x141;", false, "AA"},                    // modulo 256
-        {"&#99999999999999999999;", false, "\xFF"},        // 0x56BC75E2D630FFFFF
+        // Single-byte text keeps one byte, modulo 256.
+        {"&#233;&#321;&#x141;&#99999999999999999999;", false, "\xE9" "AA\xFF"},
     };
-    for (const Case& c : cases) {
-        XmlReaderSettings table(c.utf8);
+    for (const auto& c : cases) {
+        XmlEncoding::UseUtf8Table(c.utf8);
         const Parsed parsed = Parse("<t a=\"" + c.encoded + "\">" + c.encoded + "</t>");
-        ASSERT_EQ(parsed.result.code, 0) << c.encoded;
-        EXPECT_EQ(Str(parsed.element.Text(0)), c.decoded) << c.encoded;
-        EXPECT_EQ(Str(parsed.element.Attribute("a")), c.decoded) << c.encoded;
+        EXPECT_EQ(Dump(parsed.element), "t a='" + c.decoded + "' { '" + c.decoded + "' }") << c.encoded;
     }
-
-    for (const std::string bad : {"&copy;", "&amp", "a & b", "&#12a;", "&#xG;", "&#65", "&#x41 ;", "&"}) {
+    for (const std::string bad : {"&copy;", "&amp", "a & b", "&#12a;", "&#xG;", "&#65", "&"}) {
         EXPECT_EQ(Parse("<t>" + bad + "</t>").result.code, 14) << bad;
         EXPECT_EQ(Parse("<t a='" + bad + "'/>").result.code, 14) << bad;
     }
 }
 
-TEST(XmlElementTest, ClearSectionsAreOpaqueItems)
+TEST_F(XmlElementTest, QueriesIgnoreLetterCaseAndAnswerNothingOutOfRange)
 {
-    XmlReaderSettings settings;
-    const Parsed parsed = Parse("<a>x<!-- <b/> -->y<![CDATA[<c>&bad;]]><PrE>p</PRE><script>s</Script>"
-                                "<!doctype z></a>");
-    ASSERT_EQ(parsed.result.code, 0);
-    EXPECT_EQ(parsed.element.ChildCount(), 0);
-    ASSERT_EQ(parsed.element.TextCount(), 2);
-    EXPECT_EQ(Str(parsed.element.Text(0)), "x");
-    EXPECT_EQ(Str(parsed.element.Text(1)), "y");
-    const std::vector<std::vector<std::string>> expected = {
-        {" <b/> ", "<!--", "-->"},   {"<c>&bad;", "<![CDATA[", "]]>"}, {"p", "<PRE>", "</PRE>"},
-        {"s", "<Script>", "</Script>"}, {" z", "<!DOCTYPE", ">"},
-    };
-    ASSERT_EQ(parsed.element.ClearCount(), 5);
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(Str(parsed.element.ClearContent(i)), expected[i][0]);
-        EXPECT_EQ(Str(parsed.element.ClearOpener(i)), expected[i][1]);
-        EXPECT_EQ(Str(parsed.element.ClearCloser(i)), expected[i][2]);
-    }
-    // Text that ends at a clear section is kept as written.
-    EXPECT_EQ(Str(Parse("<a> 1 &amp; 2 <!--c--></a>").element.Text(0)), "1 &amp; 2");
-}
-
-TEST(XmlElementTest, AttributeForms)
-{
-    XmlReaderSettings settings;
-    struct Case
-    {
-        std::string tag;
-        std::vector<std::pair<std::string, std::string>> attributes;  // "<null>" for no value
-    };
-    const std::vector<Case> cases = {
-        {"<a b c=1 d/>", {{"b", "<null>"}, {"c", "1"}, {"d", "<null>"}}},
-        {"<a b = 'x\"y' c=\"it's\"/>", {{"b", "x\"y"}, {"c", "it's"}}},
-        {"<a b=x/>", {{"b", "x"}}},
-        {"<a b=\"x/>", {{"b", "\"x"}}},          // no closing quote: plain text from the quote
-        {"<a b/c=d>", {{"b/c", "d"}}},
-        {"<a b=\"&lt;&#x3E;\">", {{"b", "<>"}}},
-        {"<a b=\"\"/>", {{"b", ""}}},
-    };
-    for (const Case& c : cases) {
-        const Parsed parsed = Parse(c.tag);
-        ASSERT_LE(parsed.result.code, 1) << c.tag;
-        ASSERT_EQ(parsed.element.AttributeCount(), static_cast<int>(c.attributes.size())) << c.tag;
-        for (int i = 0; i < parsed.element.AttributeCount(); ++i) {
-            EXPECT_EQ(Str(parsed.element.AttributeName(i)), c.attributes[i].first) << c.tag;
-            EXPECT_EQ(Str(parsed.element.AttributeValue(i)), c.attributes[i].second) << c.tag;
-        }
+    const XmlElement parts = Parse("<Parts><Part START=\"2\" flag><param/></PART><part start=\"7\"/></parts>").element;
+    const XmlElement first = parts.Child("part");
+    EXPECT_EQ(parts.ChildCount("PART"), 2);
+    EXPECT_STREQ(first.Attribute("start"), "2");
+    EXPECT_EQ(first.Attribute("flag"), nullptr);  // written without a value
+    EXPECT_STREQ(parts.Child("PART", 1).Attribute("Start"), "7");
+    EXPECT_EQ(Dump(first.Child("PARAM")), "param");
+    // An empty handle answers as a query out of range does.
+    for (const XmlElement& element : {first, XmlElement()}) {
+        EXPECT_TRUE(element.Child("param", 1).IsEmpty());
+        EXPECT_TRUE(element.Child("param", -1).IsEmpty());
+        EXPECT_TRUE(element.Child(nullptr).IsEmpty());
+        EXPECT_EQ(element.ChildCount(nullptr), 0);
+        EXPECT_EQ(element.Text(0), nullptr);
+        EXPECT_EQ(element.Attribute(nullptr), nullptr);
+        EXPECT_EQ(element.AttributeName(element.AttributeCount()), nullptr);
+        EXPECT_EQ(element.AttributeValue(-1), nullptr);
     }
 }
 
-TEST(XmlElementTest, EndTagsMatchIgnoringCaseAndCloseOuterElements)
+TEST_F(XmlElementTest, HandlesShareTheirNode)
 {
-    XmlReaderSettings settings;
-    const Parsed parsed = Parse("<Part><x></PART ><y/>");
-    // x is closed by its parent's end tag (a warning), y then belongs to the top.
-    EXPECT_EQ(parsed.result.code, 1);
-    EXPECT_EQ(parsed.element.Name(), nullptr);
-    EXPECT_EQ(parsed.element.ChildCount(), 2);
-    EXPECT_EQ(parsed.element.ChildAt(0).ChildCount("x"), 1);
-    EXPECT_EQ(Str(parsed.element.ChildAt(1).Name()), "y");
-
-    EXPECT_EQ(Parse("<Part></PART>").result.code, 0);
-    EXPECT_EQ(Parse("<ab></a>").result.code, 7);   // a prefix of the name is not the name
-    EXPECT_EQ(Parse("<a></ab>").result.code, 7);
-}
-
-TEST(XmlElementTest, CharacterTableDecidesWhatIsMarkup)
-{
-    // With UTF-8 a lead byte takes its followers along, "<" included.
-    const std::string text = "<a>\xE0<b>x</a>";
-    {
-        XmlReaderSettings utf8(true);
-        const Parsed parsed = Parse(text);
-        EXPECT_EQ(parsed.result.code, 0);
-        EXPECT_EQ(parsed.element.ChildCount(), 0);
-        EXPECT_EQ(Str(parsed.element.Text(0)), "\xE0<b>x");
-    }
-    {
-        XmlReaderSettings singleByte(false);
-        const Parsed parsed = Parse(text);
-        EXPECT_EQ(parsed.result.code, 1);
-        EXPECT_EQ(parsed.element.ChildCount("b"), 1);
-    }
-    XmlReaderSettings utf8(true);
-    // A lead byte whose followers are missing ends at the text's end, not past it.
-    for (const std::string cut : {"<a>\xF0", "<a b=\"\xE0", "<a\xF4", "<a><!--\xC3", "<a>&#x41;\xE2\x82"}) {
-        const Parsed parsed = Parse(cut);
-        EXPECT_GE(parsed.result.code, 1) << cut;
-    }
-}
-
-TEST(XmlElementTest, HandlesShareTheirNode)
-{
-    XmlReaderSettings settings;
     XmlElement child;
     {
-        XmlElement document = XmlElement::ParseText("<a><b x='1'>text</b><c/></a>", nullptr, nullptr);
-        EXPECT_EQ(document.UseCount(), 1);
+        XmlElement document = Parse("<a><b x='1'>text</b><c/></a>").element;
         XmlElement copy = document;
         EXPECT_EQ(document.UseCount(), 2);
         child = document.Child("b");
         EXPECT_EQ(child.UseCount(), 2);  // this handle and the parent's child list
         XmlElement moved = std::move(copy);
         EXPECT_TRUE(copy.IsEmpty());
-        EXPECT_EQ(document.UseCount(), 2);
         moved = XmlElement();
         EXPECT_EQ(document.UseCount(), 1);
     }
-    // The document is gone; the child and its texts live on.
-    EXPECT_EQ(child.UseCount(), 1);
-    EXPECT_EQ(Str(child.Text(0)), "text");
-    EXPECT_EQ(Str(child.Attribute("x")), "1");
+    // The document is gone; the child and its texts live on, also past a self-assignment.
     const XmlElement& same = child;
     child = same;
-    EXPECT_EQ(Str(child.Name()), "b");
+    EXPECT_EQ(child.UseCount(), 1);
+    EXPECT_EQ(Dump(child), "b x='1' { 'text' }");
 }
 
-TEST(XmlElementTest, SettingsLikeDocument)
+// Each test writes its files into a folder of its own.
+class XmlFileTest : public XmlElementTest
 {
-    XmlReaderSettings settings;
-    const std::string text =
-        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<!-- MORVELIN -->\n"
-        "<Halvorn-demo-settings>\n"
-        "  <name>MORVELIN &amp; friends</name>\n"
-        "  <version>.666</version>\n"
-        "  <soundtrack file=\"music/track.ogg\"/>\n"
-        "  <demoparts>\n"
-        "    <part start=\"0\" length=\"3\" name=\"clear\" class=\"lib.ClearScreen\" priority=\"1\">\n"
-        "      <param color=\"0.1 0.2 0.3 1\"/>\n"
-        "      <scene file=\"intro.scene\"/>\n"
-        "    </part>\n"
-        "    <part start=\"2\" end=\"9\" name=\"logo\" class=\"lib.Image\" priority=\"2\" clearBackground=\"false\">\n"
-        "      <param image=\"logo.png\" align=\"center middle\"/>\n"
-        "    </part>\n"
-        "  </demoparts>\n"
-        "</Halvorn-demo-settings>\n";
-    // The byte-order mark is the file reader's business; here it is one more character of text.
-    const Parsed parsed = Parse(text.substr(3), "Halvorn-demo-settings");
-    ASSERT_EQ(parsed.result.code, 0);
-    const XmlElement& root = parsed.element;
-    EXPECT_EQ(Str(root.Child("name").Text(0)), "MORVELIN & friends");
-    EXPECT_EQ(Str(root.Child("version").Text(0)), ".666");
-    EXPECT_EQ(Str(root.Child("soundtrack").Attribute("file")), "music/track.ogg");
-    const XmlElement parts = root.Child("demoparts");
-    ASSERT_EQ(parts.ChildCount("part"), 2);
-    EXPECT_EQ(Str(parts.Child("part", 0).Child("scene").Attribute("file")), "intro.scene");
-    const XmlElement logo = parts.Child("part", 1);
-    EXPECT_EQ(Str(logo.Attribute("clearBackground")), "false");
-    EXPECT_EQ(Str(logo.Child("param").AttributeValue(1)), "center middle");
+protected:
+    XmlFileTest()
+    {
+        char pattern[] = "/tmp/vexel-xml-XXXXXX";
+        mFolder = mkdtemp(pattern);
+    }
+    ~XmlFileTest() override { std::filesystem::remove_all(mFolder); }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(mFolder + "/" + name, std::ios::binary) << bytes;
+        return mFolder + "/" + name;
+    }
+
+    std::string mFolder;
+};
+using XmlFileDeathTest = XmlFileTest;
+
+TEST_F(XmlFileTest, ParseFile)
+{
+    const struct
+    {
+        std::string path;
+        std::array<int, 3> where;  // code, line, column
+        std::string tree;
+    } cases[] = {
+        {mFolder + "/missing.xml", {12, 0, 0}, "-"},
+        {mFolder, {12, 0, 0}, "-"},  // a folder is no file
+        {Write("empty.xml", ""), {2, 0, 0}, "-"},
+        {Write("other.xml", "<other/>"), {13, 0, 0}, "-"},
+        // Positions count from after the byte-order mark.
+        {Write("bom.xml", "\xEF\xBB\xBF<Halvorn-demo-settings>"), {1, 1, 24}, "Halvorn-demo-settings"},
+        // 16-bit files are converted, found by their mark or by their zero bytes.
+        {Write("le-bom.xml", Utf16(Settings, false, true)), {0, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
+        {Write("be-bom.xml", Utf16(Settings, true, true)), {0, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
+        {Write("le.xml", Utf16(Settings, false)), {0, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
+        {Write("be.xml", Utf16(Settings, true)), {0, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
+        // A lone surrogate cannot be converted.
+        {Write("broken.xml", Utf16("<a>", false, true) + std::string("\x00\xD8", 2) + Utf16("</a>", false)), {15, 0, 0},
+         "-"},
+    };
+    for (const auto& c : cases) {
+        Parsed parsed;
+        parsed.element = XmlElement::ParseFile(c.path.c_str(), "Halvorn-demo-settings", &parsed.result);
+        EXPECT_EQ(parsed.Where(), c.where) << c.path;
+        EXPECT_EQ(Dump(parsed.element), c.tree) << c.path;
+    }
+    XmlParseResult result;
+    EXPECT_TRUE(XmlElement::ParseFile(nullptr, nullptr, &result).IsEmpty());
+    EXPECT_EQ(result.code, 12);
+
+    // With detection off, the zero bytes end the text after its first character.
+    XmlEncoding::SetWideTextDetection(false);
+    XmlElement::ParseFile(Write("off.xml", Utf16(Settings, false)).c_str(), nullptr, &result);
+    EXPECT_EQ(result.code, 4);
+}
+
+TEST_F(XmlFileTest, EncodingGuess)
+{
+    const std::string pad(30, ' ');
+    const struct
+    {
+        std::string bytes;
+        bool useDeclaration;
+        bool utf8;
+    } cases[] = {
+        {"<a>caf\xC3\xA9</a>", false, false},                      // fewer than 25 bytes
+        {Utf16("<a>caf</a>" + pad, false), false, false},          // 16-bit text
+        {"\xEF\xBB\xBF" + pad + "caf\xE9 ", false, true},          // the mark wins over bad bytes
+        {"<a>caf\xC3\xA9</a>" + pad, false, true},
+        {"<a>caf\xE9 </a>" + pad, false, false},                   // Latin-1 e acute
+        {"<a>caf\xFC</a>" + pad, false, true},                     // a byte of length one passes
+        {pad + "<a>\xE2\x82", false, true},                        // cut off by the end of the bytes
+        {"<?xml version='1.0' encoding='ISO-8859-1'?>", false, true},
+        {"<?xml version='1.0' encoding='ISO-8859-1'?>", true, false},
+        {"<?xml version='1.0' encoding = \" UTF8\"?>", true, true},
+        {"<?xml version='1.0' encoding='utf-8'?>", true, true},
+        {"<?xml version='1.0' encoding=latin1?>", true, true},    // no quote: not understood
+        {std::string(200, ' ') + "encoding='latin1'", true, true},  // beyond the first 200 bytes
+    };
+    for (const auto& c : cases) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(c.bytes.data());
+        EXPECT_EQ(XmlEncoding::GuessUtf8(bytes, c.bytes.size(), c.useDeclaration), c.utf8) << c.bytes;
+    }
+}
+
+TEST_F(XmlFileTest, OpenFileChoosesTheTableFromTheFile)
+{
+    XmlEncoding::SetWideTextDetection(false);
+    XmlElement::OpenFile(Write("short.xml", "<a>x</a>").c_str(), nullptr);
+    EXPECT_FALSE(XmlEncoding::Utf8TableInForce());
+    EXPECT_TRUE(XmlEncoding::WideTextDetection());
+
+    const XmlElement element = XmlElement::OpenFile(Write("long.xml", Settings).c_str(), "Halvorn-demo-settings");
+    EXPECT_TRUE(XmlEncoding::Utf8TableInForce());
+    EXPECT_STREQ(element.Child("name").Text(0), "Demo");
+
+    XmlElement::OpenFile(Write("latin.xml", "<?xml encoding='latin1'?>" + Settings).c_str(), nullptr);
+    EXPECT_FALSE(XmlEncoding::Utf8TableInForce());
+}
+
+TEST_F(XmlFileTest, MessageStaysWithinItsBuffer)
+{
+    const XmlParseResult firstTag{13, 0, 0};
+    const std::string tail = "'.\nError: First Tag not found\nAt line 0, column 0.\n"
+                             "First Tag should be 'Halvorn-demo-settings'.\n";
+    EXPECT_EQ(XmlElement::ErrorMessage("m.xml", "Halvorn-demo-settings", firstTag),
+              "XML Parsing error inside file 'm.xml" + tail);
+
+    // A long path loses its front, at a character boundary.
+    const std::string path = Repeat("\xC3\xA9", 1500);
+    const std::string message = XmlElement::ErrorMessage((path + "/m.xml").c_str(), "Halvorn-demo-settings", firstTag);
+    EXPECT_GE(message.size(), 1998u);
+    EXPECT_LE(message.size(), 1999u);
+    EXPECT_EQ(message.rfind("XML Parsing error inside file '...\xC3\xA9", 0), 0u);
+    const std::string end = "\xC3\xA9/m.xml" + tail;
+    EXPECT_EQ(message.substr(message.size() - end.size()), end);
+
+    const std::string both = XmlElement::ErrorMessage(path.c_str(), std::string(5000, 't').c_str(), firstTag);
+    EXPECT_LE(both.size(), 1999u);
+    EXPECT_NE(both.find("'.\nError: First Tag not found\nAt line 0, column 0.\nFirst Tag should be '..."),
+              std::string::npos);
+}
+
+TEST_F(XmlFileDeathTest, OpenFileEndsTheProgramWith255)
+{
+    // Without a display no message box appears.
+    const auto openFile = [](const std::string& path) {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        XmlElement::OpenFile(path.c_str(), "Halvorn-demo-settings");
+    };
+    EXPECT_EXIT(openFile(mFolder + "/nowhere.xml"), ::testing::ExitedWithCode(255),
+                "^XML Parsing error inside file '[^']*/nowhere\\.xml'\\.\nError: File not found\n"
+                "At line 0, column 0\\.\n$");
+    // Warnings count as failures too.
+    EXPECT_EXIT(openFile(Write("open.xml", "<Halvorn-demo-settings>\n  <name>x</name>\n")),
+                ::testing::ExitedWithCode(255),
+                "^XML Parsing error inside file '[^']*/open\\.xml'\\.\nWarning: Unmatched end tag\n"
+                "At line 3, column 1\\.\n$");
 }
