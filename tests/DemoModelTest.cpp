@@ -2,7 +2,6 @@
 #include "OutputCapture.h"
 #include "RecordingPart.h"
 
-#include <boost/ptr_container/exception.hpp>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,34 +10,26 @@
 #include <vector>
 
 using VexelTest::Capture;
-using VexelTest::PartJournal;
-using VexelTest::RecordingPart;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-// The expected status report; parts are given as "name (start-end)...".
-Lines Report(const std::string& time, const Lines& past, const Lines& current, const Lines& future)
+// The expected log: the move lines, then the status report with the parts
+// given as "name (start-end)...".
+Lines Report(Lines lines, const std::string& time, const Lines& past, const Lines& current, const Lines& future)
 {
-    Lines lines{"== Time now " + time + " ==", "== Past parts =="};
-    const auto section = [&lines](const Lines& parts) {
+    const auto section = [&lines](const std::string& title, const Lines& parts) {
+        lines.push_back(title);
         for (const std::string& part : parts) {
             lines.push_back("  - " + part);
         }
         lines.insert(lines.end(), {"", ""});
     };
-    section(past);
-    lines.push_back("== Current parts ==");
-    section(current);
-    lines.push_back("== Future parts ==");
-    section(future);
+    lines.push_back("== Time now " + time + " ==");
+    section("== Past parts ==", past);
+    section("== Current parts ==", current);
+    section("== Future parts ==", future);
     return lines;
-}
-
-Lines Concat(Lines first, const Lines& second)
-{
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
 }
 
 Lines Names(const boost::ptr_list<DemoPart>& parts)
@@ -57,135 +48,91 @@ protected:
     {
         Capture([&] { mModel.reset(); });
     }
-    RecordingPart* Add(double start, double end, unsigned int priority, const QString& name)
+    void Add(double start, double end, unsigned int priority, const QString& name)
     {
-        auto* part = new RecordingPart(mJournal, start, end, priority, name);
-        mModel->AddPart(part);
-        return part;
+        mModel->AddPart(new VexelTest::RecordingPart(mJournal, start, end, priority, name));
     }
-    // Leaves one part in each list.
-    void RunUntilTwoSeconds()
+    // One frame as the application runs it, update then render; returns the log lines.
+    Lines Frame(double delta, bool goesOn = true)
     {
-        Add(0.0, 0.5, 0, "past");
-        Add(0.0, 9.0, 0, "current");
-        Add(5.0, 9.0, 0, "future");
-        for (double delta : {0.25, 0.75, 1.0}) {
-            Frame(delta);
-        }
-        mJournal.Take();
-    }
-    // One frame as the application runs it: update, then render.
-    VexelTest::Captured Frame(double delta, bool expectGoesOn = true)
-    {
-        return Capture([&] {
-            EXPECT_EQ(mModel->Update(delta), expectGoesOn);
+        const auto frame = Capture([&] {
+            EXPECT_EQ(mModel->Update(delta), goesOn);
             mModel->Render(delta);
         });
+        return frame.OutLines();
     }
 
-    PartJournal mJournal;
+    VexelTest::PartJournal mJournal;
     std::unique_ptr<DemoModel> mModel = std::make_unique<DemoModel>();
 };
 
 } // namespace
 
-TEST_F(DemoModelTest, WithoutPartsItStopsAtOnceAndReportsOnlyAtDestruction)
-{
-    EXPECT_TRUE(Frame(0.016, false).out.empty());
-    const auto destroyed = Capture([&] { mModel.reset(); });
-    EXPECT_EQ(destroyed.out,
-              "== Time now 0.016 ==\n== Past parts ==\n\n\n== Current parts ==\n\n\n== Future parts ==\n\n\n");
-    EXPECT_TRUE(destroyed.err.empty());
-}
-
-TEST_F(DemoModelTest, KeepRunningHoldsAnEmptyTimelineOpen)
+TEST_F(DemoModelTest, EmptyTimelineEndsUnlessKeptRunning)
 {
     mModel->mKeepRunning = 1;
-    Frame(0.5, true);
+    EXPECT_EQ(Frame(0.5, true), Lines{});
     mModel->mKeepRunning = 0;
-    Frame(0.5, false);
+    EXPECT_EQ(Frame(0.5, false), Lines{});
 }
 
 TEST_F(DemoModelTest, PartRunsFromStartToExactlyItsLengthThenRetires)
 {
-    RecordingPart* part = Add(0.0, 5.0, 0, "intro");
-
-    auto frame = Frame(1.5);
-    EXPECT_EQ(frame.OutLines(),
-              Concat({"Moving futurepart \"intro\" to currentparts..."}, Report("1.5", {}, {"intro (0-5)"}, {})));
-    EXPECT_EQ(mJournal.Take(), (Lines{"begin intro", "update intro 1.5 1.5 1.5", "render intro 1.5 1.5 1.5"}));
-
-    EXPECT_TRUE(Frame(1.5).out.empty());
-    EXPECT_TRUE(Frame(1.5).out.empty());
+    Add(0.0, 5.0, 0, "intro");
+    EXPECT_EQ(Frame(0.0), Report({"Moving futurepart \"intro\" to currentparts..."}, "0", {}, {"intro (0-5)"}, {}));
+    EXPECT_EQ(mJournal.Take(), (Lines{"begin intro", "update intro 0 0 0", "render intro 0 0 0"}));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Frame(1.5), Lines{});
+    }
     mJournal.Take();
 
     // The clock passes the end at 6; this update only takes the remaining 0.5.
-    EXPECT_TRUE(Frame(1.5).out.empty());
+    EXPECT_EQ(Frame(1.5), Lines{});
     EXPECT_EQ(mJournal.Take(), (Lines{"update intro 0.5 5 5", "render intro 0.5 5 5"}));
-    EXPECT_EQ(part->mRunningTime, 5.0);
-    EXPECT_EQ(part->mUpdates.back().time, 5.0);
+    EXPECT_EQ(mModel->mCurrentParts.front().mRunningTime, 5.0);
+    EXPECT_EQ(mModel->mCurrentParts.front().mLastTime, 5.0);
 
-    frame = Frame(1.5, false);
-    EXPECT_EQ(frame.OutLines(), Concat({"Moving currentpart \"intro\" to pastparts..."},
-                                       Report("7.5", {"intro (0-5) total running time=5"}, {}, {})));
+    EXPECT_EQ(Frame(1.5, false), Report({"Moving currentpart \"intro\" to pastparts..."}, "7.5",
+                                        {"intro (0-5) total running time=5"}, {}, {}));
     // Nothing left to draw in the last frame.
     EXPECT_EQ(mJournal.Take(), (Lines{"end intro"}));
 }
 
-TEST_F(DemoModelTest, StartZeroIsCurrentInTheFirstFrameEvenWithZeroDelta)
+TEST_F(DemoModelTest, FutureListStaysStablySortedByStart)
 {
-    Add(0.0, 1.0, 0, "a");
-    const auto frame = Frame(0.0);
-    EXPECT_EQ(frame.OutLines().at(0), "Moving futurepart \"a\" to currentparts...");
-    EXPECT_EQ(mJournal.Take(), (Lines{"begin a", "update a 0 0 0", "render a 0 0 0"}));
+    // A start that is not a number never becomes due: it goes last and holds nothing back.
+    const std::pair<double, const char*> parts[] = {{std::nan(""), "n"}, {3, "a"}, {1, "b"}, {2, "c"}, {1, "d"},
+                                                    {0, "e"}, {std::nan(""), "m"}, {2, "f"}, {3, "g"}, {0.5, "h"}};
+    for (const auto& [start, name] : parts) {
+        Add(start, 10.0, 0, name);
+    }
+    EXPECT_EQ(Names(mModel->mFutureParts), (Lines{"e", "h", "b", "d", "c", "f", "a", "g", "n", "m"}));
+
+    // Equal starts and priorities enter, update and draw in the order they were added.
+    Frame(1.0);
+    EXPECT_EQ(Names(mModel->mCurrentParts), (Lines{"e", "h", "b", "d"}));
+    EXPECT_EQ(Names(mModel->mFutureParts), (Lines{"c", "f", "a", "g", "n", "m"}));
 }
 
-TEST_F(DemoModelTest, PartEnteringInsideAFrameGetsOnlyTheTimeSinceItsStart)
+TEST_F(DemoModelTest, RunningPartsGoByPriorityAndEnterWithTheTimeSinceTheirStart)
 {
-    Add(0.0, 10.0, 0, "running");
-    Add(5.0, 10.0, 1, "late");
+    Add(0.0, 10.0, 3, "three");
+    Add(5.0, 10.0, 1, "one");
+    Add(4.5, 10.0, 2, "two");
+    Add(6.0, 10.0, 1, "one-later");
     Frame(4.0);
     mJournal.Take();
 
     Frame(1.25);
-    EXPECT_EQ(mJournal.Take(), (Lines{"begin late", "update running 1.25 5.25 5.25", "update late 0.25 0.25 5.25",
-                                      "render running 1.25 5.25 5.25", "render late 0.25 0.25 5.25"}));
-    // A second frame is an ordinary step again.
+    EXPECT_EQ(mJournal.Take(),
+              (Lines{"begin two", "begin one", "update one 0.25 0.25 5.25", "update two 0.75 0.75 5.25",
+                     "update three 1.25 5.25 5.25", "render one 0.25 0.25 5.25", "render two 0.75 0.75 5.25",
+                     "render three 1.25 5.25 5.25"}));
+    // The next frame is an ordinary step for every part.
     Frame(0.5);
-    EXPECT_EQ(mJournal.Take(), (Lines{"update running 0.5 5.75 5.75", "update late 0.5 0.75 5.75",
-                                      "render running 0.5 5.75 5.75", "render late 0.5 0.75 5.75"}));
-}
-
-TEST_F(DemoModelTest, FutureListStaysStablySortedByStart)
-{
-    const struct
-    {
-        double start;
-        const char* name;
-    } parts[] = {{3, "a"}, {1, "b"}, {2, "c"}, {1, "d"}, {0, "e"}, {2, "f"}, {3, "g"}, {0.5, "h"}};
-    for (const auto& part : parts) {
-        Add(part.start, 10.0, 0, part.name);
-    }
-    EXPECT_EQ(Names(mModel->mFutureParts), (Lines{"e", "h", "b", "d", "c", "f", "a", "g"}));
-
-    // Equal starts and priorities enter, update and draw in the order they were added.
-    Capture([&] { mModel->Update(1.0); });
-    EXPECT_EQ(Names(mModel->mCurrentParts), (Lines{"e", "h", "b", "d"}));
-    EXPECT_EQ(Names(mModel->mFutureParts), (Lines{"c", "f", "a", "g"}));
-}
-
-TEST_F(DemoModelTest, RunningPartsAreUpdatedAndDrawnByPriority)
-{
-    Add(0.0, 10.0, 3, "three");
-    Add(0.5, 10.0, 1, "one");
-    Add(0.25, 10.0, 2, "two");
-    Add(2.0, 10.0, 1, "one-later");
-    Frame(1.0);
-    mJournal.Take();
-
-    Frame(0.5);
-    EXPECT_EQ(mJournal.Take(), (Lines{"update one 0.5 1 1.5", "update two 0.5 1.25 1.5", "update three 0.5 1.5 1.5",
-                                      "render one 0.5 1 1.5", "render two 0.5 1.25 1.5", "render three 0.5 1.5 1.5"}));
+    EXPECT_EQ(mJournal.Take(),
+              (Lines{"update one 0.5 0.75 5.75", "update two 0.5 1.25 5.75", "update three 0.5 5.75 5.75",
+                     "render one 0.5 0.75 5.75", "render two 0.5 1.25 5.75", "render three 0.5 5.75 5.75"}));
     // Among equal priorities the newcomer goes after the parts already running.
     Frame(0.5);
     EXPECT_EQ(Names(mModel->mCurrentParts), (Lines{"one", "one-later", "two", "three"}));
@@ -193,93 +140,54 @@ TEST_F(DemoModelTest, RunningPartsAreUpdatedAndDrawnByPriority)
 
 TEST_F(DemoModelTest, PartWithNoTimeInsideAnyFrameMovesThroughWithoutBeingDrawn)
 {
-    const struct
-    {
-        double start, end;
-        const char* report;
-    } cases[] = {
-        {0.3, 0.4, "p (0.3-0.4) total running time=0"},  // whole interval between two frames
-        {0.4, 0.3, "p (0.4-0.3) total running time=0"},  // end before start
-        {0.5, 0.5, "p (0.5-0.5) total running time=0"},  // zero length, start on a frame
-        {0.3, std::nan(""), "p (0.3-nan) total running time=0"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.report);
-        Add(c.start, c.end, 0, "p");
-        Frame(0.25);
-        const auto frame = Frame(0.25, false);
-        EXPECT_EQ(frame.OutLines(), Concat({"Moving futurepart \"p\" to currentparts...",
-                                            "Moving currentpart \"p\" to pastparts..."},
-                                           Report("0.5", {c.report}, {}, {})));
-        EXPECT_EQ(mJournal.Take(), (Lines{"begin p", "end p"}));
-        Capture([&] { mModel = std::make_unique<DemoModel>(); });
-        mJournal.Take();
-    }
-}
-
-TEST_F(DemoModelTest, StartThatIsNotANumberNeverBecomesDueNorHoldsOthersBack)
-{
-    Add(std::nan(""), 1.0, 0, "never");
-    Add(0.0, 1.0, 0, "first");
-    Add(std::nan(""), 1.0, 0, "never2");
-    Add(0.5, 1.0, 0, "second");
-    EXPECT_EQ(Names(mModel->mFutureParts), (Lines{"first", "second", "never", "never2"}));
-    Frame(0.75);
-    EXPECT_EQ(Names(mModel->mCurrentParts), (Lines{"first", "second"}));
-    EXPECT_EQ(Names(mModel->mFutureParts), (Lines{"never", "never2"}));
-}
-
-TEST_F(DemoModelTest, StatusReportListsEveryPartWithSixSignificantDigits)
-{
-    Add(0.0, 0.1, 0, "gone");
-    Add(0.0, 1.23456789, 0, "Intro ÄÖ");
-    Add(123456.7, 2000000.0, 0, "far");
-    Frame(0.05);
-    Frame(0.05);
-    Frame(0.05);
-    const auto report = Capture([&] { mModel->PrintStatus(1.0 / 3.0); });
-    EXPECT_EQ(report.out, "== Time now 0.333333 ==\n"
-                          "== Past parts ==\n"
-                          "  - gone (0-0.1) total running time=0.1\n"
-                          "\n\n"
-                          "== Current parts ==\n"
-                          "  - Intro ÄÖ (0-1.23457)\n"
-                          "\n\n"
-                          "== Future parts ==\n"
-                          "  - far (123457-2e+06)\n"
-                          "\n\n");
+    Add(0.3, 0.4, 0, "between");   // the whole interval between two frames
+    Add(0.4, 0.3, 0, "reversed");  // end before start
+    Add(0.5, 0.5, 0, "empty");     // zero length, starting on a frame
+    Add(0.3, std::nan(""), 0, "nan");
+    Frame(0.25);
+    EXPECT_EQ(Frame(0.25, false),
+              Report({"Moving futurepart \"between\" to currentparts...", "Moving futurepart \"nan\" to currentparts...",
+                      "Moving futurepart \"reversed\" to currentparts...", "Moving futurepart \"empty\" to currentparts...",
+                      "Moving currentpart \"between\" to pastparts...", "Moving currentpart \"nan\" to pastparts...",
+                      "Moving currentpart \"reversed\" to pastparts...", "Moving currentpart \"empty\" to pastparts..."},
+                     "0.5",
+                     {"between (0.3-0.4) total running time=0", "nan (0.3-nan) total running time=0",
+                      "reversed (0.4-0.3) total running time=0", "empty (0.5-0.5) total running time=0"},
+                     {}, {}));
+    EXPECT_EQ(mJournal.Take(), (Lines{"begin between", "begin nan", "begin reversed", "begin empty", "end between",
+                                      "end nan", "end reversed", "end empty"}));
 }
 
 TEST_F(DemoModelTest, ClearAndDestructionDeleteFutureThenCurrentThenPast)
 {
+    // Leaves one part in each list.
+    const auto fill = [&] {
+        Add(0.0, 0.1, 0, "gone");
+        Add(0.0, 1.23456789, 0, "Intro ÄÖ");
+        Add(123456.7, 2000000.0, 0, "far");
+        for (const double delta : {0.05, 0.05, 1.0 / 30.0}) {
+            Frame(delta);
+        }
+        mJournal.Take();
+    };
     mModel->mName = "demo";
-    RunUntilTwoSeconds();
-
+    fill();
     Capture([&] { mModel->Clear(); });
-    EXPECT_EQ(mJournal.Take(), (Lines{"delete future", "delete current", "delete past"}));
+    EXPECT_EQ(mJournal.Take(), (Lines{"delete far", "delete Intro ÄÖ", "delete gone"}));
     EXPECT_EQ(mModel->mTime, 0.0);
     EXPECT_EQ(mModel->mName, "demo");
 
-    RunUntilTwoSeconds();
-    // The report comes first, and running parts get no EndPart.
-    const auto destroyed = Capture([&] { mModel.reset(); });
-    EXPECT_EQ(destroyed.OutLines(), Report("2", {"past (0-0.5) total running time=0.5"}, {"current (0-9)"},
-                                           {"future (5-9)"}));
-    EXPECT_EQ(mJournal.Take(), (Lines{"delete future", "delete current", "delete past"}));
+    fill();
+    // The report comes first, with six significant digits, and running parts get no EndPart.
+    EXPECT_EQ(Capture([&] { mModel.reset(); }).OutLines(),
+              Report({}, "0.133333", {"gone (0-0.1) total running time=0.1"}, {"Intro ÄÖ (0-1.23457)"},
+                     {"far (123457-2e+06)"}));
+    EXPECT_EQ(mJournal.Take(), (Lines{"delete far", "delete Intro ÄÖ", "delete gone"}));
 }
 
 TEST_F(DemoModelTest, NullPartIsRefusedWithThePointerListsException)
 {
-    for (int existing = 0; existing < 2; ++existing) {
-        if (existing == 1) {
-            Add(1.0, 2.0, 0, "a");
-        }
-        try {
-            mModel->AddPart(nullptr);
-            ADD_FAILURE() << "a null part was accepted";
-        } catch (const boost::bad_pointer& e) {
-            EXPECT_STREQ(e.what(), "Null pointer in 'push_back()'");
-        }
-        EXPECT_EQ(mModel->mFutureParts.size(), static_cast<size_t>(existing));
-    }
+    Add(1.0, 2.0, 0, "a");
+    EXPECT_EQ(Capture([&] { mModel->AddPart(nullptr); }).What(), "Null pointer in 'push_back()'");
+    EXPECT_EQ(Names(mModel->mFutureParts), Lines{"a"});
 }

@@ -2,8 +2,10 @@
 
 #include "Halvorn/DemoPart.h"
 
+#include <initializer_list>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace VexelTest {
@@ -13,19 +15,16 @@ namespace VexelTest {
 class PartJournal
 {
 public:
-    void Add(const std::string& what, const QString& part) { mEntries.push_back(what + " " + part.toStdString()); }
-    void Add(const std::string& what, const QString& part, double step, double runningTime, double time)
+    void Add(const std::string& what, const QString& part, std::initializer_list<double> values = {})
     {
         std::ostringstream entry;
-        entry << what << " " << part.toStdString() << " " << step << " " << runningTime << " " << time;
+        entry << what << " " << part.toStdString();
+        for (const double value : values) {
+            entry << " " << value;
+        }
         mEntries.push_back(entry.str());
     }
-    std::vector<std::string> Take()
-    {
-        std::vector<std::string> entries;
-        entries.swap(mEntries);
-        return entries;
-    }
+    std::vector<std::string> Take() { return std::exchange(mEntries, {}); }
 
 private:
     std::vector<std::string> mEntries;
@@ -48,24 +47,16 @@ public:
     void EndPart() override { mJournal.Add("end", mName); }
     void UpdateDemoPart(double step, double runningTime, double time) override
     {
-        mJournal.Add("update", mName, step, runningTime, time);
-        mUpdates.push_back({step, runningTime, time});
+        mJournal.Add("update", mName, {step, runningTime, time});
     }
     void RenderDemoPart(double step, double runningTime, double time) override
     {
-        mJournal.Add("render", mName, step, runningTime, time);
+        mJournal.Add("render", mName, {step, runningTime, time});
     }
     DemoPart* Clone() override
     {
         return new RecordingPart(mJournal, mStart, mEnd, mPriority, mName, mAttributeParams, mParams);
     }
-
-    struct Values
-    {
-        double step, runningTime, time;
-    };
-    // Full precision, for the checks that the journal's six digits would hide.
-    std::vector<Values> mUpdates;
 
 private:
     PartJournal& mJournal;
