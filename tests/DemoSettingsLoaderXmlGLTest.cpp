@@ -1,22 +1,15 @@
 #include "Halvorn/DemoSettingsLoaderXml.h"
 
-#include "AssertException.h"
-#include "Audio/Audio2d.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoModel.h"
-#include "OutputCapture.h"
-#include "XvfbServer.h"
+#include "TestApp.h"
 
-#include <SDL.h>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -24,28 +17,9 @@
 
 using VexelTest::Capture;
 using Lines = std::vector<std::string>;
+using Params = std::vector<DemoPartParam>;
 
 namespace {
-
-// What the loader handed to the factory, written out so that a whole call
-// compares as one text.
-std::string Describe(float start, float end, unsigned int priority, const QString& name,
-                     const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params,
-                     const QString& className)
-{
-    std::ostringstream text;
-    text.precision(17);
-    text << className.toStdString() << " '" << name.toStdString() << "' " << static_cast<double>(start) << " "
-         << static_cast<double>(end) << " " << priority << " attributes";
-    for (const DemoPartParam& param : attributeParams) {
-        text << " " << param.mName.toStdString() << "=" << param.mValue.toStdString();
-    }
-    text << " params";
-    for (const DemoPartParam& param : params) {
-        text << " " << param.mName.toStdString() << "=" << param.mValue.toStdString();
-    }
-    return text.str();
-}
 
 class LoadedPart : public DemoPart
 {
@@ -57,18 +31,27 @@ public:
     DemoPart* Clone() override { return nullptr; }
 };
 
-// Records every factory call; "lib.Nothing" is the one class it does not know.
+// Records every factory call as one text; "lib.Nothing" is the one class it does not know.
 class RecordingDemoApp : public DemoApp
 {
 public:
     RecordingDemoApp() : DemoApp(0, nullptr, "Loader", "1", 1280, 720, 16.0f / 9.0f, true, 3, 3) {}
 
     DemoPart* GetDemoPart(float start, float end, unsigned int priority, const QString& name,
-                          const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params,
-                          const QString& className) override
+                          const Params& attributeParams, const Params& params, const QString& className) override
     {
         std::cout << "RecordingDemoApp::GetDemoPart()" << std::endl;
-        mCalls.push_back(Describe(start, end, priority, name, attributeParams, params, className));
+        std::ostringstream text;
+        text.precision(17);
+        text << className.toStdString() << " '" << name.toStdString() << "' " << static_cast<double>(start) << " "
+             << static_cast<double>(end) << " " << priority;
+        for (const Params* list : {&attributeParams, &params}) {
+            text << (list == &params ? " params" : " attributes");
+            for (const DemoPartParam& param : *list) {
+                text << " " << param.mName.toStdString() << "=" << param.mValue.toStdString();
+            }
+        }
+        mCalls.push_back(text.str());
         if (className == QLatin1String("lib.Nothing")) {
             return nullptr;
         }
@@ -77,26 +60,6 @@ public:
 
     std::vector<std::string> mCalls;
 };
-
-struct Failure
-{
-    std::string expression;
-    std::string file;
-};
-
-Failure AssertionOf(const VexelTest::Captured& captured)
-{
-    try {
-        if (captured.exception) {
-            std::rethrow_exception(captured.exception);
-        }
-    } catch (const AssertException& e) {
-        return {e.expression, e.file};
-    } catch (...) {
-        return {"<another exception>", ""};
-    }
-    return {"<no exception>", ""};
-}
 
 Lines PartNames(const boost::ptr_list<DemoPart>& parts)
 {
@@ -110,69 +73,40 @@ Lines PartNames(const boost::ptr_list<DemoPart>& parts)
 const std::string Head = "<Halvorn-demo-settings><soundtrack file=\"s.ogg\"/><demoparts>";
 const std::string Tail = "</demoparts></Halvorn-demo-settings>";
 
+std::string Part(const std::string& name, const std::string& className,
+                 const std::string& times = "start=\"0\" end=\"1\"")
+{
+    return "<part " + times + " name=\"" + name + "\" class=\"" + className + "\" priority=\"0\"/>";
+}
+
 } // namespace
 
 class DemoSettingsLoaderXmlGLTest : public ::testing::Test
 {
 protected:
-    // Called from SetUp: a failure in a suite set-up would only mark the tests skipped.
-    static void CreateApp()
-    {
-        if (sApp != nullptr) {
-            return;
-        }
-        VexelTest::EnsureDisplay();
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-        const auto captured = Capture([&] { sApp = new RecordingDemoApp(); });
-        ASSERT_FALSE(captured.Threw()) << captured.err;
-    }
-    static void TearDownTestSuite()
-    {
-        if (sApp == nullptr) {
-            return;
-        }
-        Capture([&] {
-            Audio2d* audio = sApp->mAudio;
-            delete sApp;
-            delete audio;
-        });
-        sApp = nullptr;
-        SDL_Quit();
-    }
     void SetUp() override
     {
-        CreateApp();
-        ASSERT_NE(sApp, nullptr);
-        sApp->mCalls.clear();
-        Capture([&] { sApp->mModel->Clear(); });
-        sApp->mModel->mName = sApp->mModel->mVersion = sApp->mModel->mSoundtrackFile = QString();
-        mFolder = std::filesystem::temp_directory_path() /
-                  ("vexel-loader-" + std::to_string(getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(mFolder);
+        mApp = VexelTest::MakeTestApp<RecordingDemoApp>();
+        ASSERT_NE(mApp, nullptr);
+        ASSERT_TRUE(mDir.isValid());
     }
-    void TearDown() override { std::filesystem::remove_all(mFolder); }
 
-    // Writes the settings file and loads it into the shared application.
-    VexelTest::Captured Load(const std::string& content, const std::string& fileName = "settings.xml")
+    // Writes the settings file (unless content is null) and loads it.
+    VexelTest::Captured Load(const char* content, const std::string& fileName = "settings.xml")
     {
-        const std::string path = (mFolder / fileName).string();
-        std::ofstream(path, std::ios::binary) << content;
-        return LoadPath(path);
+        mPath = mDir.filePath(QString::fromStdString(fileName)).toStdString();
+        if (content != nullptr) {
+            std::ofstream(mPath, std::ios::binary) << content;
+        }
+        return Capture([&] { DemoSettingsLoaderXml().Load(QString::fromStdString(mPath), mApp->mModel, mApp.get()); });
     }
-    VexelTest::Captured LoadPath(const std::string& path)
-    {
-        mPath = path;
-        return Capture([&] { DemoSettingsLoaderXml().Load(QString::fromStdString(path), sApp->mModel, sApp); });
-    }
+    VexelTest::Captured Load(const std::string& content) { return Load(content.c_str()); }
     std::string LoadingLine() const { return "Loading demo settings from \"" + mPath + "\"..."; }
 
-    static RecordingDemoApp* sApp;
-    std::filesystem::path mFolder;
+    VexelTest::AppPtr<RecordingDemoApp> mApp;
+    QTemporaryDir mDir;
     std::string mPath;
 };
-
-RecordingDemoApp* DemoSettingsLoaderXmlGLTest::sApp = nullptr;
 
 TEST_F(DemoSettingsLoaderXmlGLTest, ReadsTheWholeFileIntoModelAndFactory)
 {
@@ -200,122 +134,87 @@ TEST_F(DemoSettingsLoaderXmlGLTest, ReadsTheWholeFileIntoModelAndFactory)
         "</Halvorn-demo-settings>\n");
     ASSERT_FALSE(captured.Threw()) << captured.err;
     EXPECT_EQ(captured.err, "");
-
-    EXPECT_EQ(sApp->mModel->mName, QString::fromUtf8("M\xC3\xB6rvelin"));
-    EXPECT_EQ(sApp->mModel->mVersion, ".666");
-    EXPECT_EQ(sApp->mModel->mSoundtrackFile, "data/music/t.ogg");
+    EXPECT_EQ(mApp->mModel->mName, QString::fromUtf8("M\xC3\xB6rvelin"));
+    EXPECT_EQ(mApp->mModel->mVersion, ".666");
+    EXPECT_EQ(mApp->mModel->mSoundtrackFile, "data/music/t.ogg");
 
     // length wins over end; times pass through float; atoi reads a prefix and
     // a negative priority wraps; names keep the letter case they were written in.
-    EXPECT_EQ(sApp->mCalls,
+    EXPECT_EQ(mApp->mCalls,
               (Lines{"lib.ClearScreen 'sky' 2 5 4 attributes musicTrack=main clearBackground=false"
                      " clearZBuffer=true params color=1 2 3 blend=additive image=a.png flag=",
                      "lib.Image 'early' 0.10000000149011612 1 7 attributes params Image=b.png",
                      "x 'wrapped' 0 10 4294967295 attributes params"}));
-
     EXPECT_EQ(captured.OutLines(),
-              (Lines{LoadingLine(),
-                     "RecordingDemoApp::GetDemoPart()",
+              (Lines{LoadingLine(), "RecordingDemoApp::GetDemoPart()",
                      "DemoPart [2 - 5 sky, class=lib.ClearScreen, priority=4, music=]",
-                     "  => scene=\"intro.scene\" (not loaded!)",
-                     "  => scene without a file attribute (not loaded!)",
-                     "RecordingDemoApp::GetDemoPart()",
-                     "DemoPart [0.1 - 1 early, class=lib.Image, priority=7, music=]",
+                     "  => scene=\"intro.scene\" (not loaded!)", "  => scene without a file attribute (not loaded!)",
+                     "RecordingDemoApp::GetDemoPart()", "DemoPart [0.1 - 1 early, class=lib.Image, priority=7, music=]",
                      "RecordingDemoApp::GetDemoPart()",
                      "DemoPart [0 - 10 wrapped, class=x, priority=4294967295, music=]"}));
 
     // The timeline orders by start; the part keeps the widened float start.
-    EXPECT_EQ(PartNames(sApp->mModel->mFutureParts), (Lines{"wrapped", "early", "sky"}));
-    const DemoPart& early = *std::next(sApp->mModel->mFutureParts.begin());
-    EXPECT_EQ(early.mStart, static_cast<double>(0.1f));
-    EXPECT_NE(early.mStart, 0.1);
+    EXPECT_EQ(PartNames(mApp->mModel->mFutureParts), (Lines{"wrapped", "early", "sky"}));
+    EXPECT_EQ(std::next(mApp->mModel->mFutureParts.begin())->mStart, static_cast<double>(0.1f));
 }
 
-TEST_F(DemoSettingsLoaderXmlGLTest, MissingFileThrowsADomainErrorAndChangesNothing)
+TEST_F(DemoSettingsLoaderXmlGLTest, EachLoadReplacesTheModelButAMissingFileChangesNothing)
 {
-    sApp->mModel->mName = "kept";
-    sApp->mModel->AddPart(new LoadedPart(sApp, 0, 1, 0, "old", {}, {}, "x"));
-    const std::string path = (mFolder / "absent.xml").string();
+    ASSERT_FALSE(Load("<Halvorn-demo-settings><name>one</name><soundtrack file=\"t.ogg\"/><demoparts>" +
+                      Part("b", "c", "start=\"5\" end=\"6\"") + Part("c", "c", "start=\"1\" end=\"2\"") + Tail)
+                     .Threw());
+    EXPECT_EQ(PartNames(mApp->mModel->mFutureParts), (Lines{"c", "b"}));
 
-    const auto captured = LoadPath(path);
-    ASSERT_TRUE(captured.Threw());
-    EXPECT_THROW(std::rethrow_exception(captured.exception), std::domain_error);
-    EXPECT_EQ(captured.What(), "File not found! (\"" + path + "\")");
-    EXPECT_EQ(captured.OutLines(), Lines{LoadingLine()});
-    EXPECT_EQ(captured.err, "");
-    EXPECT_EQ(sApp->mModel->mName, "kept");
-    EXPECT_EQ(PartNames(sApp->mModel->mFutureParts), Lines{"old"});
+    const auto missing = Load(nullptr, "absent.xml");
+    EXPECT_THROW(std::rethrow_exception(missing.exception), std::domain_error);
+    EXPECT_EQ(missing.What(), "File not found! (\"" + mPath + "\")");
+    EXPECT_EQ(missing.OutLines(), Lines{LoadingLine()});
+    EXPECT_EQ(missing.err, "");
+    EXPECT_EQ(mApp->mModel->mName, "one");
+    EXPECT_EQ(PartNames(mApp->mModel->mFutureParts), (Lines{"c", "b"}));
+
+    // Without demoparts the model is cleared and the texts may be missing.
+    mApp->mModel->mTime = 3.0;
+    mApp->mCalls.clear();
+    const auto empty = Load("<Halvorn-demo-settings><SoundTrack FILE=\"m.ogg\"/></Halvorn-demo-settings>");
+    ASSERT_FALSE(empty.Threw()) << empty.err;
+    EXPECT_EQ(empty.OutLines(), (Lines{LoadingLine()}));
+    EXPECT_TRUE(mApp->mModel->mName.isEmpty());
+    EXPECT_TRUE(mApp->mModel->mVersion.isEmpty());
+    EXPECT_EQ(mApp->mModel->mSoundtrackFile, "m.ogg");
+    EXPECT_TRUE(mApp->mModel->mFutureParts.empty());
+    EXPECT_EQ(mApp->mModel->mTime, 0.0);
+    EXPECT_TRUE(mApp->mCalls.empty());
 }
 
-TEST_F(DemoSettingsLoaderXmlGLTest, WithoutDemopartsTheModelIsClearedAndTextsMayBeMissing)
-{
-    sApp->mModel->mName = "old name";
-    sApp->mModel->AddPart(new LoadedPart(sApp, 0, 1, 0, "old", {}, {}, "x"));
-    sApp->mModel->mTime = 3.0;
-
-    const auto captured = Load("<Halvorn-demo-settings><SoundTrack FILE=\"m.ogg\"/></Halvorn-demo-settings>");
-    ASSERT_FALSE(captured.Threw()) << captured.err;
-    EXPECT_EQ(captured.OutLines(), (Lines{LoadingLine()}));
-    EXPECT_TRUE(sApp->mModel->mName.isEmpty());
-    EXPECT_TRUE(sApp->mModel->mVersion.isEmpty());
-    EXPECT_EQ(sApp->mModel->mSoundtrackFile, "m.ogg");
-    EXPECT_TRUE(sApp->mModel->mFutureParts.empty());
-    EXPECT_EQ(sApp->mModel->mTime, 0.0);
-    EXPECT_TRUE(sApp->mCalls.empty());
-}
-
-// The end-to-end tests go through every check; these are the cases they leave out.
-TEST_F(DemoSettingsLoaderXmlGLTest, BrokenEntriesFailTheirChecksBeforeTheFactoryIsAsked)
+// The end-to-end tests go through the other checks; these are the cases they leave out.
+TEST_F(DemoSettingsLoaderXmlGLTest, BrokenEntriesFailTheirChecksAndKeepWhatCameBefore)
 {
     const struct
     {
-        const char* what;
         std::string content;
         std::string expression;
+        Lines parts;  // in the model afterwards
     } cases[] = {
-        {"no soundtrack", "<Halvorn-demo-settings><name>n</name></Halvorn-demo-settings>",
-         "false && \"Not implemented yet\""},
-        {"start without value", Head + "<part start end=\"1\" name=\"p\" class=\"c\" priority=\"0\"/>" + Tail,
-         "temp != 0 && \"=> start-attribute missing from <Halvorn-demo-settings>::<demoparts>::<part>!\""},
-        {"clearZBuffer 1",
-         Head + "<part start=\"0\" end=\"1\" name=\"p\" class=\"c\" priority=\"0\" clearZBuffer=\"1\"/>" + Tail,
+        {"<Halvorn-demo-settings><name>n</name></Halvorn-demo-settings>", "false && \"Not implemented yet\"", {}},
+        {Head + "<part start end=\"1\" name=\"p\" class=\"c\" priority=\"0\"/>" + Tail,
+         "temp != 0 && \"=> start-attribute missing from <Halvorn-demo-settings>::<demoparts>::<part>!\"", {}},
+        {Head + "<part start=\"0\" end=\"1\" name=\"p\" class=\"c\" priority=\"0\" clearZBuffer=\"1\"/>" + Tail,
          "0 != 0 && \"=> clearZBuffer-attribute has unknown value n <Halvorn-demo-settings>::<demoparts>::<part>!"
-         " Valid values are either 'true' or 'false'.\""},
+         " Valid values are either 'true' or 'false'.\"",
+         {}},
+        {Head + Part("first", "lib.Image") + Part("second", "lib.Nothing") + Part("third", "lib.Image") + Tail,
+         "demoPart != 0", {"first"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        sApp->mCalls.clear();
-        const auto captured = Load(c.content);
-        const Failure failure = AssertionOf(captured);
-        EXPECT_EQ(failure.expression, c.expression);
-        EXPECT_EQ(failure.file, "lib/Vexel/src/Halvorn/DemoSettingsLoaderXml.cpp");
-        EXPECT_TRUE(sApp->mCalls.empty());
+        SCOPED_TRACE(c.expression);
+        mApp->mCalls.clear();
+        const Lines err = Load(c.content).ErrLines();
+        ASSERT_EQ(err.size(), 4u);
+        EXPECT_EQ(err[0], "FATAL ERROR: Assertion (" + c.expression + ") failed!");
+        EXPECT_EQ(err[2], "  in \"lib/Vexel/src/Halvorn/DemoSettingsLoaderXml.cpp\"");
+        // The factory is asked only for entries that passed their checks.
+        EXPECT_EQ(mApp->mCalls.size(), c.parts.size() + (c.expression == "demoPart != 0" ? 1 : 0));
+        EXPECT_EQ(PartNames(mApp->mModel->mFutureParts), c.parts);
     }
-}
-
-TEST_F(DemoSettingsLoaderXmlGLTest, UnknownClassIsNamedAndEarlierPartsStayInTheModel)
-{
-    const auto captured = Load(Head + "<part start=\"0\" end=\"1\" name=\"first\" class=\"lib.Image\" priority=\"0\"/>"
-                                      "<part start=\"0\" end=\"1\" name=\"second\" class=\"lib.Nothing\" priority=\"0\"/>"
-                                      "<part start=\"0\" end=\"1\" name=\"third\" class=\"lib.Image\" priority=\"0\"/>" +
-                               Tail);
-    EXPECT_EQ(AssertionOf(captured).expression, "demoPart != 0");
-    EXPECT_EQ(captured.OutLines(), (Lines{LoadingLine(), "RecordingDemoApp::GetDemoPart()",
-                                          "DemoPart [0 - 1 first, class=lib.Image, priority=0, music=]",
-                                          "RecordingDemoApp::GetDemoPart()",
-                                          "!! DemoPart class=\"lib.Nothing\" was not added to DemoApp!"}));
-    EXPECT_EQ(PartNames(sApp->mModel->mFutureParts), Lines{"first"});
-}
-
-TEST_F(DemoSettingsLoaderXmlGLTest, ALaterLoadReplacesEarlierParts)
-{
-    ASSERT_FALSE(Load(Head + "<part start=\"0\" end=\"1\" name=\"a\" class=\"c\" priority=\"0\"/>" + Tail).Threw());
-    const auto captured = Load("<Halvorn-demo-settings><name>two</name><soundtrack file=\"t.ogg\"/><demoparts>"
-                               "<part start=\"5\" end=\"6\" name=\"b\" class=\"c\" priority=\"0\"/>"
-                               "<part start=\"1\" end=\"2\" name=\"c\" class=\"c\" priority=\"0\"/>" +
-                               Tail);
-    ASSERT_FALSE(captured.Threw()) << captured.err;
-    EXPECT_EQ(sApp->mModel->mName, "two");
-    EXPECT_EQ(sApp->mModel->mSoundtrackFile, "t.ogg");
-    EXPECT_EQ(PartNames(sApp->mModel->mFutureParts), (Lines{"c", "b"}));
 }
