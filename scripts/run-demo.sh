@@ -6,7 +6,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 scripts/install-deps.sh
-scripts/build.sh release
+# Only the program: the test suite needs packages a player does not.
+scripts/build.sh release -DVEXEL_BUILD_TESTS=OFF -DVEXEL_BUILD_TOOLS=OFF
 
 program="$root/build/release/src/morvelin"
 demo="$root/demo"

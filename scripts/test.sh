@@ -8,7 +8,7 @@ cd "$root"
 preset="${1:-release}"
 
 scripts/install-deps.sh --test
-scripts/build.sh "$preset" -DVEXEL_WERROR=ON
+scripts/build.sh "$preset" -DVEXEL_WERROR=ON -DVEXEL_BUILD_TESTS=ON -DVEXEL_BUILD_TOOLS=ON
 
 export SDL_AUDIODRIVER=dummy
 # -noreset: Xvfb otherwise resets whenever its last client leaves, and a test
