@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Halvorn/DemoPart.h"
+#include "Halvorn/Tempo.h"
 
 #include <boost/ptr_container/ptr_list.hpp>
 
@@ -34,6 +35,9 @@ public:
     QString mName;
     QString mVersion;
     QString mSoundtrackFile;
+    // From an optional tempo element; the timeline itself never reads it.
+    Tempo mTempo;
+    bool mHasTempo = false;
     boost::ptr_list<DemoPart> mPastParts;
     boost::ptr_list<DemoPart> mCurrentParts;
     boost::ptr_list<DemoPart> mFutureParts;

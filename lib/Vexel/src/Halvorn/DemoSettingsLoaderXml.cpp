@@ -44,6 +44,25 @@ int ReadInt(const char* text)
     return static_cast<int>(std::strtol(text, nullptr, 10));
 }
 
+// The tempo is optional and only informs tools; one that cannot be used is
+// left out rather than stopping the demo.
+void ReadTempo(const XmlElement& element, DemoModel* model)
+{
+    model->mHasTempo = false;
+    const char* bpm = element.Attribute("bpm");
+    if (bpm == nullptr) {
+        return;
+    }
+    const char* beatsPerBar = element.Attribute("beatsPerBar");
+    const char* offset = element.Attribute("offset");
+    const Tempo tempo(std::atof(bpm), beatsPerBar != nullptr ? ReadInt(beatsPerBar) : 4,
+                      offset != nullptr ? std::atof(offset) : 0.0);
+    if (tempo.IsValid()) {
+        model->mTempo = tempo;
+        model->mHasTempo = true;
+    }
+}
+
 } // namespace
 
 void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, DemoApp* app) const
@@ -66,6 +85,8 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
         BOOST_ASSERT(false && "Not implemented yet");
     }
     model->mSoundtrackFile = FromUtf8(soundtrack);
+
+    ReadTempo(root.Child("tempo"), model);
 
     const XmlElement demoParts = root.Child("demoparts");
     model->Clear();
