@@ -247,6 +247,7 @@ def render(timeline):
            "  <name>MORVELIN</name>",
            "  <version>.666</version>",
            '  <soundtrack file="data/music/morvelin.ogg"/>',
+           '  <tempo bpm="120" beatsPerBar="4" offset="0.0"/>',
            "  <demoparts>"]
     for kind, item in timeline.items:
         if kind == "section":
