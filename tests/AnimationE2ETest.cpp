@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -69,4 +70,40 @@ TEST(AnimationE2ETest, EachBadAnimationEndsWithOneLineNamingThePartAndStatusOne)
         EXPECT_EQ(IndexOf(out, "Moving futurepart \"logo\" to currentparts..."), -1);
         EXPECT_NE(IndexOf(out, "SDL quit was called!"), -1);
     }
+}
+
+TEST(AnimationE2ETest, AnimatedColourInBeatsReachesTheScreen)
+{
+    // At 120 bpm the colour steps from red to green one second into the part.
+    ProgramRun run;
+    run.files["morvelin.xml"] =
+        Settings("<tempo bpm=\"120\"/>",
+                 "<part start=\"0\" end=\"30\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\">"
+                 "<param color=\"0 0 200\"/><animate key=\"color\" beats=\"0 2\" values=\"200 0 0; 0 200 0\" "
+                 "ease=\"step\"/></part>\n");
+    run.copies.push_back({VEXEL_DEMO_DIR "/" + Soundtrack, Soundtrack});
+    run.timeout = 40s;
+    std::vector<unsigned char> early, late;
+    run.whileRunning = [&](VexelTest::RunningProgram& program) {
+        if (program.WaitForOutput("\"sky\" to currentparts...", 30s)) {
+            // The first frames may take a moment to reach the screen.
+            const auto moved = std::chrono::steady_clock::now();
+            do {
+                std::this_thread::sleep_for(100ms);
+                early = program.Screenshot();
+            } while (early.size() == 1280u * 720u * 3u && early[(360 * 1280 + 640) * 3] == 0 &&
+                     std::chrono::steady_clock::now() - moved < 700ms);
+            std::this_thread::sleep_until(moved + 2s);
+            late = program.Screenshot();
+        }
+        program.Key("Escape");
+    };
+    const RunResult result = RunMorvelin(run);
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_EQ(result.err, "");
+    ASSERT_EQ(early.size(), 1280u * 720u * 3u);
+    ASSERT_EQ(late.size(), early.size());
+    const size_t centre = (360 * 1280 + 640) * 3;
+    EXPECT_EQ((std::vector<int>{early[centre], early[centre + 1], early[centre + 2]}), (std::vector<int>{200, 0, 0}));
+    EXPECT_EQ((std::vector<int>{late[centre], late[centre + 1], late[centre + 2]}), (std::vector<int>{0, 200, 0}));
 }

@@ -122,7 +122,7 @@ def story():
             relativeWidth=0.42, blending="transcluent",
             animate=[anim("alpha", (0, 0.5), (0, 1), "out")])
     t.image(14, 16, "snare roll flash", 90, "flash.png", relativeWidth=1, relativeHeight=1,
-            blending="additive", animate=[anim("alpha", (0, 2), (0.05, 0.5), "in")])
+            blending="additive", animate=[anim("alpha", (0, 1.75, 2), (0.05, 0.5, 0.5))])
 
     t.section("16-32 s, groove: the spinning test scene with a star orbit, then inversions on the snare")
     t.test_scene(16, 32, "spinning test scene", 10)
@@ -156,8 +156,8 @@ def story():
             relativeHeight=0.8, blending="additive", alpha=0.5)
     t.image(32, 48, "vignette", 20, "vignette.png", relativeWidth=1, relativeHeight=1,
             blending="transcluent")
-    t.image(32, 48, "sun ring", 30, "ring.png", relativeX=SUN_X, relativeY=SUN_Y, relativeHeight=0.66,
-            blending="additive", animate=[anim("rotate", (0, 16), (0, 120))])
+    t.image(32, 40, "sun ring", 30, "ring.png", relativeX=SUN_X, relativeY=SUN_Y, relativeHeight=0.66,
+            blending="additive", animate=[anim("rotate", (0, 8), (0, 120))])
     t.image(36, 40, "warm comet", 35, "glow_warm.png", relativeX=0.08, relativeY=0.6, relativeHeight=0.35,
             blending="additive", animate=[anim("relativeX", (0, 4), (0.08, 1.04))])
     t.image(40, 44, "cool comet", 35, "glow_cool.png", relativeX=0.92, relativeY=0.6, relativeHeight=0.35,
