@@ -88,7 +88,8 @@ TEST(AnimationTest, SeveralSpansColoursAndBeats)
     EXPECT_FLOAT_EQ(beats.Evaluate(1.0).x, 0.5f);
 }
 
-TEST(AnimationTest, EachBadElementIsRefusedWithAMessageNamingThePart)
+// The common mistakes are checked through morvelin itself (AnimationE2ETest).
+TEST(AnimationTest, LessCommonBadElementsAreRefusedWithAMessageNamingThePart)
 {
     struct Case
     {
@@ -102,29 +103,16 @@ TEST(AnimationTest, EachBadElementIsRefusedWithAMessageNamingThePart)
     };
     const std::string logo = "part \"logo\": ";
     const std::vector<Case> cases = {
-        {"lib.Image", "color", "0 1", nullptr, "0 1", nullptr,
-         logo + "lib.Image cannot animate \"color\" (it animates alpha, rotate, relativeWidth, relativeHeight, "
-                "relativeX, relativeY)"},
         {"lib.TestPartVao", "alpha", "0", nullptr, "1", nullptr,
          logo + "lib.TestPartVao cannot animate \"alpha\" (it animates nothing)"},
         {"lib.Image", nullptr, "0", nullptr, "1", nullptr, logo + "an animate element has no key"},
-        {"lib.Image", "alpha", "0 1 2", nullptr, "0 1", nullptr,
-         logo + "animate \"alpha\" has 3 times but 2 values"},
-        {"lib.Image", "alpha", "0 2 1", nullptr, "0 1 2", nullptr,
-         logo + "animate \"alpha\" times do not increase (1 after 2)"},
         {"lib.Image", "alpha", "0 0", nullptr, "0 1", nullptr,
          logo + "animate \"alpha\" times do not increase (0 after 0)"},
-        {"lib.Image", "alpha", "0 1", nullptr, "0 half", nullptr,
-         logo + "animate \"alpha\" value \"half\" is not a number"},
         {"lib.Image", "alpha", "0 1", nullptr, "0 inf", nullptr,
          logo + "animate \"alpha\" value \"inf\" is not a number"},
         {"lib.Image", "alpha", "0 x", nullptr, "0 1", nullptr, logo + "animate \"alpha\" time \"x\" is not a number"},
         {"lib.ClearScreen", "color", "0 1", nullptr, "0 0 0; 1 2", nullptr,
          logo + "animate \"color\" value \"1 2\" is not a colour \"r g b\""},
-        {"lib.Image", "alpha", "0 1", nullptr, "0 1", "bounce",
-         logo + "animate \"alpha\" has unknown ease \"bounce\" (step, linear, smooth, in or out)"},
-        {"lib.Image", "alpha", nullptr, "0 4", "0 1", nullptr,
-         logo + "animate \"alpha\" gives beats but the file has no tempo"},
         {"lib.Image", "alpha", "0 1", "0 4", "0 1", nullptr, logo + "animate \"alpha\" gives both times and beats"},
         {"lib.Image", "alpha", nullptr, nullptr, "0 1", nullptr, logo + "animate \"alpha\" needs times or beats"},
     };
