@@ -1,10 +1,9 @@
 #!/usr/bin/env python3
 """Writes demo/morvelin.xml, the MORVELIN timeline, and checks it.
 
-Parameters are fixed for the life of a part, so motion is made of many short
-parts: a sprite that turns or travels is a run of parts, one per step, each
-with its own rotate or relativeX/relativeY. Times follow the soundtrack:
-120 BPM, so a beat is 0.5 s and a bar 2 s.
+Fades, pulses, spins and travels are animate elements of one part each: keys
+in seconds from the part's start (or beats, through the file's tempo) with an
+ease. Times follow the soundtrack: 120 BPM, so a beat is 0.5 s and a bar 2 s.
 
 Layers by priority (lower is drawn first, underneath):
    0 ClearScreen backgrounds          40 stars
@@ -18,7 +17,7 @@ rectangle wherever the picture is transparent: it is used only with the
 full-screen white flash, where it inverts the frame.
 
 Run it after changing the story; it refuses entries the demo would reject
-(unknown keys, pictures that do not exist, parts past the end).
+(unknown keys, bad animations, pictures that do not exist, parts past the end).
 """
 
 import math
@@ -35,6 +34,11 @@ DEMO_END = 60.0
 
 # Where the sun sits in backdrop.jpg (640, 330 of 1280x720).
 SUN_X, SUN_Y = 0.5, 0.458
+
+# What each class animates; colours are "r g b" and separated by ";".
+ANIMATED_KEYS = {"lib.Image": {"alpha", "rotate", "relativeWidth", "relativeHeight", "relativeX", "relativeY"},
+                 "lib.ClearScreen": {"color"}}
+EASES = {"step", "linear", "smooth", "in", "out"}
 
 IMAGE_KEYS = {"image", "color", "align", "relativeWidth", "relativeHeight",
               "relativeX", "relativeY", "rotate", "blending", "alpha"}
@@ -56,22 +60,22 @@ class Timeline:
     def section(self, text):
         self.items.append(("section", text))
 
-    def part(self, start, end, name, cls, priority, params=(), use_end=False):
+    def part(self, start, end, name, cls, priority, params=(), use_end=False, animate=()):
         assert name not in self.names, "duplicate part name " + name
         self.names.add(name)
         self.items.append(("part", {"start": start, "end": end, "name": name, "class": cls,
                                     "priority": priority, "params": list(params),
-                                    "use_end": use_end}))
+                                    "use_end": use_end, "animate": list(animate)}))
 
-    def clear(self, start, end, name, rgb, priority=0):
+    def clear(self, start, end, name, rgb, priority=0, animate=()):
         self.part(start, end, name, "lib.ClearScreen", priority,
-                  [("color", "%d %d %d" % rgb)], use_end=True)
+                  [("color", "%d %d %d" % rgb)], use_end=True, animate=animate)
 
-    def image(self, start, end, name, priority, picture, **params):
+    def image(self, start, end, name, priority, picture, animate=(), **params):
         values = [("image", picture)]
         for key, value in params.items():
             values.append((key, number(value) if isinstance(value, (int, float)) else value))
-        self.part(start, end, name, "lib.Image", priority, values)
+        self.part(start, end, name, "lib.Image", priority, values, animate=animate)
 
     def test_scene(self, start, end, name, priority):
         self.part(start, end, name, "lib.TestPartVao", priority, use_end=True)
@@ -80,54 +84,63 @@ class Timeline:
         return [p for kind, p in self.items if kind == "part"]
 
 
+def anim(key, times, values, ease=None, beats=False):
+    """One animate element: times (or beats) from the part's start and one
+    value per time; a value is a number or an (r, g, b) colour."""
+    return {"key": key, "times": list(times), "values": list(values), "ease": ease, "beats": beats}
+
+
 def story():
     t = Timeline()
 
     t.section("0-8 s, intro: the night scene fades in, the sun glows with the bells, the logo appears")
     t.clear(0, 8, "intro sky", (6, 2, 18))
-    for i, alpha in enumerate((0.15, 0.35, 0.6)):
-        t.image(i * BAR, (i + 1) * BAR, "backdrop fade-in %d" % (i + 1), 10, "backdrop.jpg",
-                blending="transcluent", alpha=alpha)
-    t.image(6, 16, "backdrop", 10, "backdrop.jpg")
+    t.image(0, 16, "backdrop", 10, "backdrop.jpg", blending="transcluent",
+            animate=[anim("alpha", (0, 6), (0, 1), "smooth")])
     t.image(0, 16, "sun glow", 15, "glow_warm.png", relativeX=SUN_X, relativeY=SUN_Y,
             relativeHeight=0.8, blending="additive", alpha=0.5)
-    for i in range(4):
-        t.image(i * BAR, i * BAR + BEAT, "bell pulse %d" % (i + 1), 16, "glow_warm.png",
-                relativeX=SUN_X, relativeY=SUN_Y, relativeHeight=1.15, blending="additive", alpha=0.35)
-    for start, end, alpha in ((4, 5, 0.3), (5, 6, 0.6), (6, 8, 1.0)):
-        t.image(start, end, "logo appears %g" % alpha, 50, "logo.png",
-                relativeWidth=0.7, blending="transcluent", alpha=alpha)
+    # A bell on each bar: up at once, gone within a beat.
+    bell_beats, bell_alpha = [], []
+    for bar in range(4):
+        bell_beats += [bar * 4, bar * 4 + 1, bar * 4 + 3.98]
+        bell_alpha += [0.35, 0, 0]
+    t.image(0, 8, "bell pulses", 16, "glow_warm.png", relativeX=SUN_X, relativeY=SUN_Y,
+            relativeHeight=1.15, blending="additive",
+            animate=[anim("alpha", bell_beats[:-1], bell_alpha[:-1], "out", beats=True)])
+    t.image(4, 8, "logo appears", 50, "logo.png", relativeWidth=0.7, blending="transcluent",
+            animate=[anim("alpha", (0, 2), (0, 1), "smooth")])
 
-    t.section("8-16 s, build: bass enters, the logo goes up, a star lands in each corner")
+    t.section("8-16 s, build: bass enters, the logo goes up, a star lands in each corner and turns")
     t.image(8, 16, "logo top", 50, "logo.png", align="hcenter top", relativeWidth=0.5,
             blending="transcluent")
     corners = (("left top", 8, 1), ("right top", 10, -1), ("left bottom", 12, 1), ("right bottom", 14, -1))
     for align, first, turn in corners:
-        for bar_start in range(first, 16, 2):
-            k = (bar_start - first) // 2
-            t.image(bar_start, bar_start + BAR, "star %s %d" % (align, k + 1), 40, "star.png",
-                    align=align, relativeHeight=0.24, rotate=turn * 18 * k, blending="transcluent")
+        t.image(first, 16, "star %s" % align, 40, "star.png", align=align, relativeHeight=0.24,
+                blending="transcluent",
+                animate=[anim("rotate", (0, 16 - first), (0, turn * 9 * (16 - first)))])
     t.image(10, 16, "caption vexel", 60, "text_vexel.png", align="hcenter bottom",
-            relativeWidth=0.42, blending="transcluent")
-    for i, alpha in enumerate((0.08, 0.18, 0.32, 0.5)):
-        t.image(14 + i * BEAT, 14 + (i + 1) * BEAT, "snare roll flash %d" % (i + 1), 90, "flash.png",
-                relativeWidth=1, relativeHeight=1, blending="additive", alpha=alpha)
+            relativeWidth=0.42, blending="transcluent",
+            animate=[anim("alpha", (0, 0.5), (0, 1), "out")])
+    t.image(14, 16, "snare roll flash", 90, "flash.png", relativeWidth=1, relativeHeight=1,
+            blending="additive", animate=[anim("alpha", (0, 1.75, 2), (0.05, 0.5, 0.5))])
 
     t.section("16-32 s, groove: the spinning test scene with a star orbit, then inversions on the snare")
     t.test_scene(16, 32, "spinning test scene", 10)
     t.image(16, 32, "logo corner", 50, "logo.png", align="left top", relativeWidth=0.28,
             blending="transcluent")
+    # Once round the centre in four seconds, from the top, clockwise on screen.
     radius_px = 250.0
-    for k in range(16):
-        angle = 2.0 * math.pi * k / 16.0 - math.pi / 2.0
-        t.image(16 + k * 0.25, 16 + (k + 1) * 0.25, "orbit star %d" % (k + 1), 40, "star.png",
-                relativeX=0.5 + radius_px * math.cos(angle) / 1280.0,
-                relativeY=0.5 + radius_px * math.sin(angle) / 720.0,
-                relativeHeight=0.2, rotate=18 * k, blending="transcluent")
+    keys = range(33)
+    angles = [2.0 * math.pi * k / 32.0 - math.pi / 2.0 for k in keys]
+    orbit_times = [k * 0.125 for k in keys]
+    t.image(16, 20, "orbit star", 40, "star.png", relativeHeight=0.2, blending="transcluent",
+            animate=[anim("relativeX", orbit_times, [0.5 + radius_px * math.cos(a) / 1280.0 for a in angles]),
+                     anim("relativeY", orbit_times, [0.5 + radius_px * math.sin(a) / 720.0 for a in angles]),
+                     anim("rotate", (0, 4), (0, 288))])
     for align, rotate in (("left vcenter", 0), ("hcenter top", 36), ("right vcenter", 18),
                           ("hcenter bottom", 54)):
         t.image(20, 24, "shadow star %s" % align, 40, "star.png", align=align, relativeHeight=0.26,
-                rotate=rotate, blending="reversesubtractive")
+                blending="reversesubtractive", animate=[anim("rotate", (0, 4), (rotate, rotate + 72))])
     t.image(24, 32, "caption homemade", 60, "text_homemade.png", align="hcenter bottom",
             relativeWidth=0.6, blending="transcluent")
     for bar_start in range(24, 32, 2):
@@ -143,38 +156,37 @@ def story():
             relativeHeight=0.8, blending="additive", alpha=0.5)
     t.image(32, 48, "vignette", 20, "vignette.png", relativeWidth=1, relativeHeight=1,
             blending="transcluent")
-    for k in range(16):
-        t.image(32 + k * BEAT, 32 + (k + 1) * BEAT, "sun ring %d" % (k + 1), 30, "ring.png",
-                relativeX=SUN_X, relativeY=SUN_Y, relativeHeight=0.66, rotate=7.5 * k,
-                blending="additive")
-    for k in range(8):
-        t.image(36 + k * BEAT, 36 + (k + 1) * BEAT, "warm comet %d" % (k + 1), 35, "glow_warm.png",
-                relativeX=0.08 + 0.12 * k, relativeY=0.6, relativeHeight=0.35, blending="additive")
-        t.image(40 + k * BEAT, 40 + (k + 1) * BEAT, "cool comet %d" % (k + 1), 35, "glow_cool.png",
-                relativeX=0.92 - 0.12 * k, relativeY=0.6, relativeHeight=0.35, blending="additive")
-    for k in range(8):
-        t.image(40 + k, 41 + k, "logo sway %d" % (k + 1), 50, "logo.png", relativeWidth=0.62,
-                rotate=-4 if k % 2 == 0 else 4, blending="transcluent")
+    t.image(32, 40, "sun ring", 30, "ring.png", relativeX=SUN_X, relativeY=SUN_Y, relativeHeight=0.66,
+            blending="additive", animate=[anim("rotate", (0, 8), (0, 120))])
+    t.image(36, 40, "warm comet", 35, "glow_warm.png", relativeX=0.08, relativeY=0.6, relativeHeight=0.35,
+            blending="additive", animate=[anim("relativeX", (0, 4), (0.08, 1.04))])
+    t.image(40, 44, "cool comet", 35, "glow_cool.png", relativeX=0.92, relativeY=0.6, relativeHeight=0.35,
+            blending="additive", animate=[anim("relativeX", (0, 4), (0.92, -0.04))])
+    t.image(40, 48, "logo sway", 50, "logo.png", relativeWidth=0.62, blending="transcluent",
+            animate=[anim("rotate", range(9), [-4 if k % 2 == 0 else 4 for k in range(9)], "smooth")])
     t.image(44, 48, "caption greetings", 60, "text_greets.png", align="hcenter bottom",
             relativeWidth=0.55, blending="transcluent")
-    for k in range(4):
-        at = 47.5 + k * 0.125
-        t.image(at, at + 0.0625, "fill flash %d" % (k + 1), 90, "flash.png", relativeWidth=1,
-                relativeHeight=1, blending="additive", alpha=0.3)
+    # A strobe: on and off every sixteenth of a second, so stepped on purpose.
+    t.image(47.5, 48, "fill flashes", 90, "flash.png", relativeWidth=1, relativeHeight=1,
+            blending="additive",
+            animate=[anim("alpha", [k * 0.0625 for k in range(8)], [0.3 if k % 2 == 0 else 0 for k in range(8)],
+                          "step")])
 
     t.section("48-56 s, climax: new colour each bar, turning stripes, ring and a pulsing star")
-    for k, rgb in enumerate(((48, 0, 72), (0, 24, 80), (80, 0, 48), (0, 56, 72))):
-        t.clear(48 + k * BAR, 48 + (k + 1) * BAR, "climax colour %d" % (k + 1), rgb)
-    for k in range(8):
-        t.image(48 + k, 49 + k, "stripes %d" % (k + 1), 10, "stripes.png", relativeHeight=2.1,
-                rotate=22.5 * k, blending="transcluent" if k < 4 else "additive",
-                alpha=0.35 if k < 4 else 0.25)
-    for k in range(8):
-        t.image(48 + k, 49 + k, "big ring %d" % (k + 1), 30, "ring.png", relativeHeight=0.95,
-                rotate=-7.5 * k, blending="additive")
-    for k in range(16):
-        t.image(48 + k * BEAT, 48 + (k + 1) * BEAT, "pulse star %d" % (k + 1), 40, "star.png",
-                relativeHeight=0.5 if k % 2 == 0 else 0.42, rotate=18 * k, blending="transcluent")
+    climax = ((48, 0, 72), (0, 24, 80), (80, 0, 48), (0, 56, 72))
+    t.clear(48, 56, "climax colours", climax[0],
+            animate=[anim("color", (0, 2, 4, 6), climax, "step")])
+    t.image(48, 52, "stripes", 10, "stripes.png", relativeHeight=2.1, blending="transcluent", alpha=0.35,
+            animate=[anim("rotate", (0, 4), (0, 90))])
+    t.image(52, 56, "stripes bright", 10, "stripes.png", relativeHeight=2.1, blending="additive", alpha=0.25,
+            animate=[anim("rotate", (0, 4), (90, 180))])
+    t.image(48, 56, "big ring", 30, "ring.png", relativeHeight=0.95, blending="additive",
+            animate=[anim("rotate", (0, 8), (0, -60))])
+    # Big on every beat, shrinking towards the next; the width follows the height.
+    pulse_beats = [b for k in range(16) for b in (k, k + 0.98)]
+    t.image(48, 56, "pulse star", 40, "star.png", relativeHeight=0.5, blending="transcluent",
+            animate=[anim("relativeHeight", pulse_beats, [0.5, 0.42] * 16, "out", beats=True),
+                     anim("rotate", (0, 8), (0, 288))])
     t.image(48, 56, "logo climax", 50, "logo.png", align="hcenter top", relativeWidth=0.5,
             blending="transcluent")
     t.image(48, 48.25, "crash flash", 90, "flash.png", relativeWidth=1, relativeHeight=1,
@@ -184,18 +196,14 @@ def story():
 
     t.section("56-60 s, outro: last chord, everything fades to black")
     t.clear(56, 60, "outro black", (0, 0, 0))
-    for k, alpha in enumerate((1.0, 0.75, 0.5, 0.25)):
-        t.image(56 + k, 57 + k, "backdrop fade-out %d" % (k + 1), 10, "backdrop.jpg",
-                blending="transcluent", alpha=alpha)
+    t.image(56, 60, "backdrop fade-out", 10, "backdrop.jpg", blending="transcluent",
+            animate=[anim("alpha", (0, 4), (1, 0))])
     t.image(56, 56.25, "last crash flash", 90, "flash.png", relativeWidth=1, relativeHeight=1,
             blending="additive", alpha=0.7)
-    for start, end, alpha in ((56, 58, 1.0), (58, 58.5, 0.8), (58.5, 59, 0.6), (59, 59.5, 0.4),
-                              (59.5, 60, 0.2)):
-        t.image(start, end, "logo fade %g" % alpha, 50, "logo.png", relativeWidth=0.7,
-                blending="transcluent", alpha=alpha)
-    for start, end, alpha in ((57, 59, 1.0), (59, 59.5, 0.6), (59.5, 60, 0.3)):
-        t.image(start, end, "the end %g" % alpha, 60, "text_end.png", relativeY=0.72,
-                relativeWidth=0.2, blending="transcluent", alpha=alpha)
+    t.image(56, 60, "logo fade", 50, "logo.png", relativeWidth=0.7, blending="transcluent",
+            animate=[anim("alpha", (0, 2, 4), (1, 1, 0), "in")])
+    t.image(57, 60, "the end", 60, "text_end.png", relativeY=0.72, relativeWidth=0.2, blending="transcluent",
+            animate=[anim("alpha", (0, 2, 3), (1, 1, 0), "in")])
     return t
 
 
@@ -234,6 +242,23 @@ def check(timeline):
         for _, value in p["params"]:
             if any(c in value for c in "<&\""):
                 errors.append("%s: value needs escaping: %s" % (where, value))
+        for a in p["animate"]:
+            what = "%s: animate %s" % (where, a["key"])
+            if a["key"] not in ANIMATED_KEYS.get(p["class"], ()):
+                errors.append("%s: %s does not animate it" % (what, p["class"]))
+            if len(a["times"]) != len(a["values"]) or not a["times"]:
+                errors.append("%s: %d times, %d values" % (what, len(a["times"]), len(a["values"])))
+            if any(b <= a_ for a_, b in zip(a["times"], a["times"][1:])):
+                errors.append("%s: times do not increase" % what)
+            if a["ease"] is not None and a["ease"] not in EASES:
+                errors.append("%s: ease %s" % (what, a["ease"]))
+            # Keys past the end would never be reached: a sign of a wrong time.
+            last = a["times"][-1] * (BEAT if a["beats"] else 1.0) if a["times"] else 0.0
+            if last > p["end"] - p["start"] + 1e-9:
+                errors.append("%s: last key at %s s is after the part's end" % (what, last))
+            colour = a["key"] == "color"
+            if any((len(v) != 3) if colour else isinstance(v, (tuple, list)) for v in a["values"]):
+                errors.append("%s: values %s" % (what, a["values"]))
     last_end = max(p["end"] for p in timeline.parts())
     if abs(last_end - DEMO_END) > 1e-9:
         errors.append("the last part ends at %s, not %s" % (last_end, DEMO_END))
@@ -258,12 +283,20 @@ def render(timeline):
         timing = ('start="%s" end="%s"' % (number(p["start"]), number(p["end"])) if p["use_end"]
                   else 'start="%s" length="%s"' % (number(p["start"]), number(p["end"] - p["start"])))
         head = '    <part %s name="%s" class="%s" priority="%d"' % (timing, p["name"], p["class"], p["priority"])
-        if not p["params"]:
+        if not p["params"] and not p["animate"]:
             out.append(head + "/>")
             continue
-        attributes = " ".join('%s="%s"' % (k, v) for k, v in p["params"])
         out.append(head + ">")
-        out.append("      <param %s/>" % attributes)
+        if p["params"]:
+            out.append("      <param %s/>" % " ".join('%s="%s"' % (k, v) for k, v in p["params"]))
+        for a in p["animate"]:
+            if a["key"] == "color":
+                values = "; ".join("%d %d %d" % tuple(v) for v in a["values"])
+            else:
+                values = " ".join(number(v) for v in a["values"])
+            element = '      <animate key="%s" %s="%s" values="%s"' % (
+                a["key"], "beats" if a["beats"] else "times", " ".join(number(x) for x in a["times"]), values)
+            out.append(element + (' ease="%s"/>' % a["ease"] if a["ease"] else "/>"))
         out.append("    </part>")
     out.append("  </demoparts>")
     out.append("</Halvorn-demo-settings>")
@@ -280,8 +313,9 @@ def main():
     with open(OUT_FILE, "w", encoding="utf-8", newline="\n") as f:
         f.write(render(timeline))
     parts = timeline.parts()
-    print("%s: %d parts, ends at %s s" % (os.path.relpath(OUT_FILE, ROOT), len(parts),
-                                           number(max(p["end"] for p in parts))))
+    print("%s: %d parts, %d animations, ends at %s s" % (
+        os.path.relpath(OUT_FILE, ROOT), len(parts), sum(len(p["animate"]) for p in parts),
+        number(max(p["end"] for p in parts))))
     return 0
 
 

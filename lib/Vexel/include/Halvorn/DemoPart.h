@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Halvorn/Animation.h"
 #include "Halvorn/DemoPartParam.h"
 #include "Halvorn/SceneBase.h"
 
@@ -57,4 +58,7 @@ public:
     double mFixedStepLength = 0.0;
     double mLastDelta = 0.0;
     double mLastTime = 0.0;
+    // From the part's animate elements, set by the loader after construction;
+    // the concrete part applies them in each update from its running time.
+    std::vector<Animation> mAnimations;
 };

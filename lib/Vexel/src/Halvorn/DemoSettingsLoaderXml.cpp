@@ -1,6 +1,7 @@
 #include "Halvorn/DemoSettingsLoaderXml.h"
 
 #include "AssertException.h"
+#include "Halvorn/Animation.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoPart.h"
@@ -155,6 +156,26 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
             }
         }
 
+        // Checked before the part is made, so a bad timeline loads no pictures.
+        std::vector<Animation> animations;
+        const int animateCount = part.ChildCount("animate");
+        for (int a = 0; a < animateCount; ++a) {
+            const XmlElement animate = part.Child("animate", a);
+            Animation::Source source;
+            source.key = animate.Attribute("key");
+            source.times = animate.Attribute("times");
+            source.beats = animate.Attribute("beats");
+            source.values = animate.Attribute("values");
+            source.ease = animate.Attribute("ease");
+            Animation animation;
+            std::string problem;
+            if (!Animation::Parse(source, className, name, model->mHasTempo ? &model->mTempo : nullptr, animation,
+                                  problem)) {
+                throw std::runtime_error(problem);
+            }
+            animations.push_back(animation);
+        }
+
         DemoPart* demoPart =
             app->GetDemoPart(NarrowTime(start), NarrowTime(end), priority, name, attributeParams, params, className);
         if (demoPart == nullptr) {
@@ -162,6 +183,7 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
                       << std::endl;
             BOOST_ASSERT(demoPart != 0);
         }
+        demoPart->mAnimations = animations;
         demoPart->PrintDescription();
         model->AddPart(demoPart);
 

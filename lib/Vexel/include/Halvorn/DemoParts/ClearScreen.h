@@ -46,7 +46,14 @@ public:
 
     ~ClearScreen() override = default;
 
-    void UpdateDemoPart(double /*step*/, double /*runningTime*/, double /*time*/) override {}
+    void UpdateDemoPart(double /*step*/, double runningTime, double /*time*/) override
+    {
+        for (const Animation& animation : mAnimations) {
+            if (animation.mTarget == Animation::Target::Color) {
+                mColor = glm::vec4(animation.Evaluate(runningTime), 255.0f);
+            }
+        }
+    }
 
     // The clear alpha is always 0: the stored alpha only marks a given colour.
     void RenderDemoPart(double /*step*/, double /*runningTime*/, double /*time*/) override

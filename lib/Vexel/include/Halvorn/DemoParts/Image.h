@@ -63,4 +63,9 @@ private:
     void ApplyAlign(const QString& value);
     void ApplyBlending(const QString& value);
     void CompleteRelativeSize(float windowWidth, float windowHeight);
+    void ApplyAnimations(double runningTime, float windowWidth, float windowHeight);
+
+    // Which sides the parameters gave; the others follow an animated size.
+    bool mWidthGiven = false;
+    bool mHeightGiven = false;
 };

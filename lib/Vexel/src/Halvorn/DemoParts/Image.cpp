@@ -84,6 +84,8 @@ Image::Image(DemoApp* app, double start, double end, unsigned int priority, cons
     mTexture.Load(mDemoApp->GetTexturePath() + imageFile, false, false, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
     std::cout << "Image real size = " << mTexture.GetWidth() << "x" << mTexture.GetHeight() << std::endl;
 
+    mWidthGiven = mRelativeWidth != 0.0f;
+    mHeightGiven = mRelativeHeight != 0.0f;
     CompleteRelativeSize(windowWidth, windowHeight);
     std::cout << "Image relative size = " << mRelativeWidth << "x" << mRelativeHeight << std::endl;
 
@@ -92,10 +94,13 @@ Image::Image(DemoApp* app, double start, double end, unsigned int priority, cons
 
 Image::~Image() = default;
 
-void Image::UpdateDemoPart(double /*step*/, double /*runningTime*/, double /*time*/)
+void Image::UpdateDemoPart(double /*step*/, double runningTime, double /*time*/)
 {
     const float windowWidth = static_cast<float>(mDemoApp->mWindow->mWidth);
     const float windowHeight = static_cast<float>(mDemoApp->mWindow->mHeight);
+    if (!mAnimations.empty()) {
+        ApplyAnimations(runningTime, windowWidth, windowHeight);
+    }
     const float pixelWidth = mRelativeWidth * windowWidth;
     const float pixelHeight = mRelativeHeight * windowHeight;
 
@@ -218,5 +223,54 @@ void Image::CompleteRelativeSize(float windowWidth, float windowHeight)
         mRelativeWidth = (windowHeight * mRelativeHeight * textureWidth) / (textureHeight * windowWidth);
     } else if (mRelativeHeight == 0.0f) {
         mRelativeHeight = (mRelativeWidth * windowWidth * textureHeight) / (textureWidth * windowHeight);
+    }
+}
+
+void Image::ApplyAnimations(double runningTime, float windowWidth, float windowHeight)
+{
+    bool widthGiven = mWidthGiven;
+    bool heightGiven = mHeightGiven;
+    bool sizeAnimated = false;
+    for (const Animation& animation : mAnimations) {
+        const float value = animation.Evaluate(runningTime).x;
+        switch (animation.mTarget) {
+        case Animation::Target::Alpha:
+            mAlpha = value;
+            break;
+        case Animation::Target::Rotate:
+            mRotation = value;
+            break;
+        case Animation::Target::RelativeWidth:
+            mRelativeWidth = value;
+            widthGiven = sizeAnimated = true;
+            break;
+        case Animation::Target::RelativeHeight:
+            mRelativeHeight = value;
+            heightGiven = sizeAnimated = true;
+            break;
+        case Animation::Target::RelativeX:
+            // As the parameter does: a given position means free placement.
+            mRelativeX = value;
+            mHorizontalAlignment = Free;
+            break;
+        case Animation::Target::RelativeY:
+            mRelativeY = value;
+            mVerticalAlignment = Free;
+            break;
+        case Animation::Target::Color:
+            break;
+        }
+    }
+    if (!sizeAnimated) {
+        return;
+    }
+    // The side that was derived at construction follows the animated one, by
+    // the picture's aspect; with both sides given the picture may stretch.
+    const float textureWidth = static_cast<float>(mTexture.GetWidth());
+    const float textureHeight = static_cast<float>(mTexture.GetHeight());
+    if (widthGiven && !heightGiven) {
+        mRelativeHeight = (mRelativeWidth * windowWidth * textureHeight) / (textureWidth * windowHeight);
+    } else if (heightGiven && !widthGiven) {
+        mRelativeWidth = (windowHeight * mRelativeHeight * textureWidth) / (textureHeight * windowWidth);
     }
 }
