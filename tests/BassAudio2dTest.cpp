@@ -130,9 +130,14 @@ TEST_F(BassAudio2dTest, UnloadableMusicThrowsWithoutErrorOutput)
 {
     std::ofstream(mDir + "/noise.ogg") << "this is no audio data at all";
     Open();
-    for (const std::string& name : {mDir + "/missing.wav", mDir + "/noise.ogg"}) {
+    const std::pair<std::string, std::string> failures[] = {
+        {mDir + "/missing.wav", "Couldn't open '" + mDir + "/missing.wav'"},
+        {mDir + "/noise.ogg", "Not an Ogg Vorbis audio stream"},
+    };
+    for (const auto& [name, reason] : failures) {
         const auto captured = Capture([&] { mAudio->LoadMusic("main", QString::fromStdString(name)); });
-        EXPECT_EQ(captured.What(), "BassAudio2d::LoadMusic(): Music \"" + name + "\" could not be loaded.");
+        EXPECT_EQ(captured.What(),
+                  "BassAudio2d::LoadMusic(): Music \"" + name + "\" could not be loaded.\n  SDL_mixer: " + reason);
         EXPECT_EQ(captured.OutLines(), Lines{LoadingLine(name)});
         EXPECT_TRUE(captured.err.empty());
     }
@@ -144,7 +149,8 @@ TEST_F(BassAudio2dTest, UnloadableMusicThrowsWithoutErrorOutput)
     mAudio.reset();
     mAudio = std::make_unique<BassAudio2d>();
     EXPECT_EQ(Capture([&] { mAudio->LoadMusic("main", good); }).What(),
-              "BassAudio2d::LoadMusic(): Music \"" + good.toStdString() + "\" could not be loaded.");
+              "BassAudio2d::LoadMusic(): Music \"" + good.toStdString() +
+                  "\" could not be loaded.\n  SDL_mixer: no audio device is open");
 }
 
 TEST_F(BassAudio2dTest, SoundOnNamesAreUniqueStubsFailAndDestructionClosesTheDevice)

@@ -274,15 +274,24 @@ TEST_F(ImageGLTest, ParameterWalkReportsUnknownKeysReadsColorAndCloneBuildsAgain
 
 TEST_F(ImageGLTest, PictureThatCannotBeLoadedEndsTheConstruction)
 {
-    for (const char* image : {static_cast<const char*>(nullptr), "nothere.png"}) {
-        const std::string path = std::string("data/textures/") + (image != nullptr ? image : "");
-        SCOPED_TRACE(path);
-        const Built built = Build({{"alpha", "1"}}, image);
+    const struct
+    {
+        const char* image;  // none: no "image" parameter
+        std::string what;
+        std::string err;  // how standard error starts
+    } cases[] = {
+        {nullptr, "Image part \"image\" has no \"image\" parameter!", ""},
+        {"", "Image part \"image\" has an empty \"image\" parameter!", ""},
+        {"nothere.png", "Cannot load image!", "SDL could not load data/textures/nothere.png: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Built built = Build({{"alpha", "1"}}, c.image);
         EXPECT_EQ(built.part, nullptr);
-        EXPECT_EQ(built.captured.What(), "Cannot load image!");
+        EXPECT_EQ(built.captured.What(), c.what);
         EXPECT_NE(built.captured.out.find("Image::Image()"), std::string::npos);
         EXPECT_EQ(built.captured.out.find("Image real size"), std::string::npos);
-        EXPECT_EQ(built.captured.ErrLines().at(0).rfind("SDL could not load " + path + ": ", 0), 0u)
-            << built.captured.err;
+        EXPECT_EQ(built.captured.err.rfind(c.err, 0), 0u) << built.captured.err;
+        EXPECT_EQ(c.err.empty(), built.captured.err.empty()) << built.captured.err;
     }
 }

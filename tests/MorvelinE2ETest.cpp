@@ -1,9 +1,12 @@
 #include "ProgramRunner.h"
 
+#include <SDL.h>
+#include <SDL_image.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
+#include <map>
 #include <regex>
 #include <string>
 #include <thread>
@@ -66,6 +69,16 @@ Lines Starting(const Lines& lines, const std::string& prefix)
         }
     }
     return found;
+}
+
+// A w x h picture as PNG file content.
+std::string Png(int w, int h)
+{
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 24, SDL_PIXELFORMAT_RGB24);
+    const std::string path = testing::TempDir() + "picture.png";
+    const bool saved = surface != nullptr && IMG_SavePNG(surface, path.c_str()) == 0;
+    SDL_FreeSurface(surface);
+    return saved ? VexelTest::ReadFile(path) : std::string();
 }
 
 std::string Dump(const RunResult& result)
@@ -178,9 +191,35 @@ TEST(MorvelinE2ETest, FailuresEndWithTheirMessageAndStatusOne)
         std::string settings;    // empty: no settings file at all
         std::string expression;  // empty: not an assertion
         Lines err;               // the whole of stderr, for the others
+        std::map<std::string, std::string> files = {};  // more files in the working folder
+    };
+    const auto imagePart = [](const std::string& times, const std::string& inside = "") {
+        return Settings("<part " + times + " name=\"p\" class=\"lib.Image\" priority=\"0\">" + inside + "</part>");
+    };
+    const auto notFinite = [](const std::string& attribute, const std::string& text) {
+        return Lines{"FATAL: Part \"p\": " + attribute + " \"" + text + "\" is not a finite time in seconds!" +
+                     RuntimeErrorAt};
+    };
+    const auto noMusic = [](const std::string& file, const std::string& reason) {
+        return Lines{"FATAL: BassAudio2d::LoadMusic(): Music \"" + file + "\" could not be loaded." + RuntimeErrorAt,
+                     "  SDL_mixer: " + reason};
     };
     std::vector<Case> cases = {
         {"", "", {"FATAL: File not found! (\"morvelin.xml\")" + OtherExceptionAt}},
+        {"", "", {"FATAL: Not a file but a folder! (\"morvelin.xml\")" + OtherExceptionAt}, {{"morvelin.xml/a", ""}}},
+        {imagePart("start=\"nan\" end=\"1\""), "", notFinite("start", "nan")},
+        {imagePart("start=\"0\" end=\"1e309\""), "", notFinite("end", "1e309")},
+        {imagePart("start=\"0\" length=\"-inf\" end=\"1\""), "", notFinite("length", "-inf")},
+        {imagePart("start=\"0\" end=\"1e39\""), "", notFinite("end", "1e39")},
+        {imagePart("start=\"0\" end=\"1\"", "<param alpha=\"1\"/>"), "",
+         {"FATAL: Image part \"p\" has no \"image\" parameter!" + RuntimeErrorAt}},
+        {imagePart("start=\"0\" end=\"1\"", "<param image=\"wide.png\"/>"), "",
+         {"Texture::Load(): data/textures/wide.png is 20000x10 pixels, more than the largest texture this GL takes "
+          "(LIMIT)",
+          "FATAL: Cannot load image!" + RuntimeErrorAt},
+         {{"data/textures/wide.png", Png(20000, 10)}}},
+        {Settings("", "<soundtrack file=\"data/music/empty.ogg\"/>"), "",
+         noMusic("data/music/empty.ogg", "Not an Ogg Vorbis audio stream"), {{"data/music/empty.ogg", ""}}},
         {Settings("<part start=\"0\" end=\"1\" name=\"p\" class=\"lib.Nothing\" priority=\"0\"/>"), "demoPart != 0",
          {}},
         {Settings("<part start=\"0\" end=\"1\" name=\"p\" class=\"c\" priority=\"0\" clearBackground=\"True\"/>"),
@@ -189,7 +228,7 @@ TEST(MorvelinE2ETest, FailuresEndWithTheirMessageAndStatusOne)
          {}},
         {Settings("", "<soundtrack name=\"main\"/>"), "false && \"Not implemented yet\"", {}},
         {Settings("", "<soundtrack file=\"data/music/absent.ogg\"/>"), "",
-         {"FATAL: BassAudio2d::LoadMusic(): Music \"data/music/absent.ogg\" could not be loaded." + RuntimeErrorAt}},
+         noMusic("data/music/absent.ogg", "Couldn't open 'data/music/absent.ogg'")},
         {Settings("<part start=\"0\" end=\"1\" name=\"p\" class=\"lib.Image\" priority=\"0\">"
                   "<param image=\"absent.png\"/></part>"),
          "",
@@ -208,10 +247,15 @@ TEST(MorvelinE2ETest, FailuresEndWithTheirMessageAndStatusOne)
         if (c.settings.empty()) {
             run.files.clear();
         }
+        run.files.insert(c.files.begin(), c.files.end());
         const RunResult result = RunMorvelin(run);
         EXPECT_EQ(result.exitCode, 1) << Dump(result);
         EXPECT_FALSE(result.coreDumped);
-        const Lines err = result.ErrLines();
+        Lines err = result.ErrLines();
+        // The driver sets the largest texture size.
+        for (std::string& line : err) {
+            line = std::regex_replace(line, std::regex("takes \\([0-9]+x[0-9]+\\)$"), "takes (LIMIT)");
+        }
         if (c.expression.empty()) {
             EXPECT_EQ(err, c.err);
         } else {
@@ -232,6 +276,49 @@ TEST(MorvelinE2ETest, FailuresEndWithTheirMessageAndStatusOne)
         if (c.expression == "demoPart != 0") {
             EXPECT_NE(IndexOf(out, "!! DemoPart class=\"lib.Nothing\" was not added to DemoApp!"), -1);
         }
+    }
+}
+
+TEST(MorvelinE2ETest, DoubtfulValuesAreReportedAndTheDemoPlaysOn)
+{
+    const std::string clear = "class=\"lib.ClearScreen\" priority=\"0\"/>";
+    const std::string image = "<part start=\"0\" end=\"0.2\" name=\"i\" class=\"lib.Image\" priority=\"1\">"
+                              "<param image=\"star.png\"";
+    const auto notFinite = [](const std::string& key, const std::string& value) {
+        return "Warning: Value (\"" + value + "\") for key \"" + key + "\" is not a finite number; 0 is used.";
+    };
+    const std::string program = "Shader program (data/shaders/standard.330.vert, data/shaders/standard.330.frag, ) ";
+    const struct
+    {
+        std::string parts;
+        Lines err;  // the whole of standard error
+        std::string vertexShader = {};  // empty: the standard one
+    } cases[] = {
+        // Zero length is fine; ending first is not, also through a negative length.
+        {"<part start=\"0.1\" end=\"0.1\" name=\"zero\" " + clear + "<part start=\"0.3\" end=\"0.1\" name=\"back\" " +
+             clear + "<part start=\"0.2\" length=\"-0.2\" name=\"negative\" " + clear,
+         {"Warning: part \"back\" ends (0.1) before it starts (0.3) and will not be shown.",
+          "Warning: part \"negative\" ends (0) before it starts (0.2) and will not be shown."}},
+        {image + " relativeWidth=\"nan\" relativeHeight=\"inf\" relativeX=\"-inf\" relativeY=\"1e39\" "
+                 "rotate=\"NaN\" alpha=\"0.5\"/><param alpha=\"nan\"/></part>",
+         {notFinite("relativeWidth", "nan"), notFinite("relativeHeight", "inf"), notFinite("relativeX", "-inf"),
+          notFinite("relativeY", "1e39"), notFinite("rotate", "NaN"), notFinite("alpha", "nan")}},
+        // Without the standard inputs: each reported once for the program, however often it draws.
+        {image + "/></part>",
+         {program + "has no vertex input at location 0 (position)!",
+          program + "has no vertex input at location 1 (texture coordinate)!", program + "has no uniform \"MVP\"!"},
+         "#version 330 core\nout vec2 texCoord;\nvoid main() { texCoord = vec2(0.0); gl_Position = vec4(0.0); }\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.parts);
+        ProgramRun run = DemoRun(Settings(c.parts), {"star.png"});
+        if (!c.vertexShader.empty()) {
+            run.files["data/shaders/standard.330.vert"] = c.vertexShader;
+        }
+        const RunResult result = RunMorvelin(run);
+        EXPECT_EQ(result.exitCode, 0) << Dump(result);
+        EXPECT_EQ(result.ErrLines(), c.err);
+        EXPECT_NE(IndexOf(result.OutLines(), "KorvaneApp::~KorvaneApp()"), -1) << Dump(result);
     }
 }
 
@@ -265,15 +352,17 @@ TEST(MorvelinE2ETest, RejectedXmlShowsAMessageBoxAndExitsWith255)
 
 TEST(MorvelinE2ETest, EscapeOrATerminationSignalEndsTheDemoWithStatusZero)
 {
-    for (const bool escape : {true, false}) {
+    // 0: Escape; a closed terminal (SIGHUP) ends it like SIGTERM.
+    for (const int signal : {0, SIGTERM, SIGHUP}) {
+        const bool escape = signal == 0;
         const std::string logged =
             escape ? "VexelApp::KeyDown(): Key code 27 pressed down." : "VexelApp::OperatingSystemQuitEvent()";
-        SCOPED_TRACE(logged);
+        SCOPED_TRACE(signal);
         ProgramRun run =
             DemoRun(Settings("<part start=\"0\" end=\"30\" name=\"long\" class=\"lib.ClearScreen\" priority=\"0\"/>"));
         run.whileRunning = [&](RunningProgram& program) {
             if (program.WaitForOutput("Moving futurepart \"long\" to currentparts...", 30s)) {
-                escape ? program.Key("Escape") : program.Signal(SIGTERM);
+                escape ? program.Key("Escape") : program.Signal(signal);
             }
         };
         const RunResult result = RunMorvelin(run);

@@ -43,7 +43,9 @@ TEST_F(ShaderProgramGLTest, StandardPairIsSetUpWithOneLookupAndGivenBack)
     GLuint names[3] = {};
     {
         ShaderProgram program;
-        const auto captured = Capture([&] { SetupStandardShaderProgram(program, ShaderDir); });
+        bool usable = false;
+        const auto captured = Capture([&] { usable = SetupStandardShaderProgram(program, ShaderDir); });
+        EXPECT_TRUE(usable);
         const GLint tex1 = glGetUniformLocation(program.mHandle, "Tex1");
         EXPECT_EQ(captured.out, "Getting new uniform location \"Tex1\" => " + std::to_string(tex1) + "\n");
         EXPECT_EQ(captured.err, "");
@@ -136,7 +138,9 @@ TEST_F(ShaderProgramGLTest, MisuseLeavesABuiltProgramIntact)
     bool result = true;
     const auto failed = Capture([&] { result = program.CompileAndAddShaderFromFile(file, Shader::Fragment); });
     EXPECT_FALSE(result);
-    EXPECT_EQ(failed.err, "Error compiling shader type Fragment shader: '" + std::string(log) + "'\n");
+    EXPECT_EQ(failed.err, "Error compiling shader type Fragment shader: '" + std::string(log) + "'\n" +
+                              "Shader::CompileAndAddShaderFromFile(): File \"" + file.toStdString() +
+                              "\" could not be compiled!\n");
     EXPECT_EQ(failed.out, "");
     EXPECT_EQ(program.mShaders.size(), 2u);
     EXPECT_EQ(program.mShaderFiles.toStdString(), StandardFiles);

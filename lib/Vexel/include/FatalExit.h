@@ -9,7 +9,8 @@ namespace Vexel {
 // the process with status 1 through the standard exit, without a core dump.
 [[noreturn]] void FatalExit(const char* file, int line, const char* function, const std::string& message);
 
-// The report line alone.
+// The report alone. A message of several lines has the place at the end of
+// its first line: "FATAL: <line 1> (<file>:<line>, <function>)\n<line 2>...".
 std::string FatalText(const char* file, int line, const char* function, const std::string& message);
 
 } // namespace Vexel

@@ -64,6 +64,9 @@ inline bool Shader::CompileAndAddShaderFromFile(const QString& fileName, ShaderT
     QTextStream stream(&file);
     const QString text = stream.readAll();
     if (!CompileAndAddShaderFromString(text, type)) {
+        // The compiler's report above does not say which file it was.
+        std::cerr << "Shader::CompileAndAddShaderFromFile(): File \"" << fileName.toStdString()
+                  << "\" could not be compiled!" << std::endl;
         return false;
     }
     mFileName = fileName;

@@ -36,6 +36,12 @@ public:
     void SetUniform1i(const QString& name, int value);
     void SetUniformMatrix4fv(const QString& name, int count, unsigned char transpose, const float* values);
 
+    // After a successful Link: writes one line to standard error for each input
+    // of the standard drawing that the program lacks (vertex inputs at
+    // locations 0 and 1, uniforms "MVP", "Tex1" and "Alpha"), and returns how
+    // many. Without them a part draws nothing and says nothing.
+    int ReportMissingStandardInputs() const;
+
     bool mInitialized;
     GLuint mHandle;
     // Owned; attached in the order they were added.
@@ -47,5 +53,7 @@ public:
 };
 
 // What every drawing part does with its program: the standard pair from
-// shaderPath, linked, in use, sampling texture unit 0.
-void SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath);
+// shaderPath, linked, in use, sampling texture unit 0. False when a file did
+// not compile, the link failed or a standard input is missing (all reported);
+// the program is set up as far as it goes either way.
+bool SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath);

@@ -7,8 +7,12 @@ namespace Vexel {
 
 std::string FatalText(const char* file, int line, const char* function, const std::string& message)
 {
-    return "FATAL: " + message + " (" + (file != nullptr ? file : "?") + ":" + std::to_string(line) + ", " +
-           (function != nullptr ? function : "?") + ")";
+    // The place goes at the end of the first line, so that line keeps its form
+    // when a message brings further lines (a reason) of its own.
+    const std::size_t lineEnd = message.find('\n');
+    const std::string rest = lineEnd == std::string::npos ? std::string() : message.substr(lineEnd);
+    return "FATAL: " + message.substr(0, lineEnd) + " (" + (file != nullptr ? file : "?") + ":" +
+           std::to_string(line) + ", " + (function != nullptr ? function : "?") + ")" + rest;
 }
 
 void FatalExit(const char* file, int line, const char* function, const std::string& message)

@@ -3,8 +3,10 @@
 #include "AssertException.h"
 #include "CheckGlError.h"
 
+#include <algorithm>
 #include <iostream>
 #include <string>
+#include <vector>
 
 ShaderProgram::ShaderProgram()
     : mInitialized(false)
@@ -144,12 +146,57 @@ void ShaderProgram::SetUniformMatrix4fv(const QString& name, int count, unsigned
     CHECK_GL_ERROR(SetUniformFailedMessage(name, mHandle, location), mShaderFiles.toStdString());
 }
 
-void SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath)
+int ShaderProgram::ReportMissingStandardInputs() const
+{
+    static const struct
+    {
+        GLint location;
+        const char* meaning;
+    } StandardAttributes[] = {{0, "position"}, {1, "texture coordinate"}};
+    static const char* const StandardUniforms[] = {"MVP", "Tex1", "Alpha"};
+
+    ASSERT_MSG(mInitialized == true, "ShaderProgram wasn't yet initialized!", mShaderFiles);
+    const std::string files = mShaderFiles.toStdString();
+    int missing = 0;
+
+    GLint attributeCount = 0;
+    glGetProgramiv(mHandle, GL_ACTIVE_ATTRIBUTES, &attributeCount);
+    std::vector<GLint> locations;
+    for (GLint i = 0; i < attributeCount; ++i) {
+        char name[256] = {};
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveAttrib(mHandle, static_cast<GLuint>(i), sizeof(name), nullptr, &size, &type, name);
+        locations.push_back(glGetAttribLocation(mHandle, name));
+    }
+    for (const auto& attribute : StandardAttributes) {
+        if (std::find(locations.begin(), locations.end(), attribute.location) == locations.end()) {
+            std::cerr << "Shader program (" << files << ") has no vertex input at location " << attribute.location
+                      << " (" << attribute.meaning << ")!" << std::endl;
+            ++missing;
+        }
+    }
+    for (const char* uniform : StandardUniforms) {
+        if (glGetUniformLocation(mHandle, uniform) == -1) {
+            std::cerr << "Shader program (" << files << ") has no uniform \"" << uniform << "\"!" << std::endl;
+            ++missing;
+        }
+    }
+    CHECK_GL_ERROR("", files);
+    return missing;
+}
+
+bool SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath)
 {
     program.Init();
-    program.CompileAndAddShaderFromFile(shaderPath + StandardVertexShaderFile, Shader::Vertex);
-    program.CompileAndAddShaderFromFile(shaderPath + StandardFragmentShaderFile, Shader::Fragment);
+    bool usable = program.CompileAndAddShaderFromFile(shaderPath + StandardVertexShaderFile, Shader::Vertex);
+    usable = program.CompileAndAddShaderFromFile(shaderPath + StandardFragmentShaderFile, Shader::Fragment) && usable;
     program.Link();
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program.mHandle, GL_LINK_STATUS, &linked);
+    // A failed link has reported itself; its inputs would only repeat it.
+    usable = usable && linked == GL_TRUE && program.ReportMissingStandardInputs() == 0;
     program.Use();
     program.SetUniform1i("Tex1", 0);
+    return usable;
 }

@@ -95,6 +95,16 @@ bool Texture::Load(const QString& fileName, bool mipmaps, bool keepPixels, int w
 
     CHECK_GL_ERROR("", mFileName.toStdString());
 
+    // GL refuses larger pictures with GL_INVALID_VALUE and then samples nothing.
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (maxSize > 0 && (surface->w > maxSize || surface->h > maxSize)) {
+        std::cerr << "Texture::Load(): " << fileName.toStdString() << " is " << surface->w << "x" << surface->h
+                  << " pixels, more than the largest texture this GL takes (" << maxSize << "x" << maxSize << ")"
+                  << std::endl;
+        throw std::runtime_error("Cannot load image!");
+    }
+
     // Decoded rows may be padded to the surface's pitch; the copy drops the
     // padding so the upload and the kept pixels never shear, whatever the width.
     const unsigned width = static_cast<unsigned>(surface->w);

@@ -7,10 +7,22 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
+#include <csignal>
 #include <iostream>
 #include <string>
 
 namespace {
+
+// SDL turns SIGINT and SIGTERM into its quit event, but a closed terminal
+// (SIGHUP) would end the process on the spot, without the shutdown and its
+// log. The handler may only set a flag; the event loop acts on it.
+volatile std::sig_atomic_t sHangUp = 0;
+struct sigaction sPreviousHangUpAction;
+
+extern "C" void OnHangUp(int)
+{
+    sHangUp = 1;
+}
 
 const char* GlText(GLenum name)
 {
@@ -34,6 +46,11 @@ VexelApp::VexelApp(int, char**, const QString& title, const QString& version, in
         mAudio->Init(noSound, 8, 44100, true, 4096);
         PrintOpenGlInfo(false);
         mWindow->SetWindowTitle(title + " v." + version);
+        sHangUp = 0;
+        struct sigaction hangUp = {};
+        hangUp.sa_handler = OnHangUp;
+        sigemptyset(&hangUp.sa_mask);
+        sigaction(SIGHUP, &hangUp, &sPreviousHangUpAction);
     } catch (...) {
         // No destructor runs for a half-built object: give back what is
         // already open, so the caller may report and try again.
@@ -48,11 +65,13 @@ VexelApp::VexelApp(int, char**, const QString& title, const QString& version, in
 VexelApp::~VexelApp()
 {
     std::cout << "VexelApp::~VexelApp()" << std::endl;
+    sigaction(SIGHUP, &sPreviousHangUpAction, nullptr);
     if (mWindow != nullptr) {
         delete mWindow;
         mWindow = nullptr;
     }
-    // mAudio stays: the music plays until the process ends.
+    // mAudio is never deleted, but the music does not outlive the window: its
+    // teardown quits SDL, which closes the audio device.
 }
 
 int VexelApp::ParseArgument(int, const QStringList&, int index)
@@ -123,6 +142,10 @@ void VexelApp::OperatingSystemQuitEvent()
 
 void VexelApp::HandleEvents(double, double)
 {
+    if (sHangUp != 0) {
+        sHangUp = 0;
+        OperatingSystemQuitEvent();
+    }
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
         switch (event.type) {

@@ -71,7 +71,10 @@ void BassAudio2d::LoadMusic(const QString& name, const QString& fileName)
     // Without an open device there is nothing to decode for.
     Mix_Music* music = mDeviceOpen ? Mix_LoadMUS(fileName.toLocal8Bit().constData()) : nullptr;
     if (music == nullptr) {
-        throw std::runtime_error("BassAudio2d::LoadMusic(): Music \"" + fileName.toStdString() + "\" could not be loaded.");
+        // Missing, empty and corrupt files differ only in the mixer's reason.
+        const std::string reason = mDeviceOpen ? SdlErrorText() : "no audio device is open";
+        throw std::runtime_error("BassAudio2d::LoadMusic(): Music \"" + fileName.toStdString() +
+                                 "\" could not be loaded.\n  SDL_mixer: " + reason);
     }
 
     const double seconds = Mix_MusicDuration(music);

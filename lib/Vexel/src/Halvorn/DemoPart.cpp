@@ -2,10 +2,9 @@
 
 #include "AssertException.h"
 #include "Halvorn/DemoApp.h"
+#include "Halvorn/DemoParts/PartParams.h"
 
 #include <iostream>
-#include <sstream>
-#include <string>
 
 DemoPart::DemoPart(DemoApp* app, double start, double end, unsigned int priority, const QString& name,
                    const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params,
@@ -25,25 +24,9 @@ DemoPart::DemoPart(DemoApp* app, double start, double end, unsigned int priority
         if (param.mName != QLatin1String("clearColor")) {
             continue;
         }
-        std::istringstream stream(param.mValue.toStdString());
-        int red = 0;
-        int green = 0;
-        int blue = 0;
-        stream >> red;
-        if (stream.fail()) {
-            BOOST_ASSERT(0 != 0 && "=> clearColor-attribute has unknown red value!");
-        }
-        stream >> green;
-        if (stream.fail()) {
-            BOOST_ASSERT(0 != 0 && "=> clearColor-attribute has unknown green value!");
-        }
-        stream >> blue;
-        if (stream.fail()) {
-            BOOST_ASSERT(0 != 0 && "=> clearColor-attribute has unknown blue value!");
-        }
-        // Out-of-range values wrap to their low 8 bits rather than being refused.
-        mClearColor = glm::vec4(static_cast<unsigned char>(red), static_cast<unsigned char>(green),
-                                static_cast<unsigned char>(blue), 255.0f);
+        VEXEL_READ_COLOR(param.mValue, mClearColor, "=> clearColor-attribute has unknown red value!",
+                         "=> clearColor-attribute has unknown green value!",
+                         "=> clearColor-attribute has unknown blue value!");
     }
 }
 

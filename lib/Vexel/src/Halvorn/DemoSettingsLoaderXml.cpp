@@ -6,10 +6,12 @@
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoPart.h"
 #include "Halvorn/DemoPartParam.h"
+#include "Halvorn/PartChecks.h"
 #include "Halvorn/XmlElement.h"
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <cstdlib>
@@ -74,6 +76,17 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
     if (!QFile::exists(fileName)) {
         throw std::domain_error("File not found! (\"" + fileName.toStdString() + "\")");
     }
+    // The XML reader would call either of these "File not found" in a message box.
+    const QFileInfo info(fileName);
+    if (info.isDir()) {
+        throw std::domain_error("Not a file but a folder! (\"" + fileName.toStdString() + "\")");
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw std::domain_error("File cannot be read: " + file.errorString().toStdString() + "! (\"" +
+                                fileName.toStdString() + "\")");
+    }
+    file.close();
 
     const QByteArray localName = fileName.toLocal8Bit();
     const XmlElement root = XmlElement::OpenFile(localName.constData(), "Halvorn-demo-settings");
@@ -99,17 +112,21 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
 
         temp = part.Attribute("start");
         BOOST_ASSERT(temp != 0 && "=> start-attribute missing from <Halvorn-demo-settings>::<demoparts>::<part>!");
+        const char* startText = temp;
         const double start = std::atof(temp);
 
         double end = 0.0;
+        const char* endAttribute = "length";
         temp = part.Attribute("length");
         if (temp != nullptr) {
             end = start + std::atof(temp);
         } else {
+            endAttribute = "end";
             temp = part.Attribute("end");
             BOOST_ASSERT(temp != 0 && "=> end-attribute missing from <Halvorn-demo-settings>::<demoparts>::<part>!");
             end = std::atof(temp);
         }
+        const char* endText = temp;
 
         temp = part.Attribute("name");
         BOOST_ASSERT(temp != 0 && "=> name-attribute missing from <Halvorn-demo-settings>::<demoparts>::<part>!");
@@ -123,6 +140,18 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
         BOOST_ASSERT(temp != 0 && "=> priority-attribute missing from <Halvorn-demo-settings>::<demoparts>::<part>!");
         // A negative priority wraps to a very large one, drawn last.
         const unsigned int priority = static_cast<unsigned int>(ReadInt(temp));
+
+        // The part is named in the reports, so times are checked once the name is known.
+        for (const std::string& problem : {PartChecks::NonFiniteTime(name, "start", startText, start),
+                                           PartChecks::NonFiniteTime(name, endAttribute, endText, end)}) {
+            if (!problem.empty()) {
+                throw std::runtime_error(problem);
+            }
+        }
+        const std::string warning = PartChecks::EndsBeforeStart(name, NarrowTime(start), NarrowTime(end));
+        if (!warning.empty()) {
+            std::cerr << warning << std::endl;
+        }
 
         std::vector<DemoPartParam> attributeParams;
         temp = part.Attribute("musicTrack");

@@ -25,19 +25,7 @@ public:
         std::cout << "ClearScreen::ClearScreen()" << std::endl;
         for (const DemoPartParam& param : params) {
             if (param.mName == QLatin1String("color")) {
-                switch (PartParams::ReadColor(param.mValue, mColor)) {
-                case PartParams::ColorChannel::Red:
-                    BOOST_ASSERT(0 != 0 && "=> color-attribute has unknown red value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.");
-                    break;
-                case PartParams::ColorChannel::Green:
-                    BOOST_ASSERT(0 != 0 && "=> color-attribute has unknown green value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.");
-                    break;
-                case PartParams::ColorChannel::Blue:
-                    BOOST_ASSERT(0 != 0 && "=> color-attribute has unknown blue value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.");
-                    break;
-                case PartParams::ColorChannel::None:
-                    break;
-                }
+                VEXEL_READ_COLOR_PARAM(param.mValue, mColor);
             } else {
                 PartParams::ReportUnknownKey(param.mName);
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <boost/assert.hpp>
 #include <glm/vec4.hpp>
 
 #include <QString>
@@ -23,8 +24,41 @@ enum class ColorChannel
 // returned and color is left alone. Text after the third number is ignored.
 ColorChannel ReadColor(const QString& value, glm::vec4& color);
 
+// QString::toFloat: text that is not a number gives 0. So does a value that
+// is not finite ("nan", "inf", or too large for a float), which would make a
+// picture vanish; that one is reported as "Warning: Value (\"<value>\") for
+// key \"<key>\" is not a finite number; 0 is used." on standard error.
+float ReadFloat(const QString& key, const QString& value);
+
 // "Unknown key \"<key>\"!" on standard error without a line end: consecutive
 // reports run together on one line.
 void ReportUnknownKey(const QString& key);
 
 } // namespace PartParams
+
+// Reads "r g b" into color; a channel that cannot be read fails its check with
+// the message given for it. A macro so that the report names the caller's
+// file, line and function, and shows the message as the caller wrote it.
+#define VEXEL_READ_COLOR(value, color, redMessage, greenMessage, blueMessage) \
+    do {                                                                      \
+        switch (::PartParams::ReadColor((value), (color))) {                  \
+        case ::PartParams::ColorChannel::Red:                                 \
+            BOOST_ASSERT(0 != 0 && redMessage);                               \
+            break;                                                            \
+        case ::PartParams::ColorChannel::Green:                               \
+            BOOST_ASSERT(0 != 0 && greenMessage);                             \
+            break;                                                            \
+        case ::PartParams::ColorChannel::Blue:                                \
+            BOOST_ASSERT(0 != 0 && blueMessage);                              \
+            break;                                                            \
+        case ::PartParams::ColorChannel::None:                                \
+            break;                                                            \
+        }                                                                     \
+    } while (false)
+
+// The "color" parameter of the concrete parts.
+#define VEXEL_READ_COLOR_PARAM(value, color)                                                                      \
+    VEXEL_READ_COLOR(value, color,                                                                                \
+                     "=> color-attribute has unknown red value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.", \
+                     "=> color-attribute has unknown green value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.", \
+                     "=> color-attribute has unknown blue value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.")

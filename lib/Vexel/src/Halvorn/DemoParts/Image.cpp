@@ -4,6 +4,7 @@
 #include "CheckGlError.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoParts/PartParams.h"
+#include "Halvorn/PartChecks.h"
 #include "Rect.h"
 #include "Sdl2OpenglWindow.h"
 
@@ -13,6 +14,8 @@
 #include <QStringList>
 
 #include <iostream>
+#include <stdexcept>
+#include <string>
 
 Image::Image(DemoApp* app, double start, double end, unsigned int priority, const QString& name,
              const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params)
@@ -43,44 +46,36 @@ Image::Image(DemoApp* app, double start, double end, unsigned int priority, cons
         if (key == QLatin1String("image")) {
             imageFile = value;
         } else if (key == QLatin1String("color")) {
-            switch (PartParams::ReadColor(value, mColor)) {
-            case PartParams::ColorChannel::Red:
-                BOOST_ASSERT(0 != 0 && "=> color-attribute has unknown red value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.");
-                break;
-            case PartParams::ColorChannel::Green:
-                BOOST_ASSERT(0 != 0 && "=> color-attribute has unknown green value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.");
-                break;
-            case PartParams::ColorChannel::Blue:
-                BOOST_ASSERT(0 != 0 && "=> color-attribute has unknown blue value n <Halvorn-demo-settings>::<demoparts>::<part>::<param>! Must be in the form 'r g b' where values are 0-255.");
-                break;
-            case PartParams::ColorChannel::None:
-                break;
-            }
+            VEXEL_READ_COLOR_PARAM(value, mColor);
         } else if (key == QLatin1String("align")) {
             ApplyAlign(value);
         } else if (key == QLatin1String("relativeWidth")) {
-            mRelativeWidth = value.toFloat();
+            mRelativeWidth = PartParams::ReadFloat(key, value);
         } else if (key == QLatin1String("relativeHeight")) {
-            mRelativeHeight = value.toFloat();
+            mRelativeHeight = PartParams::ReadFloat(key, value);
         } else if (key == QLatin1String("relativeX")) {
             // Giving a position asks for it to be used; a later "align" word
             // takes the side back to an alignment.
-            mRelativeX = value.toFloat();
+            mRelativeX = PartParams::ReadFloat(key, value);
             mHorizontalAlignment = Free;
         } else if (key == QLatin1String("relativeY")) {
-            mRelativeY = value.toFloat();
+            mRelativeY = PartParams::ReadFloat(key, value);
             mVerticalAlignment = Free;
         } else if (key == QLatin1String("rotate")) {
-            mRotation = value.toFloat();
+            mRotation = PartParams::ReadFloat(key, value);
         } else if (key == QLatin1String("blending")) {
             ApplyBlending(value);
         } else if (key == QLatin1String("alpha")) {
-            mAlpha = value.toFloat();
+            mAlpha = PartParams::ReadFloat(key, value);
         } else {
             PartParams::ReportUnknownKey(key);
         }
     }
 
+    const std::string missingImage = PartChecks::MissingImage(mName, params);
+    if (!missingImage.empty()) {
+        throw std::runtime_error(missingImage);
+    }
     mTexture.Load(mDemoApp->GetTexturePath() + imageFile, false, false, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
     std::cout << "Image real size = " << mTexture.GetWidth() << "x" << mTexture.GetHeight() << std::endl;
 

@@ -1,5 +1,6 @@
 #include "Halvorn/DemoParts/PartParams.h"
 
+#include <cmath>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -24,6 +25,17 @@ ColorChannel ReadColor(const QString& value, glm::vec4& color)
     color = glm::vec4(static_cast<unsigned char>(red), static_cast<unsigned char>(green),
                       static_cast<unsigned char>(blue), 255.0f);
     return ColorChannel::None;
+}
+
+float ReadFloat(const QString& key, const QString& value)
+{
+    const float number = value.toFloat();
+    if (std::isfinite(number)) {
+        return number;
+    }
+    std::cerr << "Warning: Value (\"" << value.toStdString() << "\") for key \"" << key.toStdString()
+              << "\" is not a finite number; 0 is used." << std::endl;
+    return 0.0f;
 }
 
 void ReportUnknownKey(const QString& key)
