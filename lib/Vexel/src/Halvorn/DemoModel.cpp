@@ -48,7 +48,9 @@ DemoModel::DemoModel() = default;
 DemoModel::~DemoModel()
 {
     // The log ends with the final state of the timeline.
-    PrintStatus(mTime);
+    if (!mQuiet) {
+        PrintStatus(mTime);
+    }
     mFutureParts.clear();
     mCurrentParts.clear();
     mPastParts.clear();
