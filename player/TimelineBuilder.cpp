@@ -13,6 +13,24 @@
 namespace {
 
 const char* const RootTag = "Halvorn-demo-settings";
+const int FirstTagNotFound = 13;
+
+// The reader's texts carry their own "Error: " in front; here the line
+// already says so, as compilers do, in lower case.
+QString ParseErrorText(int code)
+{
+    if (code == FirstTagNotFound) {
+        return QStringLiteral("expected the document element <%1>").arg(QString::fromLatin1(RootTag));
+    }
+    QString text = QString::fromUtf8(XmlElement::ErrorText(code));
+    if (text.startsWith(QLatin1String("Error: "))) {
+        text = text.mid(7);
+    }
+    if (!text.isEmpty()) {
+        text[0] = text[0].toLower();
+    }
+    return text;
+}
 
 } // namespace
 
@@ -32,7 +50,7 @@ bool TimelineBuilder::Check(const QString& settingsFile, Tempo& tempo, bool& has
         if (result.line > 0) {
             where += QStringLiteral(":%1:%2").arg(result.line).arg(result.column);
         }
-        error = where + QStringLiteral(": error: ") + QString::fromUtf8(XmlElement::ErrorText(result.code));
+        error = where + QStringLiteral(": error: ") + ParseErrorText(result.code);
         return false;
     }
     hasTempo = DemoSettingsLoaderXml::ReadTempo(root.Child("tempo"), tempo);
