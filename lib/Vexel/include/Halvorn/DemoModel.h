@@ -59,6 +59,7 @@ public:
 
 private:
     bool HasWork() const;
+    std::size_t Arrival(const DemoPart& part) const;
 
     // Order of arrival, so that a seek restores the order among equal starts.
     std::unordered_map<const DemoPart*, std::size_t> mArrival;
