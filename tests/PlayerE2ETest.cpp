@@ -114,6 +114,7 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
     };
     const std::vector<Case> cases = {
         {{"--frobnicate"}, good, 2, {"vexel-player: unknown option \"--frobnicate\"", hint}},
+        {{"--window", "0x540"}, good, 2, {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"0x540\"", hint}},
         {{"--window", "wide"}, good, 2, {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"wide\"", hint}},
         {{"show/player.xml", "--loop"}, good, 2, {"vexel-player: --loop: missing value", hint}},
         {{"--start", "9:1"}, good, 2,

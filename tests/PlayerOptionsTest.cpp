@@ -8,40 +8,22 @@
 #include <string>
 #include <vector>
 
-TEST(PlayerOptionsTest, OptionsAndTheirErrors)
+// The error texts are checked end to end, with their exit status.
+TEST(PlayerOptionsTest, ValuesLandInTheirOptions)
 {
-    struct Case
-    {
-        QStringList args;
-        PlayerOptions::Outcome outcome;
-        std::string error;
-    };
-    const std::vector<Case> cases = {
-        {{}, PlayerOptions::Play, ""},
-        {{"--window", "960x540", "--paused", "--mute", "--quiet", "demo/x.xml"}, PlayerOptions::Play, ""},
-        {{"--help", "--bogus"}, PlayerOptions::ShowHelp, ""},
-        {{"--version"}, PlayerOptions::ShowVersion, ""},
-        {{"--bogus"}, PlayerOptions::UsageError, "unknown option \"--bogus\""},
-        {{"--start"}, PlayerOptions::UsageError, "--start: missing value"},
-        {{"--window", "960"}, PlayerOptions::UsageError, "--window: expected WxH in pixels, as 960x540, not \"960\""},
-        {{"--window", "0x540"}, PlayerOptions::UsageError, "--window: expected WxH in pixels, as 960x540, not \"0x540\""},
-        {{"a.xml", "b.xml"}, PlayerOptions::UsageError, "one SETTINGS file only, not also \"b.xml\""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        PlayerOptions options;
-        QString error;
-        EXPECT_EQ(options.Parse(c.args, error), c.outcome);
-        EXPECT_EQ(error.toStdString(), c.error);
-    }
-
     PlayerOptions options;
     QString error;
-    ASSERT_EQ(options.Parse({"--window", "960x540", "--paused", "demo/x.xml"}, error), PlayerOptions::Play);
+    ASSERT_EQ(options.Parse({"--window", "960x540", "--paused", "demo/x.xml", "--start", "9:1"}, error),
+              PlayerOptions::Play);
     EXPECT_EQ(options.mWindowWidth, 960);
     EXPECT_EQ(options.mWindowHeight, 540);
     EXPECT_TRUE(options.mPaused);
+    EXPECT_FALSE(options.mMute);
     EXPECT_EQ(options.mSettingsFile, "demo/x.xml");
+    EXPECT_EQ(options.mStartText, "9:1");
+    EXPECT_EQ(PlayerOptions().Parse({"--help", "--bogus"}, error), PlayerOptions::ShowHelp);
+    EXPECT_EQ(PlayerOptions().Parse({"a.xml", "b.xml"}, error), PlayerOptions::UsageError);
+    EXPECT_EQ(error, "one SETTINGS file only, not also \"b.xml\"");
 }
 
 TEST(PlayerOptionsTest, TimesAsSecondsOrBarsAndBeats)
@@ -114,8 +96,7 @@ TEST(PlayerOptionsTest, LetterboxKeepsTheShapeAndCentres)
         int x, y, w, h;
     };
     const std::vector<Case> cases = {
-        {1280, 720, 0, 0, 1280, 720},   {960, 540, 0, 0, 960, 540},      {1000, 1000, 0, 218, 1000, 563},
-        {2000, 720, 360, 0, 1280, 720}, {1921, 1080, 0, 0, 1920, 1080}, {0, 100, 0, 0, 0, 0},
+        {960, 540, 0, 0, 960, 540}, {2000, 720, 360, 0, 1280, 720}, {1921, 1080, 0, 0, 1920, 1080}, {0, 100, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
