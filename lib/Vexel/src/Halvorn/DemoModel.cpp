@@ -1,10 +1,10 @@
 #include "Halvorn/DemoModel.h"
 
 #include <algorithm>
-#include <set>
 #include <cmath>
 #include <iostream>
 #include <iterator>
+#include <set>
 
 namespace {
 
