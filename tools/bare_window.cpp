@@ -1,12 +1,15 @@
-// The floor for start-up time: opens the same fullscreen 1280x720 OpenGL 3.3
-// core window as the demo, clears it, swaps once and quits.
+// The floor for start-up time and frame pacing: opens the same fullscreen
+// 1280x720 OpenGL 3.3 core window as the demo, clears it, swaps FRAMES times
+// (default once) and quits.  bare_window [FRAMES]
 #include <GL/glew.h>
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 
-int main(int, char**)
+int main(int argc, char** argv)
 {
+    const long frames = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1;
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return 1;
@@ -29,8 +32,10 @@ int main(int, char**)
     const bool ready = glewInit() == GLEW_OK;
     if (ready) {
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        SDL_GL_SwapWindow(window);
+        for (long frame = 0; frame < frames; ++frame) {
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            SDL_GL_SwapWindow(window);
+        }
     }
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);

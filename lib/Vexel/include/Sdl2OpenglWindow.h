@@ -1,14 +1,19 @@
 #pragma once
 
+#include "WindowPlacement.h"
+
 #include <QString>
 #include <SDL.h>
 
-// The one fullscreen window with its OpenGL context. Creating it brings SDL
-// up and loads the GL entry points; destroying it shuts SDL down.
+// The one window with its OpenGL context, fullscreen unless placed otherwise.
+// Creating it brings SDL up and loads the GL entry points; destroying it
+// shuts SDL down. mWidth and mHeight stay the logical size the parts draw for,
+// whatever size the window has on the desktop.
 class Sdl2OpenglWindow
 {
 public:
-    Sdl2OpenglWindow(int width, int height, float aspectRatio, const QString& title, int glMajorVersion, int glMinorVersion);
+    Sdl2OpenglWindow(int width, int height, float aspectRatio, const QString& title, int glMajorVersion, int glMinorVersion,
+                     const WindowPlacement& placement = WindowPlacement());
     ~Sdl2OpenglWindow();
 
     Sdl2OpenglWindow(const Sdl2OpenglWindow&) = delete;
@@ -16,6 +21,11 @@ public:
 
     void SetWindowTitle(const QString& title);
     void SwapBuffers();
+    // Between a window and the desktop's own mode; false if SDL refused.
+    bool SetFullscreenDesktop(bool fullscreen);
+    bool IsFullscreen() const;
+    // The pixels the context draws into, which may differ from mWidth x mHeight.
+    void GetDrawableSize(int& width, int& height) const;
 
     int mWidth = 0;
     int mHeight = 0;

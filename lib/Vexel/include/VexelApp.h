@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowPlacement.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +14,8 @@ class VexelApp
 {
 public:
     VexelApp(int argc, char** argv, const QString& title, const QString& version, int width, int height,
-             float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion);
+             float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion,
+             const WindowPlacement& placement = WindowPlacement());
     virtual ~VexelApp();
 
     VexelApp(const VexelApp&) = delete;
@@ -28,10 +31,14 @@ public:
     virtual void OperatingSystemQuitEvent();
     virtual void HandleEvents(double dt, double time);
 
-    // Where shader sources and pictures are found, relative to the working folder.
+    // Where shader sources and pictures are found: below the data root, which
+    // is the working folder while it is empty.
     QString GetDataPath() const;
     QString GetShaderPath() const;
     QString GetTexturePath() const;
+    // A folder, with or without a trailing slash; empty for the working folder.
+    void SetDataRoot(const QString& folder);
+    const QString& GetDataRoot() const { return mDataRoot; }
 
     Sdl2OpenglWindow* mWindow = nullptr;
     // Created here and deliberately never destroyed: it lives until the process ends.
@@ -40,6 +47,9 @@ public:
     float mFps = 0.0f;
     float mFpsUpdateInterval = 1.0f;
     bool mFpsUpdated = false;
+
+private:
+    QString mDataRoot;
 };
 
 // Driver information; needs a current GL context.

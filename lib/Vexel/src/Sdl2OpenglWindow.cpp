@@ -20,7 +20,7 @@ namespace {
 } // namespace
 
 Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, const QString& title, int glMajorVersion,
-                                   int glMinorVersion)
+                                   int glMinorVersion, const WindowPlacement& placement)
     : mAspectRatio(aspectRatio)
     , mTitle(title)
 {
@@ -39,8 +39,24 @@ Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, con
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     CHECK_GL_ERROR("", "");
 
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    int windowWidth = width;
+    int windowHeight = height;
+    switch (placement.mMode) {
+    case WindowPlacement::Fullscreen:
+        flags |= SDL_WINDOW_FULLSCREEN;
+        break;
+    case WindowPlacement::Windowed:
+        flags |= SDL_WINDOW_RESIZABLE;
+        windowWidth = placement.mWidth > 0 ? placement.mWidth : width;
+        windowHeight = placement.mHeight > 0 ? placement.mHeight : height;
+        break;
+    case WindowPlacement::FullscreenDesktop:
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE;
+        break;
+    }
     mWindow = SDL_CreateWindow(mTitle.toLocal8Bit().constData(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                               width, height, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_OPENGL);
+                               windowWidth, windowHeight, flags);
     CHECK_GL_ERROR("", "");
     if (mWindow == nullptr) {
         Fail(std::string("ERROR: Could not create window: ") + SDL_GetError());
@@ -84,7 +100,10 @@ Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, con
     for (int i = 0; i < 64 && glGetError() != GL_NO_ERROR; ++i) {
     }
 
-    SDL_ShowCursor(SDL_DISABLE);
+    // A window on the desktop keeps its pointer.
+    if (placement.mMode != WindowPlacement::Windowed) {
+        SDL_ShowCursor(SDL_DISABLE);
+    }
     glClearColor(1.0f, 0.0f, 0.0f, 0.0f);
     CHECK_GL_ERROR("", "");
 }
@@ -109,4 +128,21 @@ void Sdl2OpenglWindow::SetWindowTitle(const QString& title)
 void Sdl2OpenglWindow::SwapBuffers()
 {
     SDL_GL_SwapWindow(mWindow);
+}
+
+bool Sdl2OpenglWindow::SetFullscreenDesktop(bool fullscreen)
+{
+    const bool done = SDL_SetWindowFullscreen(mWindow, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+    SDL_ShowCursor(IsFullscreen() ? SDL_DISABLE : SDL_ENABLE);
+    return done;
+}
+
+bool Sdl2OpenglWindow::IsFullscreen() const
+{
+    return (SDL_GetWindowFlags(mWindow) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
+}
+
+void Sdl2OpenglWindow::GetDrawableSize(int& width, int& height) const
+{
+    SDL_GL_GetDrawableSize(mWindow, &width, &height);
 }

@@ -33,7 +33,8 @@ const char* GlText(GLenum name)
 } // namespace
 
 VexelApp::VexelApp(int, char**, const QString& title, const QString& version, int width, int height,
-                   float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion)
+                   float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion,
+                   const WindowPlacement& placement)
 {
     std::cout << "VexelApp::VexelApp()" << std::endl;
     std::cout << "== " << title.toStdString() << " v." << version.toStdString() << " " << std::string(52, '=')
@@ -41,7 +42,7 @@ VexelApp::VexelApp(int, char**, const QString& title, const QString& version, in
 
     try {
         mWindow = new Sdl2OpenglWindow(width, height, aspectRatio, title + " v." + version + " - loading...",
-                                       glMajorVersion, glMinorVersion);
+                                       glMajorVersion, glMinorVersion, placement);
         mAudio = new BassAudio2d();
         mAudio->Init(noSound, 8, 44100, true, 4096);
         PrintOpenGlInfo(false);
@@ -170,7 +171,15 @@ void VexelApp::HandleEvents(double, double)
 
 QString VexelApp::GetDataPath() const
 {
-    return QStringLiteral("data/");
+    return mDataRoot + QStringLiteral("data/");
+}
+
+void VexelApp::SetDataRoot(const QString& folder)
+{
+    mDataRoot = folder;
+    if (!mDataRoot.isEmpty() && !mDataRoot.endsWith(QLatin1Char('/'))) {
+        mDataRoot += QLatin1Char('/');
+    }
 }
 
 QString VexelApp::GetShaderPath() const

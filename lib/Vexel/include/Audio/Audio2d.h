@@ -22,6 +22,13 @@ public:
     virtual void StopMusic() = 0;
     virtual void FadeOutMusic(float seconds) = 0;
     virtual int SetMusicVolume(int volume) = 0;
+    // Seconds into the playing music; negative when none plays (none loaded,
+    // sound off, or it has ended).
+    virtual double GetMusicPosition() const = 0;
+    // Moves the music to seconds, playing it again if it had ended; past its
+    // end it stops. False when there is no music to move.
+    virtual bool SetMusicPosition(double seconds) = 0;
+    virtual void PauseMusic(bool paused) = 0;
     virtual void LoadSfx(const QString& name, const QString& fileName) = 0;
     virtual void DeleteSfx(const QString& name) = 0;
     virtual int PlaySfx(const QString& name, int channel, int loops) = 0;

@@ -29,6 +29,9 @@ public:
     void StopMusic() override;
     void FadeOutMusic(float seconds) override;
     int SetMusicVolume(int volume) override;
+    double GetMusicPosition() const override;
+    bool SetMusicPosition(double seconds) override;
+    void PauseMusic(bool paused) override;
     void LoadSfx(const QString& name, const QString& fileName) override;
     void DeleteSfx(const QString& name) override;
     int PlaySfx(const QString& name, int channel, int loops) override;
@@ -68,6 +71,7 @@ private:
     int mOutputChannels = 0;
     int mOutputBytesPerSample = 0;
     Mix_Music* mPlayingMusic = nullptr;
+    bool mMusicPaused = false;
     ErrorCode mLastError = ErrorNone;
     std::string mLastErrorReason;
 };

@@ -16,7 +16,8 @@ class DemoApp : public VexelApp
 {
 public:
     DemoApp(int argc, char** argv, const QString& title, const QString& version, int width, int height,
-            float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion);
+            float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion,
+            const WindowPlacement& placement = WindowPlacement());
     ~DemoApp() override;
 
     // Knows "--settings <file>".

@@ -7,6 +7,9 @@
 
 #include <QString>
 
+#include <cstddef>
+#include <unordered_map>
+
 // The demo's timeline: parts wait in the future list, run in the current list
 // and rest in the past list; the lists own them.
 class DemoModel
@@ -24,6 +27,12 @@ public:
     void Clear();
     // Advances the timeline by one frame; false once nothing is left to play.
     bool Update(double delta);
+    // Puts every part back and replays a straight play up to time, with a
+    // frame at each part start and end on the way: the same running parts,
+    // order and running times, without re-creating any part.
+    bool Seek(double time);
+    // Forward an update by the difference, backwards a seek.
+    bool AdvanceTo(double time);
     // Draws the running parts, lowest priority value first.
     void Render(double delta);
     void PrintStatus(double time) const;
@@ -45,4 +54,14 @@ public:
     int mPlayMode = 2;
     int mPreviousPlayMode = 2;
     int mKeepRunning = 0;
+    // No status reports or part moves on the console.
+    bool mQuiet = false;
+
+private:
+    bool HasWork() const;
+    std::size_t Arrival(const DemoPart& part) const;
+
+    // Order of arrival, so that a seek restores the order among equal starts.
+    std::unordered_map<const DemoPart*, std::size_t> mArrival;
+    std::size_t mArrivals = 0;
 };

@@ -169,6 +169,53 @@ int BassAudio2d::SetMusicVolume(int)
     return 0;
 }
 
+double BassAudio2d::GetMusicPosition() const
+{
+    if (mNoSound || mPlayingMusic == nullptr || Mix_PlayingMusic() == 0) {
+        return -1.0;
+    }
+    return Mix_GetMusicPosition(mPlayingMusic);
+}
+
+bool BassAudio2d::SetMusicPosition(double seconds)
+{
+    if (mNoSound || mPlayingMusic == nullptr) {
+        return false;
+    }
+    const double length = Mix_MusicDuration(mPlayingMusic);
+    if (seconds < 0.0 || (length >= 0.0 && seconds >= length)) {
+        Mix_HaltMusic();
+        return true;
+    }
+    if (Mix_PlayingMusic() == 0) {
+        // Ended or halted: started again where asked, without a fade.
+        if (Mix_FadeInMusicPos(mPlayingMusic, 1, 0, seconds) != 0) {
+            std::cerr << "BassAudio2d::SetMusicPosition(): " << SdlErrorText() << std::endl;
+            return false;
+        }
+    } else if (Mix_SetMusicPosition(seconds) != 0) {
+        std::cerr << "BassAudio2d::SetMusicPosition(): " << SdlErrorText() << std::endl;
+        return false;
+    }
+    if (mMusicPaused) {
+        Mix_PauseMusic();
+    }
+    return true;
+}
+
+void BassAudio2d::PauseMusic(bool paused)
+{
+    mMusicPaused = paused;
+    if (mNoSound || mPlayingMusic == nullptr) {
+        return;
+    }
+    if (paused) {
+        Mix_PauseMusic();
+    } else {
+        Mix_ResumeMusic();
+    }
+}
+
 void BassAudio2d::LoadSfx(const QString&, const QString&)
 {
     if (mNoSound) {

@@ -11,8 +11,10 @@
 #include <iostream>
 
 DemoApp::DemoApp(int argc, char** argv, const QString& title, const QString& version, int width, int height,
-                 float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion)
-    : VexelApp(argc, argv, title, version, width, height, aspectRatio, noSound, glMajorVersion, glMinorVersion)
+                 float aspectRatio, bool noSound, int glMajorVersion, int glMinorVersion,
+                 const WindowPlacement& placement)
+    : VexelApp(argc, argv, title, version, width, height, aspectRatio, noSound, glMajorVersion, glMinorVersion,
+               placement)
     , mSettingsFile()
     , mModel(new DemoModel())
 {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iostream>
 #include <iterator>
+#include <set>
 
 namespace {
 
@@ -47,7 +48,9 @@ DemoModel::DemoModel() = default;
 DemoModel::~DemoModel()
 {
     // The log ends with the final state of the timeline.
-    PrintStatus(mTime);
+    if (!mQuiet) {
+        PrintStatus(mTime);
+    }
     mFutureParts.clear();
     mCurrentParts.clear();
     mPastParts.clear();
@@ -55,6 +58,9 @@ DemoModel::~DemoModel()
 
 void DemoModel::AddPart(DemoPart* part)
 {
+    if (part != nullptr) {
+        mArrival[part] = mArrivals++;
+    }
     // Settings files list parts mostly in start order, so appending is the
     // common case; push_back also refuses a null part.
     if (part == nullptr || mFutureParts.empty() || !StartsBefore(*part, mFutureParts.back())) {
@@ -74,6 +80,8 @@ void DemoModel::Clear()
     mFutureParts.clear();
     mCurrentParts.clear();
     mPastParts.clear();
+    mArrival.clear();
+    mArrivals = 0;
     mTime = 0.0;
 }
 
@@ -95,10 +103,78 @@ bool DemoModel::Update(double delta)
         part.Update(partDelta, mTime);
     }
 
-    if (startedAny || finishedAny) {
+    if ((startedAny || finishedAny) && !mQuiet) {
         PrintStatus(mTime);
     }
+    return HasWork();
+}
+
+std::size_t DemoModel::Arrival(const DemoPart& part) const
+{
+    // A part put in a list by hand counts as the latest arrival.
+    const auto found = mArrival.find(&part);
+    return found != mArrival.end() ? found->second : mArrivals;
+}
+
+bool DemoModel::HasWork() const
+{
     return mKeepRunning != 0 || !mFutureParts.empty() || !mCurrentParts.empty();
+}
+
+bool DemoModel::Seek(double time)
+{
+    // Running parts end before they go back, so each BeginPart has its EndPart.
+    for (DemoPart& part : mCurrentParts) {
+        part.EndPart();
+    }
+    mFutureParts.base().splice(mFutureParts.base().end(), mCurrentParts.base());
+    mFutureParts.base().splice(mFutureParts.base().end(), mPastParts.base());
+    mFutureParts.sort([this](const DemoPart& a, const DemoPart& b) {
+        if (StartsBefore(a, b) || StartsBefore(b, a)) {
+            return StartsBefore(a, b);
+        }
+        return Arrival(a) < Arrival(b);
+    });
+    for (DemoPart& part : mFutureParts) {
+        part.mRunningTime = 0.0;
+        part.mPendingStep = 0.0;
+        part.mFixedStepAccumulator = 0.0;
+        part.mLastDelta = 0.0;
+        part.mLastTime = 0.0;
+    }
+    mTime = 0.0;
+
+    // A frame at every start and end on the way, as a straight play has one
+    // at or soon after each: parts retire and start as they would there.
+    std::set<double> stops;
+    for (const DemoPart& part : mFutureParts) {
+        for (const double stop : {part.mStart, part.mEnd}) {
+            if (stop > 0.0 && stop < time) {
+                stops.insert(stop);
+            }
+        }
+    }
+    stops.insert(std::max(time, 0.0));
+
+    const bool quiet = mQuiet;
+    mQuiet = true;
+    bool running = true;
+    for (const double stop : stops) {
+        running = Update(stop - mTime);
+    }
+    mQuiet = quiet;
+    if (!mQuiet) {
+        PrintStatus(mTime);
+    }
+    return running;
+}
+
+bool DemoModel::AdvanceTo(double time)
+{
+    if (time >= mTime) {
+        return Update(time - mTime);
+    }
+    return Seek(time);
 }
 
 bool DemoModel::MoveFutureParts(double time)
@@ -108,7 +184,9 @@ bool DemoModel::MoveFutureParts(double time)
     // (a start that is not a number never becomes due).
     while (!mFutureParts.empty() && time >= mFutureParts.front().mStart) {
         DemoPart& part = mFutureParts.front();
-        std::cout << "Moving futurepart \"" << part.mName.toStdString() << "\" to currentparts..." << std::endl;
+        if (!mQuiet) {
+            std::cout << "Moving futurepart \"" << part.mName.toStdString() << "\" to currentparts..." << std::endl;
+        }
         part.BeginPart();
         part.mPendingStep += time - part.mStart;
         MoveToEnd(mFutureParts, mFutureParts.begin(), mCurrentParts);
@@ -129,7 +207,9 @@ bool DemoModel::MoveCurrentParts(double time)
         }
         const double remaining = (part.mEnd - part.mStart) - part.mRunningTime;
         if (part.mRunningTime == 0.0 || !(remaining > 0.0)) {
-            std::cout << "Moving currentpart \"" << part.mName.toStdString() << "\" to pastparts..." << std::endl;
+            if (!mQuiet) {
+                std::cout << "Moving currentpart \"" << part.mName.toStdString() << "\" to pastparts..." << std::endl;
+            }
             part.EndPart();
             const auto next = std::next(it);
             MoveToEnd(mCurrentParts, it, mPastParts);

@@ -47,25 +47,6 @@ int ReadInt(const char* text)
     return static_cast<int>(std::strtol(text, nullptr, 10));
 }
 
-// The tempo is optional and only informs tools; one that cannot be used is
-// left out rather than stopping the demo.
-void ReadTempo(const XmlElement& element, DemoModel* model)
-{
-    model->mHasTempo = false;
-    const char* bpm = element.Attribute("bpm");
-    if (bpm == nullptr) {
-        return;
-    }
-    const char* beatsPerBar = element.Attribute("beatsPerBar");
-    const char* offset = element.Attribute("offset");
-    const Tempo tempo(std::atof(bpm), beatsPerBar != nullptr ? ReadInt(beatsPerBar) : 4,
-                      offset != nullptr ? std::atof(offset) : 0.0);
-    if (tempo.IsValid()) {
-        model->mTempo = tempo;
-        model->mHasTempo = true;
-    }
-}
-
 } // namespace
 
 void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, DemoApp* app) const
@@ -100,7 +81,9 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
     }
     model->mSoundtrackFile = FromUtf8(soundtrack);
 
-    ReadTempo(root.Child("tempo"), model);
+    // Optional and only for tools; one that cannot be used is left out
+    // rather than stopping the demo.
+    model->mHasTempo = ReadTempo(root.Child("tempo"), model->mTempo);
 
     const XmlElement demoParts = root.Child("demoparts");
     model->Clear();
@@ -226,4 +209,21 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
             }
         }
     }
+}
+
+bool DemoSettingsLoaderXml::ReadTempo(const XmlElement& element, Tempo& tempo)
+{
+    const char* bpm = element.Attribute("bpm");
+    if (bpm == nullptr) {
+        return false;
+    }
+    const char* beatsPerBar = element.Attribute("beatsPerBar");
+    const char* offset = element.Attribute("offset");
+    const Tempo read(std::atof(bpm), beatsPerBar != nullptr ? ReadInt(beatsPerBar) : 4,
+                     offset != nullptr ? std::atof(offset) : 0.0);
+    if (!read.IsValid()) {
+        return false;
+    }
+    tempo = read;
+    return true;
 }

@@ -1,0 +1,318 @@
+#include "PlayerApp.h"
+
+#include "Audio/Audio2d.h"
+#include "Halvorn/DemoModel.h"
+#include "Letterbox.h"
+#include "PlayTimeText.h"
+#include "Sdl2OpenglWindow.h"
+#include "TimelineBuilder.h"
+
+#include <GL/glew.h>
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <iostream>
+#include <set>
+
+namespace {
+
+double MonotonicSeconds()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+WindowPlacement PlacementFor(const PlayerOptions& options)
+{
+    WindowPlacement placement;
+    placement.mMode = options.mFullscreen ? WindowPlacement::FullscreenDesktop : WindowPlacement::Windowed;
+    placement.mWidth = options.mWindowWidth;
+    placement.mHeight = options.mWindowHeight;
+    return placement;
+}
+
+// Seconds of grace for PageUp: pressed just after a part start, it goes to
+// the one before, as a player's "previous" does.
+const double PreviousGrace = 0.5;
+const double SecondsPerBlockWithoutTempo = 5.0;
+
+} // namespace
+
+PlayerApp::PlayerApp(const PlayerOptions& options)
+    : DemoApp(0, nullptr, QStringLiteral("vexel-player"), QStringLiteral(VEXEL_PLAYER_VERSION), 1280, 720,
+              16.0f / 9.0f, options.mMute, 3, 3, PlacementFor(options))
+    , mOptions(options)
+    , mClock(MonotonicSeconds, [this]() { return mHasMusic ? mAudio->GetMusicPosition() : -1.0; })
+{
+    SetDataRoot(TimelineBuilder::DataRoot(mOptions.mSettingsFile));
+    mModel->mQuiet = true;
+}
+
+PlayerApp::~PlayerApp()
+{
+    if (mDriftFrames > 0) {
+        Say(QStringLiteral("drift to the music over %1 frames: mean %2 ms, max %3 ms")
+                .arg(mDriftFrames)
+                .arg(mDriftSum / mDriftFrames * 1000.0, 0, 'f', 1)
+                .arg(mDriftMax * 1000.0, 0, 'f', 1));
+    }
+}
+
+bool PlayerApp::Load(QString& error)
+{
+    if (!TimelineBuilder::Build(mOptions.mSettingsFile, this, mModel, error)) {
+        return false;
+    }
+    mEndTime = 0.0;
+    for (const boost::ptr_list<DemoPart>* list : {&mModel->mFutureParts, &mModel->mCurrentParts}) {
+        for (const DemoPart& part : *list) {
+            if (std::isfinite(part.mEnd)) {
+                mEndTime = std::max(mEndTime, part.mEnd);
+            }
+        }
+    }
+    if (!mOptions.mMute) {
+        try {
+            mAudio->LoadMusic(QStringLiteral("main"),
+                              TimelineBuilder::SoundtrackPath(mOptions.mSettingsFile, mModel->mSoundtrackFile));
+        } catch (const std::exception& failure) {
+            error = mOptions.mSettingsFile + QStringLiteral(": error: ") + QString::fromUtf8(failure.what());
+            return false;
+        }
+        mHasMusic = true;
+    }
+    return true;
+}
+
+void PlayerApp::Start()
+{
+    if (mOptions.mHasLoop) {
+        SetLoop(mOptions.mLoopFrom, mOptions.mLoopTo);
+    }
+    const double start = std::clamp(mOptions.mStart, 0.0, mEndTime);
+    mModel->Seek(start);
+    // One frame drawn before the music starts: the driver does its first-use
+    // work now rather than in the first frames that are heard.
+    Render(0.0, 0.0);
+    mWindow->SwapBuffers();
+
+    if (mHasMusic) {
+        mAudio->PlayMusic(QStringLiteral("main"), 0);
+        mAudio->PauseMusic(mOptions.mPaused);
+        mAudio->SetMusicPosition(start);
+    }
+    mClock.Seek(start);
+    mClock.SetPaused(mOptions.mPaused);
+    mFpsSince = MonotonicSeconds();
+    UpdateTitle(true);
+    Say(QStringLiteral("ready at ") + PlayTimeText::Clock(start) + (mOptions.mPaused ? QStringLiteral(", paused") : QString()));
+}
+
+bool PlayerApp::Run()
+{
+    while (!mQuit) {
+        HandleEvents(0.0, 0.0);
+        const double before = mModel->mTime;
+        Update(0.0, 0.0);
+        Render(mModel->mTime - before, 0.0);
+        // Paced by the swap with vertical sync; no sleep.
+        mWindow->SwapBuffers();
+        ++mFramesCounted;
+        UpdateTitle(false);
+    }
+    return true;
+}
+
+void PlayerApp::Update(double, double)
+{
+    if (mAudio != nullptr) {
+        mAudio->Update();
+    }
+    double time = mClock.Tick();
+    if (!mClock.IsPaused() && mClock.MusicTime() >= 0.0) {
+        const double drift = std::fabs(time - mClock.MusicTime());
+        mDriftSum += drift;
+        mDriftMax = std::max(mDriftMax, drift);
+        ++mDriftFrames;
+    }
+    if (mLooping && time >= mLoopTo) {
+        Seek(mLoopFrom);
+        time = mClock.Time();
+    }
+    if (!mClock.IsPaused() && time >= mEndTime) {
+        // The last picture stays; Space plays again from the start.
+        time = mEndTime;
+        mClock.Seek(mEndTime);
+        SetPaused(true);
+        mAtEnd = true;
+        Say(QStringLiteral("end at ") + PlayTimeText::Clock(mEndTime));
+    }
+    mModel->AdvanceTo(time);
+}
+
+void PlayerApp::Render(double delta, double) const
+{
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+    mWindow->GetDrawableSize(drawableWidth, drawableHeight);
+    const Rect<int> picture = Letterbox::Fit(drawableWidth, drawableHeight, mWindow->mWidth, mWindow->mHeight);
+
+    GLfloat clearColor[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColor);
+    glDisable(GL_SCISSOR_TEST);
+    glViewport(0, 0, drawableWidth, drawableHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+
+    // Parts clear and draw for the logical screen; the scissor keeps their
+    // clears inside the picture.
+    glViewport(picture.mX, picture.mY, picture.mWidth, picture.mHeight);
+    glScissor(picture.mX, picture.mY, picture.mWidth, picture.mHeight);
+    glEnable(GL_SCISSOR_TEST);
+    mModel->Render(delta);
+    glDisable(GL_SCISSOR_TEST);
+}
+
+void PlayerApp::KeyDown(int key)
+{
+    const bool shift = (SDL_GetModState() & KMOD_SHIFT) != 0;
+    const double now = mClock.Time();
+    switch (key) {
+    case SDLK_SPACE:
+        if (mAtEnd) {
+            Seek(mLooping ? mLoopFrom : 0.0);
+            SetPaused(false);
+        } else {
+            SetPaused(!mClock.IsPaused());
+        }
+        break;
+    case SDLK_LEFT:
+    case SDLK_RIGHT:
+        Seek(now + (key == SDLK_RIGHT ? 1.0 : -1.0) * (shift ? BarLength() : 1.0));
+        break;
+    case SDLK_PAGEUP:
+    case SDLK_PAGEDOWN: {
+        std::set<double> starts;
+        for (const boost::ptr_list<DemoPart>* list : {&mModel->mPastParts, &mModel->mCurrentParts, &mModel->mFutureParts}) {
+            for (const DemoPart& part : *list) {
+                if (std::isfinite(part.mStart)) {
+                    starts.insert(std::max(part.mStart, 0.0));
+                }
+            }
+        }
+        if (key == SDLK_PAGEDOWN) {
+            const auto next = starts.upper_bound(now + 1e-6);
+            Seek(next != starts.end() ? *next : mEndTime);
+        } else {
+            const auto after = starts.lower_bound(now - PreviousGrace);
+            Seek(after != starts.begin() ? *std::prev(after) : 0.0);
+        }
+        break;
+    }
+    case SDLK_HOME:
+        Seek(mLooping ? mLoopFrom : 0.0);
+        break;
+    case SDLK_l:
+        if (mLooping) {
+            SetLoop(0.0, 0.0);
+        } else {
+            const double from =
+                mModel->mHasTempo ? mModel->mTempo.BarStartAt(now)
+                                  : std::floor(now / SecondsPerBlockWithoutTempo) * SecondsPerBlockWithoutTempo;
+            SetLoop(from, from + BarLength());
+        }
+        break;
+    case SDLK_f:
+        mWindow->SetFullscreenDesktop(!mWindow->IsFullscreen());
+        break;
+    case SDLK_ESCAPE:
+    case SDLK_q:
+        mQuit = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void PlayerApp::Seek(double time)
+{
+    time = std::clamp(time, 0.0, mEndTime);
+    mAtEnd = false;
+    mModel->Seek(time);
+    if (mHasMusic) {
+        mAudio->SetMusicPosition(time);
+    }
+    mClock.Seek(time);
+    UpdateTitle(true);
+    Say(QStringLiteral("seek to ") + PlayTimeText::Clock(time));
+}
+
+void PlayerApp::SetPaused(bool paused)
+{
+    if (paused == mClock.IsPaused()) {
+        return;
+    }
+    if (mHasMusic) {
+        mAudio->PauseMusic(paused);
+    }
+    mClock.SetPaused(paused);
+    if (!paused) {
+        // The music may have moved by a buffer while it stopped; both restart together.
+        mAtEnd = false;
+        if (mHasMusic) {
+            mAudio->SetMusicPosition(mClock.Time());
+        }
+    }
+    UpdateTitle(true);
+    Say((paused ? QStringLiteral("paused at ") : QStringLiteral("playing from ")) + PlayTimeText::Clock(mClock.Time()));
+}
+
+void PlayerApp::SetLoop(double from, double to)
+{
+    from = std::clamp(from, 0.0, mEndTime);
+    to = std::clamp(to, 0.0, mEndTime);
+    mLooping = from < to;
+    mLoopFrom = from;
+    mLoopTo = to;
+    Say(mLooping ? QStringLiteral("loop ") + PlayTimeText::Clock(from) + QLatin1Char('-') + PlayTimeText::Clock(to)
+                 : QStringLiteral("loop off"));
+}
+
+void PlayerApp::Say(const QString& line) const
+{
+    if (!mOptions.mQuiet) {
+        std::cout << line.toStdString() << std::endl;
+    }
+}
+
+void PlayerApp::UpdateTitle(bool now)
+{
+    const double wallTime = MonotonicSeconds();
+    if (wallTime - mFpsSince >= 1.0) {
+        mFps = static_cast<int>(std::lround(mFramesCounted / (wallTime - mFpsSince)));
+        mFramesCounted = 0;
+        mFpsSince = wallTime;
+    }
+    // A few times a second is enough to read, and setting a title costs a
+    // round trip to the window system.
+    if (!now && wallTime - mTitleShownAt < 0.1) {
+        return;
+    }
+    mTitleShownAt = wallTime;
+    const QString title = PlayTimeText::Title(mModel->mName, mModel->mVersion, mClock.Time(), TempoOrNull(), mFps,
+                                              mClock.IsPaused());
+    SDL_SetWindowTitle(mWindow->mWindow, title.toUtf8().constData());
+}
+
+double PlayerApp::BarLength() const
+{
+    return mModel->mHasTempo ? mModel->mTempo.SecondsPerBar() : SecondsPerBlockWithoutTempo;
+}
+
+const Tempo* PlayerApp::TempoOrNull() const
+{
+    return mModel->mHasTempo ? &mModel->mTempo : nullptr;
+}

@@ -1,0 +1,127 @@
+#include "PlayerOptions.h"
+
+#include "Halvorn/Tempo.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+bool ParseWindowSize(const QString& text, int& width, int& height)
+{
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,5})x([0-9]{1,5})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch()) {
+        return false;
+    }
+    const int w = match.captured(1).toInt();
+    const int h = match.captured(2).toInt();
+    // SDL and the drivers refuse larger windows anyway.
+    if (w < 1 || h < 1 || w > 16384 || h > 16384) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
+QString Quoted(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
+
+PlayerOptions::Outcome PlayerOptions::Parse(const QStringList& arguments, QString& error)
+{
+    bool settingsGiven = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        const bool takesValue = argument == QLatin1String("--window") || argument == QLatin1String("--start") ||
+                                argument == QLatin1String("--loop");
+        QString value;
+        if (takesValue) {
+            if (i + 1 >= arguments.size()) {
+                error = argument + QStringLiteral(": missing value");
+                return UsageError;
+            }
+            value = arguments.at(++i);
+        }
+
+        if (argument == QLatin1String("--help")) {
+            return ShowHelp;
+        } else if (argument == QLatin1String("--version")) {
+            return ShowVersion;
+        } else if (argument == QLatin1String("--window")) {
+            if (!ParseWindowSize(value, mWindowWidth, mWindowHeight)) {
+                error = QStringLiteral("--window: expected WxH in pixels, as 960x540, not ") + Quoted(value);
+                return UsageError;
+            }
+        } else if (argument == QLatin1String("--fullscreen")) {
+            mFullscreen = true;
+        } else if (argument == QLatin1String("--start")) {
+            mStartText = value;
+        } else if (argument == QLatin1String("--loop")) {
+            mLoopText = value;
+        } else if (argument == QLatin1String("--paused")) {
+            mPaused = true;
+        } else if (argument == QLatin1String("--mute")) {
+            mMute = true;
+        } else if (argument == QLatin1String("--quiet")) {
+            mQuiet = true;
+        } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+            error = QStringLiteral("unknown option ") + Quoted(argument);
+            return UsageError;
+        } else if (settingsGiven) {
+            error = QStringLiteral("one SETTINGS file only, not also ") + Quoted(argument);
+            return UsageError;
+        } else {
+            mSettingsFile = argument;
+            settingsGiven = true;
+        }
+    }
+    return Play;
+}
+
+bool PlayerOptions::ResolveTimes(const Tempo* tempo, QString& error)
+{
+    QString reason;
+    if (!mStartText.isNull() && !ParseTime(mStartText, tempo, mStart, reason)) {
+        error = QStringLiteral("--start: ") + reason + QStringLiteral(", not ") + Quoted(mStartText);
+        return false;
+    }
+    mHasLoop = false;
+    if (mLoopText.isNull()) {
+        return true;
+    }
+    const int dash = mLoopText.indexOf(QLatin1Char('-'), 1);
+    const QString expected = QStringLiteral("--loop: expected FROM-TO with FROM before TO, not ") + Quoted(mLoopText);
+    if (dash < 0) {
+        error = expected;
+        return false;
+    }
+    if (!ParseTime(mLoopText.left(dash), tempo, mLoopFrom, reason) ||
+        !ParseTime(mLoopText.mid(dash + 1), tempo, mLoopTo, reason)) {
+        error = QStringLiteral("--loop: ") + reason + QStringLiteral(", not ") + Quoted(mLoopText);
+        return false;
+    }
+    if (!(mLoopFrom < mLoopTo)) {
+        error = expected;
+        return false;
+    }
+    mHasLoop = true;
+    return true;
+}
+
+QString PlayerOptions::Usage()
+{
+    return QStringLiteral(
+        "vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)\n"
+        "  --window WxH     windowed and resizable, W x H pixels (default 1280x720)\n"
+        "  --fullscreen     fullscreen on the desktop's own mode (no display mode change)\n"
+        "  --start TIME     start playing at TIME\n"
+        "  --loop FROM-TO   play FROM..TO over and over\n"
+        "  --paused         open paused\n"
+        "  --mute           no sound; the clock still runs\n"
+        "  --quiet          only warnings and errors on the console\n"
+        "  --help, --version\n");
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class Tempo;
+
+// The player's command line. Times are kept as written until the settings
+// file's tempo is known, since BAR:BEAT needs it.
+class PlayerOptions
+{
+public:
+    enum Outcome
+    {
+        Play,
+        ShowHelp,
+        ShowVersion,
+        // error holds the one line to show.
+        UsageError
+    };
+
+    // arguments without the program name.
+    Outcome Parse(const QStringList& arguments, QString& error);
+    // Turns the written times into seconds; false with the line to show.
+    bool ResolveTimes(const Tempo* tempo, QString& error);
+
+    static QString Usage();
+
+    QString mSettingsFile = QStringLiteral("morvelin.xml");
+    int mWindowWidth = 1280;
+    int mWindowHeight = 720;
+    bool mFullscreen = false;
+    bool mPaused = false;
+    bool mMute = false;
+    bool mQuiet = false;
+    QString mStartText;
+    QString mLoopText;
+
+    double mStart = 0.0;
+    bool mHasLoop = false;
+    double mLoopFrom = 0.0;
+    double mLoopTo = 0.0;
+};

@@ -1,0 +1,92 @@
+#include "TimelineBuilder.h"
+
+#include "AssertException.h"
+#include "Halvorn/DemoModel.h"
+#include "Halvorn/DemoSettingsLoaderXml.h"
+#include "Halvorn/XmlElement.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <exception>
+
+namespace {
+
+const char* const RootTag = "Halvorn-demo-settings";
+const int FirstTagNotFound = 13;
+
+// The reader's texts carry their own "Error: " in front; here the line
+// already says so, as compilers do, in lower case.
+QString ParseErrorText(int code)
+{
+    if (code == FirstTagNotFound) {
+        return QStringLiteral("expected the document element <%1>").arg(QString::fromLatin1(RootTag));
+    }
+    QString text = QString::fromUtf8(XmlElement::ErrorText(code));
+    if (text.startsWith(QLatin1String("Error: "))) {
+        text = text.mid(7);
+    }
+    if (!text.isEmpty()) {
+        text[0] = text[0].toLower();
+    }
+    return text;
+}
+
+} // namespace
+
+bool TimelineBuilder::Check(const QString& settingsFile, Tempo& tempo, bool& hasTempo, QString& error)
+{
+    hasTempo = false;
+    if (!QFileInfo(settingsFile).isFile()) {
+        error = settingsFile + QStringLiteral(": error: no such settings file");
+        return false;
+    }
+    XmlParseResult result;
+    const QByteArray path = settingsFile.toLocal8Bit();
+    const XmlElement root = XmlElement::ParseFile(path.constData(), RootTag, &result);
+    // Code 1 is a warning: the tree is whole and the loader accepts it.
+    if (result.code != 0 && result.code != 1) {
+        QString where = settingsFile;
+        if (result.line > 0) {
+            where += QStringLiteral(":%1:%2").arg(result.line).arg(result.column);
+        }
+        error = where + QStringLiteral(": error: ") + ParseErrorText(result.code);
+        return false;
+    }
+    hasTempo = DemoSettingsLoaderXml::ReadTempo(root.Child("tempo"), tempo);
+    return true;
+}
+
+bool TimelineBuilder::Build(const QString& settingsFile, DemoApp* app, DemoModel* model, QString& error)
+{
+    Tempo tempo;
+    bool hasTempo = false;
+    // The loader's own parser would end the process on a malformed file.
+    if (!Check(settingsFile, tempo, hasTempo, error)) {
+        return false;
+    }
+    try {
+        DemoSettingsLoaderXml().Load(settingsFile, model, app);
+        return true;
+    } catch (const std::exception& failure) {
+        error = settingsFile + QStringLiteral(": error: ") + QString::fromUtf8(failure.what()).trimmed();
+    } catch (const AssertException&) {
+        // The check has written its report above.
+        error = settingsFile + QStringLiteral(": error: a part entry cannot be used (see the report above)");
+    }
+    model->Clear();
+    return false;
+}
+
+QString TimelineBuilder::DataRoot(const QString& settingsFile)
+{
+    return QFileInfo(settingsFile).absolutePath() + QLatin1Char('/');
+}
+
+QString TimelineBuilder::SoundtrackPath(const QString& settingsFile, const QString& soundtrack)
+{
+    if (soundtrack.isEmpty() || QDir::isAbsolutePath(soundtrack)) {
+        return soundtrack;
+    }
+    return DataRoot(settingsFile) + soundtrack;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+class DemoApp;
+class DemoModel;
+class Tempo;
+
+// The one place where the player turns a settings file into a timeline.
+// Nothing here exits or opens a dialog: every failure comes back as the text
+// to show, "FILE:LINE:COL: error: MESSAGE" where the file gives a position.
+class TimelineBuilder
+{
+public:
+    // Parses only; tempo and hasTempo as the file states them.
+    static bool Check(const QString& settingsFile, Tempo& tempo, bool& hasTempo, QString& error);
+    // Fills the empty model with parts made by app; the parts load their
+    // shaders and pictures, so a GL context must be current.
+    static bool Build(const QString& settingsFile, DemoApp* app, DemoModel* model, QString& error);
+    // The folder the settings file lies in, where its data folder is.
+    static QString DataRoot(const QString& settingsFile);
+    // A soundtrack named in the file, found from its folder.
+    static QString SoundtrackPath(const QString& settingsFile, const QString& soundtrack);
+};

@@ -1,0 +1,99 @@
+#include "PlaybackClock.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+// One frame of a scripted run: the monotonic time, the music position
+// (negative: none), and a seek or pause change made before the tick.
+struct Frame
+{
+    double now;
+    double music;
+    double seekTo = -1.0;
+    int pause = -1; // -1 unchanged, 0 resume, 1 pause
+};
+
+struct Case
+{
+    std::string name;
+    std::vector<Frame> frames;
+    // The expected times after each tick; NaN where only the rules are checked.
+    std::vector<double> expected;
+};
+
+const double Any = std::numeric_limits<double>::quiet_NaN();
+
+} // namespace
+
+TEST(PlaybackClockTest, FollowsTheMusicSmoothlyAndCarriesOnWithoutIt)
+{
+    const std::vector<Case> cases = {
+        {"no music: the monotonic clock alone", {{0.1, -1}, {0.2, -1}, {0.7, -1}}, {0.1, 0.2, 0.7}},
+        {"music in step: no correction", {{0.1, 0.1}, {0.2, 0.2}, {0.3, 0.3}}, {0.1, 0.2, 0.3}},
+        {"music ahead: pulled a tenth of the way",
+         {{0.1, 0.2}, {0.2, 0.2}},
+         {0.1 + 0.01, 0.11 + 0.1 + (0.2 - 0.21) * 0.1}},
+        {"music far ahead: at most half again as fast", {{0.1, 5.0}, {0.2, 5.0}}, {0.15, 0.30}},
+        {"music far behind: at least half speed, never back", {{0.0, -1, 1.0}, {0.1, 0.0}, {0.2, 0.0}},
+         {Any, 1.05, 1.10}},
+        {"music ends: monotonic carries on", {{0.1, 0.1}, {0.2, -1}, {1.2, -1}}, {0.1, 0.2, 1.2}},
+        {"paused: stands still, no jump on resume",
+         {{0.1, -1}, {0.2, -1, -1, 1}, {5.0, -1}, {5.1, -1, -1, 0}, {5.2, -1}},
+         {0.1, 0.1, 0.1, 0.1, 0.2}},
+        {"seek: exactly there, forwards and back", {{0.1, -1}, {0.2, -1, 30.0}, {0.3, -1}, {0.3, -1, 2.0}, {0.4, -1}},
+         {0.1, Any, 30.1, Any, 2.1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        double now = 0.0;
+        double music = -1.0;
+        PlaybackClock clock([&now] { return now; }, [&music] { return music; });
+        for (std::size_t i = 0; i < c.frames.size(); ++i) {
+            const Frame& frame = c.frames[i];
+            now = frame.now;
+            music = frame.music;
+            if (frame.pause >= 0) {
+                clock.SetPaused(frame.pause == 1);
+            }
+            if (frame.seekTo >= 0.0) {
+                clock.Seek(frame.seekTo);
+                EXPECT_EQ(clock.Time(), frame.seekTo);
+                continue;
+            }
+            EXPECT_NEAR(clock.Tick(), c.expected[i], 1e-9) << "frame " << i;
+        }
+    }
+}
+
+TEST(PlaybackClockTest, StepwiseMusicPositionNeverMakesTheTimeRunBackOrJump)
+{
+    // The mixer moves its position a buffer (93 ms) at a time; frames come
+    // every 16 ms. The clock must stay monotonic, move at most 1.5x a frame,
+    // and end up close to the music.
+    double now = 0.0;
+    double music = 0.0;
+    PlaybackClock clock([&now] { return now; }, [&music] { return music; });
+    double previous = clock.Time();
+    const double frame = 1.0 / 60.0;
+    const double buffer = 4096.0 / 44100.0;
+    double worst = 0.0;
+    for (int i = 1; i <= 600; ++i) {
+        now = i * frame;
+        music = std::floor(now / buffer) * buffer + buffer;
+        const double time = clock.Tick();
+        EXPECT_GE(time - previous, 0.5 * frame - 1e-12);
+        EXPECT_LE(time - previous, 1.5 * frame + 1e-12);
+        if (i > 120) {
+            worst = std::max(worst, std::fabs(time - now - buffer / 2));
+        }
+        previous = time;
+    }
+    EXPECT_LT(worst, buffer / 2);
+}

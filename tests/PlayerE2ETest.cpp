@@ -1,0 +1,259 @@
+#include "ProgramRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using VexelTest::ProgramRun;
+using VexelTest::RunningProgram;
+using VexelTest::RunProgram;
+using VexelTest::RunResult;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+const std::string Soundtrack = "data/music/morvelin.ogg";
+
+std::string Settings(const std::string& parts, const std::string& extra = "")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Halvorn-demo-settings>\n  <name>E2E</name>\n"
+           "  <version>1</version>\n  <soundtrack file=\"" + Soundtrack + "\"/>\n  " + extra +
+           "\n  <demoparts>\n" + parts + "  </demoparts>\n</Halvorn-demo-settings>\n";
+}
+
+std::string Clear(double start, double end, const std::string& name, const std::string& color)
+{
+    return "<part start=\"" + std::to_string(start) + "\" end=\"" + std::to_string(end) + "\" name=\"" + name +
+           "\" class=\"lib.ClearScreen\" priority=\"0\"><param color=\"" + color + "\"/></part>\n";
+}
+
+// The settings in a folder below the working folder, with the music beside them.
+ProgramRun PlayerRun(const std::string& settings)
+{
+    ProgramRun run;
+    run.files["show/player.xml"] = settings;
+    run.copies.push_back({VEXEL_DEMO_DIR "/" + Soundtrack, "show/" + Soundtrack});
+    run.timeout = 60s;
+    return run;
+}
+
+RunResult RunPlayer(const ProgramRun& run)
+{
+    return RunProgram(VEXEL_PLAYER_EXE, run);
+}
+
+int Count(const std::string& text, const std::string& line)
+{
+    int count = 0;
+    for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// Waits until the line has been printed `times` times.
+bool WaitForLine(RunningProgram& program, const std::string& line, int times = 1)
+{
+    for (int i = 0; i < 300; ++i) {
+        if (Count(program.Out(), line + "\n") >= times) {
+            return true;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return false;
+}
+
+// The centre of the screen, once it shows the colour (a swap may lag a frame).
+bool CentreBecomes(RunningProgram& program, int r, int g, int b)
+{
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        const std::vector<unsigned char> shot = program.Screenshot();
+        if (shot.size() == 1280u * 720u * 3u) {
+            const unsigned char* pixel = &shot[(360 * 1280 + 640) * 3];
+            if (std::abs(pixel[0] - r) <= 3 && std::abs(pixel[1] - g) <= 3 && std::abs(pixel[2] - b) <= 3) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
+std::string WindowTitle(const RunningProgram& program)
+{
+    const std::string command = "DISPLAY=" + program.Display() + " xdotool search --name 'E2E v.1' getwindowname";
+    std::string title;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            title += buffer;
+        }
+        pclose(pipe);
+    }
+    return title;
+}
+
+} // namespace
+
+TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
+{
+    const std::string hint = "Try 'vexel-player --help' for more information.";
+    const std::string good = Settings(Clear(0, 1, "a", "1 2 3"));
+    struct Case
+    {
+        Lines args;
+        std::string settings;
+        int status;
+        Lines err;
+    };
+    const std::vector<Case> cases = {
+        {{"--frobnicate"}, good, 2, {"vexel-player: unknown option \"--frobnicate\"", hint}},
+        {{"--window", "0x540"}, good, 2, {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"0x540\"", hint}},
+        {{"--window", "wide"}, good, 2, {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"wide\"", hint}},
+        {{"show/player.xml", "--loop"}, good, 2, {"vexel-player: --loop: missing value", hint}},
+        {{"--start", "9:1"}, good, 2,
+         {"vexel-player: --start: BAR:BEAT needs a tempo in the settings file, not \"9:1\"", hint}},
+        {{"--loop", "3:1-2:1"}, Settings(Clear(0, 1, "a", "1 2 3"), "<tempo bpm=\"120\"/>"), 2,
+         {"vexel-player: --loop: expected FROM-TO with FROM before TO, not \"3:1-2:1\"", hint}},
+        {{"show/missing.xml"}, good, 1, {"show/missing.xml: error: no such settings file"}},
+        {{}, "<Halvorn-demo-settings>\n  <name>x</nam>\n</Halvorn-demo-settings>\n", 1,
+         {"show/player.xml:2:16: error: unmatched end tag"}},
+        {{}, "<other/>\n", 1, {"show/player.xml: error: expected the document element <Halvorn-demo-settings>"}},
+    };
+    for (const Case& c : cases) {
+        ProgramRun run = PlayerRun(c.settings);
+        run.args = c.args;
+        if (c.args.empty() || c.args[0].rfind("show/", 0) != 0) {
+            run.args.push_back("show/player.xml");
+        }
+        // No display at all: a window opened by mistake would fail differently.
+        run.ownDisplay = false;
+        run.unsetEnv = {"DISPLAY"};
+        SCOPED_TRACE(testing::PrintToString(run.args));
+        const RunResult result = RunPlayer(run);
+        EXPECT_EQ(result.exitCode, c.status) << result.err;
+        EXPECT_EQ(result.ErrLines(), c.err);
+        EXPECT_EQ(result.out, "");
+    }
+
+    ProgramRun help = PlayerRun(good);
+    help.args = {"--help"};
+    const RunResult shown = RunPlayer(help);
+    EXPECT_EQ(shown.exitCode, 0);
+    ASSERT_FALSE(shown.OutLines().empty());
+    EXPECT_EQ(shown.OutLines()[0],
+              "usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
+    EXPECT_EQ(shown.OutLines().size(), 9u);
+}
+
+TEST(PlayerE2ETest, AFailedPartEntryIsReportedWithStatusOne)
+{
+    ProgramRun run = PlayerRun(Settings("<part end=\"1\" name=\"a\" class=\"lib.ClearScreen\" priority=\"0\"/>"));
+    run.args = {"show/player.xml", "--mute", "--quiet"};
+    const RunResult result = RunPlayer(run);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    ASSERT_FALSE(result.ErrLines().empty());
+    EXPECT_EQ(result.ErrLines().back(), "show/player.xml: error: a part entry cannot be used (see the report above)");
+    EXPECT_EQ(result.out, "");
+}
+
+TEST(PlayerE2ETest, KeysSeekPauseLoopAndQuit)
+{
+    // Two-second bars; a colour a part, so the screen shows where the timeline is.
+    ProgramRun run = PlayerRun(Settings(Clear(0, 1, "red", "255 0 0") + Clear(1, 2, "green", "0 255 0") +
+                                            Clear(2, 4, "blue", "0 0 255") + Clear(4, 8, "white", "255 255 255"),
+                                        "<tempo bpm=\"120\" beatsPerBar=\"4\" offset=\"0\"/>"));
+    run.args = {"show/player.xml", "--paused", "--window", "1280x720"};
+    std::string title;
+    bool colours[4] = {false, false, false, false};
+    run.whileRunning = [&](RunningProgram& program) {
+        if (!WaitForLine(program, "ready at 0:00.000, paused")) {
+            return;
+        }
+        colours[0] = CentreBecomes(program, 255, 0, 0);
+        program.Key("Right");
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:01.000"));
+        colours[1] = CentreBecomes(program, 0, 255, 0);
+        std::this_thread::sleep_for(300ms);
+        title = WindowTitle(program);
+        program.Key("shift+Right");
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:03.000"));
+        colours[2] = CentreBecomes(program, 0, 0, 255);
+        program.Key("Next");
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:04.000"));
+        colours[3] = CentreBecomes(program, 255, 255, 255);
+        program.Key("Prior");
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:02.000"));
+        program.Key("shift+Left");
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:00.000"));
+        program.Key("l");
+        EXPECT_TRUE(WaitForLine(program, "loop 0:00.000-0:02.000"));
+        program.Key("Right");
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:01.000", 2));
+        program.Key("Home");
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:00.000", 2));
+        program.Key("l");
+        EXPECT_TRUE(WaitForLine(program, "loop off"));
+        program.Key("space");
+        EXPECT_TRUE(WaitForLine(program, "playing from 0:00.000"));
+        program.Key("space");
+        program.Key("q");
+    };
+    const RunResult result = RunPlayer(run);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(colours[0] && colours[1] && colours[2] && colours[3]);
+    EXPECT_TRUE(std::regex_search(title, std::regex("^E2E v\\.1 - 0:01\\.000 \\| bar 1:3 \\| [0-9]+ fps \\| paused\n")))
+        << title;
+    EXPECT_TRUE(std::regex_search(result.out, std::regex("\npaused at 0:0[0-9]\\.[0-9]{3}\n"))) << result.out;
+}
+
+TEST(PlayerE2ETest, TheBundledDemoLoopsWithItsMusicFromAnotherFolder)
+{
+    ProgramRun run;
+    run.args = {VEXEL_DEMO_DIR "/morvelin.xml", "--start", "30", "--loop", "30-32", "--window", "960x540"};
+    run.timeout = 90s;
+    run.whileRunning = [&](RunningProgram& program) {
+        if (WaitForLine(program, "ready at 0:30.000")) {
+            EXPECT_TRUE(WaitForLine(program, "seek to 0:30.000", 2));
+        }
+        program.Key("Escape");
+    };
+    const RunResult result = RunPlayer(run);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    // Had the music not wrapped with the timeline, they would be seconds apart.
+    std::smatch drift;
+    ASSERT_TRUE(std::regex_search(result.out, drift,
+                                  std::regex("\ndrift to the music over [0-9]+ frames: mean [0-9.]+ ms, max ([0-9.]+) ms\n")))
+        << result.out;
+    EXPECT_LT(std::stod(drift[1]), 500.0);
+}
+
+TEST(PlayerE2ETest, MorvelinPlaysATempoAsIfItWereNotThere)
+{
+    std::vector<Lines> logs;
+    for (const std::string tempo : {"", "<tempo bpm=\"128\" beatsPerBar=\"3\" offset=\"0.25\"/>"}) {
+        ProgramRun run;
+        run.files["morvelin.xml"] = Settings(Clear(0, 0.2, "a", "1 2 3") + Clear(0.1, 0.3, "b", "4 5 6"), tempo);
+        run.copies.push_back({VEXEL_DEMO_DIR "/" + Soundtrack, Soundtrack});
+        run.timeout = 40s;
+        const RunResult result = VexelTest::RunMorvelin(run);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        // Times and running times depend on the frames; everything else must match.
+        Lines kept;
+        for (const std::string& line : result.OutLines()) {
+            if (line.find("Time now") == std::string::npos && line.find("running time=") == std::string::npos) {
+                kept.push_back(line);
+            }
+        }
+        logs.push_back(kept);
+    }
+    EXPECT_GT(logs[0].size(), 20u);
+    EXPECT_EQ(logs[0], logs[1]);
+}

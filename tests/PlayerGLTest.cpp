@@ -1,0 +1,131 @@
+#include "Halvorn/DemoModel.h"
+#include "PlayerApp.h"
+#include "Sdl2OpenglWindow.h"
+#include "TestApp.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using VexelTest::AppPtr;
+using VexelTest::MakeTestApp;
+
+namespace {
+
+// A settings file in a folder of its own, with the demo's shaders and the
+// test scene's pictures beside it; played muted and quiet.
+class PlayerGLTest : public ::testing::Test
+{
+protected:
+    AppPtr<PlayerApp> Open(const std::string& parts, int width, int height)
+    {
+        const QDir root(mDir.path());
+        EXPECT_TRUE(root.mkpath("data/shaders") && root.mkpath("data/textures"));
+        for (const QString file : {"shaders/standard.330.vert", "shaders/standard.330.frag", "textures/test.png",
+                                   "textures/bg.jpg"}) {
+            QFile::copy(VEXEL_DEMO_DIR "/data/" + file, root.filePath("data/" + file));
+        }
+        QFile settings(root.filePath("player.xml"));
+        EXPECT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(("<Halvorn-demo-settings><name>T</name><version>1</version>"
+                        "<soundtrack file=\"none.ogg\"/><demoparts>" + parts + "</demoparts></Halvorn-demo-settings>")
+                           .c_str());
+        settings.close();
+
+        PlayerOptions options;
+        options.mSettingsFile = settings.fileName();
+        options.mWindowWidth = width;
+        options.mWindowHeight = height;
+        options.mMute = true;
+        options.mQuiet = true;
+        AppPtr<PlayerApp> app = MakeTestApp<PlayerApp>(options);
+        QString error;
+        if (app && !app->Load(error)) {
+            ADD_FAILURE() << error.toStdString();
+            app.reset();
+        }
+        return app;
+    }
+
+    // The whole drawable after a render, bottom row first, RGBA.
+    static std::vector<unsigned char> Draw(const PlayerApp& app, int& width, int& height)
+    {
+        app.mWindow->GetDrawableSize(width, height);
+        app.Render(0.0, 0.0);
+        std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+
+    QTemporaryDir mDir;
+};
+
+} // namespace
+
+TEST_F(PlayerGLTest, TheWholePictureShowsBetweenBlackBarsInASquareWindow)
+{
+    AppPtr<PlayerApp> app = Open("<part start=\"0\" end=\"10\" name=\"white\" class=\"lib.ClearScreen\" priority=\"0\">"
+                                 "<param color=\"255 255 255\"/></part>",
+                                 1000, 1000);
+    ASSERT_TRUE(app);
+    app->Seek(1.0);
+    int width = 0;
+    int height = 0;
+    const std::vector<unsigned char> pixels = Draw(*app, width, height);
+    ASSERT_EQ(width, 1000);
+    ASSERT_EQ(height, 1000);
+    // 1000 x 562.5 rounds to 563 rows of picture from row 218.
+    struct Probe
+    {
+        int x;
+        int y;
+        int level;
+    };
+    for (const Probe probe : {Probe{500, 0, 0}, Probe{500, 217, 0}, Probe{500, 218, 255}, Probe{0, 500, 255},
+                              Probe{999, 500, 255}, Probe{500, 780, 255}, Probe{500, 781, 0}, Probe{999, 999, 0}}) {
+        SCOPED_TRACE(std::to_string(probe.x) + "," + std::to_string(probe.y));
+        const unsigned char* pixel = &pixels[(static_cast<std::size_t>(probe.y) * width + probe.x) * 4];
+        for (int channel = 0; channel < 3; ++channel) {
+            EXPECT_NEAR(pixel[channel], probe.level, 3);
+        }
+    }
+}
+
+TEST_F(PlayerGLTest, ASeekShowsThePictureOfAStraightPlay)
+{
+    AppPtr<PlayerApp> app =
+        Open("<part start=\"0\" end=\"20\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\">"
+             "<param color=\"20 40 60\"/></part>"
+             "<part start=\"0.5\" end=\"20\" name=\"spin\" class=\"lib.TestPartVao\" priority=\"1\"/>",
+             1280, 720);
+    ASSERT_TRUE(app);
+    int width = 0;
+    int height = 0;
+    app->Seek(0.0);
+    for (int frame = 1; frame <= 26; ++frame) {
+        app->mModel->AdvanceTo(frame / 8.0);
+    }
+    const std::vector<unsigned char> straight = Draw(*app, width, height);
+
+    auto differing = [&](const std::vector<unsigned char>& pixels) {
+        int count = 0;
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            count += std::abs(pixels[i] - straight[i]) > 2 ? 1 : 0;
+        }
+        return count;
+    };
+    app->Seek(7.0);
+    EXPECT_GT(differing(Draw(*app, width, height)), 1000) << "the scene must turn with its running time";
+    app->Seek(26 / 8.0);
+    EXPECT_EQ(differing(Draw(*app, width, height)), 0);
+    EXPECT_EQ(app->mModel->mCurrentParts.size(), 2u);
+}
