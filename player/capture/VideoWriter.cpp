@@ -199,6 +199,8 @@ void VideoWriter::Impl::Open(const std::string& out, int width, int height, int 
     if (!ClassifyCaptureOutput(out, mKind, error)) {
         throw std::runtime_error(error);
     }
+    // The encoders' statistics are not for the user; their warnings are.
+    av_log_set_level(AV_LOG_WARNING);
     mOut = out;
     mWidth = width;
     mHeight = height;
