@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 TEST(CaptureOptionsTest, OptionsAreTakenOutAndTheRestKeptInOrder)
@@ -134,40 +135,32 @@ TEST(CaptureProgressTest, TheLineShowsFramesPercentSpeedAndTimeLeft)
     }
 }
 
-TEST(CaptureProgressTest, OffATerminalThereIsOneLineForEachTenth)
+// What a reporter writes for frames 1..count of total, frame k done after k s.
+static std::string Reported(long total, long count, bool terminal)
 {
-    for (const long total : {7L, 10L, 25L, 1000L}) {
-        std::FILE* stream = std::tmpfile();
-        ASSERT_NE(stream, nullptr);
-        CaptureProgress progress(total, false, stream);
-        for (long done = 1; done <= total; ++done) {
-            progress.Report(done, done * 0.1);
-        }
-        progress.Finish();
-        std::rewind(stream);
-        int lines = 0;
-        std::string last;
-        char buffer[128];
-        while (std::fgets(buffer, sizeof buffer, stream) != nullptr) {
-            ++lines;
-            last = buffer;
-        }
-        std::fclose(stream);
-        // Fewer frames than tenths: one line per frame.
-        EXPECT_EQ(lines, std::min(total, 10L)) << total;
-        EXPECT_EQ(last.rfind("frame " + std::to_string(total) + "/" + std::to_string(total) + " 100%", 0), 0u);
-    }
-
     std::FILE* stream = std::tmpfile();
-    CaptureProgress progress(100, true, stream);
-    progress.Report(1, 0.001);
-    progress.Report(2, 1.0);
+    CaptureProgress progress(total, terminal, stream);
+    for (long done = 1; done <= count; ++done) {
+        progress.Report(done, done);
+    }
     progress.Finish();
     std::rewind(stream);
-    char buffer[256] = {};
-    const size_t size = std::fread(buffer, 1, sizeof buffer - 1, stream);
+    std::string text(4096, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), stream));
     std::fclose(stream);
-    // The first line is one longer (1000.0 fps), so a blank wipes its end.
-    EXPECT_EQ(std::string(buffer, size),
-              "\rframe 1/100   1% 1000.0 fps 0:00 left\rframe 2/100   2%   2.0 fps 0:49 left \n");
+    return text;
+}
+
+TEST(CaptureProgressTest, OffATerminalThereIsOneLineForEachTenthOnAOneLineRewritten)
+{
+    // Fewer frames than tenths: one line per frame.
+    for (const long total : {7L, 10L, 25L, 1000L}) {
+        const std::string text = Reported(total, total, false);
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::min(total, 10L)) << total;
+        EXPECT_NE(text.find("\nframe " + std::to_string(total) + "/" + std::to_string(total) + " 100%"),
+                  std::string::npos);
+    }
+    // The first line is longer (an hour left), so blanks wipe its end.
+    EXPECT_EQ(Reported(3601, 2, true),
+              "\rframe 1/3601   0%   1.0 fps 1:00:00 left\rframe 2/3601   0%   1.0 fps 59:59 left  \n");
 }

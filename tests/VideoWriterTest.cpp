@@ -169,9 +169,6 @@ TEST(VideoWriterTest, PngSequencesAreNumberedFromZeroAndTheSameTwice)
         const std::string first = ReadFile(folder / ("a/" + std::string(name)));
         ASSERT_FALSE(first.empty()) << name;
         EXPECT_EQ(first, ReadFile(folder / ("b/" + std::string(name)))) << name;
-        auto probe = Probe(folder / ("a/" + std::string(name)));
-        EXPECT_EQ(probe["video"]["codec_name"], "png");
-        EXPECT_EQ(probe["video"]["width"], std::to_string(Width));
     }
     EXPECT_FALSE(fs::exists(folder / "a/005.png"));
     // Top row first in the file: the blue ramp (row index) starts at 0 at the
@@ -213,8 +210,6 @@ TEST(VideoWriterTest, BadNamesAndUnwritablePlacesSaySoAndLeaveNothingBroken)
                                  (folder / "out.avi") + "\""},
         {folder / "file/out.mp4",
          folder / "file/out.mp4" + ": cannot write " + (folder / "file/out.mp4") + ": Not a directory"},
-        {folder / "file/%d.png",
-         folder / "file/%d.png" + ": cannot write " + (folder / "file/audio.wav") + ": Not a directory"},
         {folder / "full.mkv", folder / "full.mkv" + ": cannot finish " + (folder / "full.mkv") +
                                   ": No space left on device (removed the incomplete file)"},
     };
