@@ -78,6 +78,7 @@ struct VideoWriter::Impl
     Encoder mVideo;
     Encoder mAudio;
     SwsContext* mScaler = nullptr;
+    AVFrame* mRgbFrame = nullptr;
     AVPacket* mPacket = nullptr;
 };
 
@@ -144,7 +145,11 @@ void VideoWriter::Impl::AddVideo(Output& output)
     if (!png) {
         mScaler = sws_getContext(mWidth, mHeight, AV_PIX_FMT_RGB24, mWidth, mHeight, AV_PIX_FMT_YUV420P,
                                  SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
-        if (mScaler == nullptr) {
+        mRgbFrame = av_frame_alloc();
+        mRgbFrame->format = AV_PIX_FMT_RGB24;
+        mRgbFrame->width = mWidth;
+        mRgbFrame->height = mHeight;
+        if (mScaler == nullptr || av_frame_get_buffer(mRgbFrame, 0) < 0) {
             Fail("cannot convert RGB to yuv420p", 0);
         }
         // Full-range RGB into the limited-range BT.709 the stream is tagged with.
@@ -308,21 +313,19 @@ void VideoWriter::Impl::WriteFrame(const std::uint8_t* rgb)
         throw std::runtime_error(mOut + ": the capture is not open");
     }
     AVFrame* frame = mVideo.mFrame;
-    if (av_frame_make_writable(frame) < 0) {
+    // For H.264 the rows go through a padded RGB frame first: the scaler
+    // reads past the end of its input rows.
+    AVFrame* rgbFrame = mScaler != nullptr ? mRgbFrame : frame;
+    if (av_frame_make_writable(frame) < 0 || av_frame_make_writable(rgbFrame) < 0) {
         Fail("out of memory for a frame", AVERROR(ENOMEM));
     }
-    const int rowBytes = mWidth * 3;
-    const std::uint8_t* topRow = rgb + static_cast<size_t>(mHeight - 1) * rowBytes;
+    const size_t rowBytes = static_cast<size_t>(mWidth) * 3;
+    for (int y = 0; y < mHeight; ++y) {
+        std::memcpy(rgbFrame->data[0] + static_cast<size_t>(y) * rgbFrame->linesize[0],
+                    rgb + (static_cast<size_t>(mHeight - 1 - y)) * rowBytes, rowBytes);
+    }
     if (mScaler != nullptr) {
-        // A negative stride walks the bottom-up rows from the top.
-        const std::uint8_t* source[1] = {topRow};
-        const int sourceStride[1] = {-rowBytes};
-        sws_scale(mScaler, source, sourceStride, 0, mHeight, frame->data, frame->linesize);
-    } else {
-        for (int y = 0; y < mHeight; ++y) {
-            std::memcpy(frame->data[0] + static_cast<size_t>(y) * frame->linesize[0], topRow - static_cast<size_t>(y) * rowBytes,
-                        rowBytes);
-        }
+        sws_scale(mScaler, rgbFrame->data, rgbFrame->linesize, 0, mHeight, frame->data, frame->linesize);
     }
     frame->pts = mFramesWritten;
     Encode(mVideo, frame);
@@ -394,6 +397,7 @@ void VideoWriter::Impl::Close()
     }
     sws_freeContext(mScaler);
     mScaler = nullptr;
+    av_frame_free(&mRgbFrame);
     av_packet_free(&mPacket);
 }
 
