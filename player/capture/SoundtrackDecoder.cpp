@@ -1,0 +1,168 @@
+#include "SoundtrackDecoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+constexpr int Channels = 2;
+
+std::string AvError(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// Frees what the decoding made, however it ends.
+struct Decoding
+{
+    ~Decoding()
+    {
+        swr_free(&mResampler);
+        av_frame_free(&mFrame);
+        av_packet_free(&mPacket);
+        avcodec_free_context(&mCodec);
+        avformat_close_input(&mFormat);
+    }
+
+    AVFormatContext* mFormat = nullptr;
+    AVCodecContext* mCodec = nullptr;
+    SwrContext* mResampler = nullptr;
+    AVPacket* mPacket = nullptr;
+    AVFrame* mFrame = nullptr;
+};
+
+// Keeps the resampled samples that fall into [mFirst, mEnd) of the whole
+// track's sample positions.
+struct Window
+{
+    void Add(const std::int16_t* samples, std::int64_t count)
+    {
+        const std::int64_t begin = std::max(mPosition, mFirst);
+        const std::int64_t end = std::min(mPosition + count, mEnd);
+        for (std::int64_t s = begin; s < end; ++s) {
+            const std::int16_t* sample = samples + (s - mPosition) * Channels;
+            mOut.insert(mOut.end(), sample, sample + Channels);
+        }
+        mPosition += count;
+    }
+    bool Full() const { return mPosition >= mEnd; }
+
+    std::int64_t mFirst = 0;
+    std::int64_t mEnd = 0;
+    std::int64_t mPosition = 0;
+    std::vector<std::int16_t> mOut;
+};
+
+} // namespace
+
+std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double from, double to, int sampleRate)
+{
+    const auto fail = [&fileName](const std::string& why, int code) {
+        throw std::runtime_error("cannot read the soundtrack " + fileName + ": " + why +
+                                 (code < 0 ? ": " + AvError(code) : std::string()));
+    };
+
+    Window window;
+    window.mFirst = std::llround(from * sampleRate);
+    window.mEnd = std::max(window.mFirst, static_cast<std::int64_t>(std::llround(to * sampleRate)));
+
+    Decoding d;
+    int result = avformat_open_input(&d.mFormat, fileName.c_str(), nullptr, nullptr);
+    if (result < 0) {
+        fail("cannot open it", result);
+    }
+    result = avformat_find_stream_info(d.mFormat, nullptr);
+    if (result < 0) {
+        fail("cannot find its streams", result);
+    }
+    const AVCodec* codec = nullptr;
+    const int streamIndex = av_find_best_stream(d.mFormat, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (streamIndex < 0 || codec == nullptr) {
+        fail("it holds no sound this FFmpeg can decode", streamIndex);
+    }
+    const AVStream* stream = d.mFormat->streams[streamIndex];
+    d.mCodec = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(d.mCodec, stream->codecpar);
+    result = avcodec_open2(d.mCodec, codec, nullptr);
+    if (result < 0) {
+        fail("cannot start its decoder", result);
+    }
+    AVChannelLayout stereo;
+    av_channel_layout_default(&stereo, Channels);
+    result = swr_alloc_set_opts2(&d.mResampler, &stereo, AV_SAMPLE_FMT_S16, sampleRate, &d.mCodec->ch_layout,
+                                 d.mCodec->sample_fmt, d.mCodec->sample_rate, 0, nullptr);
+    if (result >= 0) {
+        result = swr_init(d.mResampler);
+    }
+    if (result < 0) {
+        fail("cannot convert its sound", result);
+    }
+    d.mPacket = av_packet_alloc();
+    d.mFrame = av_frame_alloc();
+
+    std::vector<std::int16_t> buffer;
+    bool first = true;
+    // input == nullptr drains the resampler.
+    const auto convert = [&](const AVFrame* input) {
+        const int inSamples = input != nullptr ? input->nb_samples : 0;
+        const int capacity = swr_get_out_samples(d.mResampler, inSamples) + 16;
+        buffer.resize(static_cast<size_t>(capacity) * Channels);
+        std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(buffer.data())};
+        const int converted = swr_convert(d.mResampler, out, capacity,
+                                          input != nullptr ? const_cast<const std::uint8_t**>(input->extended_data)
+                                                           : nullptr,
+                                          inSamples);
+        if (converted < 0) {
+            fail("cannot convert its sound", converted);
+        }
+        window.Add(buffer.data(), converted);
+    };
+    const auto receive = [&]() {
+        while (avcodec_receive_frame(d.mCodec, d.mFrame) >= 0) {
+            if (first) {
+                first = false;
+                // A track whose sound starts late: silence before it.
+                const std::int64_t start = d.mFrame->best_effort_timestamp;
+                if (start != AV_NOPTS_VALUE && start > 0) {
+                    const std::int64_t lead = av_rescale_q(start, stream->time_base, AVRational{1, sampleRate});
+                    const std::vector<std::int16_t> silence(static_cast<size_t>(lead) * Channels, 0);
+                    window.Add(silence.data(), lead);
+                }
+            }
+            convert(d.mFrame);
+            av_frame_unref(d.mFrame);
+        }
+    };
+
+    while (!window.Full() && av_read_frame(d.mFormat, d.mPacket) >= 0) {
+        if (d.mPacket->stream_index == streamIndex) {
+            result = avcodec_send_packet(d.mCodec, d.mPacket);
+            // A damaged packet loses its sound, not the whole track.
+            if (result < 0 && result != AVERROR_INVALIDDATA) {
+                av_packet_unref(d.mPacket);
+                fail("cannot decode it", result);
+            }
+            receive();
+        }
+        av_packet_unref(d.mPacket);
+    }
+    if (!window.Full()) {
+        avcodec_send_packet(d.mCodec, nullptr);
+        receive();
+        convert(nullptr);
+    }
+
+    std::vector<std::int16_t> sound = std::move(window.mOut);
+    sound.resize(static_cast<size_t>(window.mEnd - window.mFirst) * Channels, 0);
+    return sound;
+}
