@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <map>
+#include <memory>
 #include <vector>
 
 // The standard shader pair that drawing parts load from the shader folder.
@@ -36,6 +37,13 @@ public:
     void SetUniform1i(const QString& name, int value);
     void SetUniformMatrix4fv(const QString& name, int count, unsigned char transpose, const float* values);
 
+    // Instead of Init, compile and link: draw with a program built by another
+    // object, which stays alive as long as this one. Uniform lookups and
+    // their log lines stay this object's own.
+    void Share(const std::shared_ptr<ShaderProgram>& program);
+    // Whether Link succeeded; false before Link.
+    bool IsLinked() const;
+
     bool mInitialized;
     GLuint mHandle;
     // Owned; attached in the order they were added.
@@ -44,8 +52,13 @@ public:
     std::map<QString, GLint> mUniformLocations;
     // Every added file followed by ", "; names the program in reports.
     QString mShaderFiles;
+    // The owner of mHandle when it was shared from another program.
+    std::shared_ptr<ShaderProgram> mShared;
 };
 
 // What every drawing part does with its program: the standard pair from
 // shaderPath, linked, in use, sampling texture unit 0.
 void SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath);
+// The same, with the GL program shared with every other user of the pair
+// (ProgramCache); the log lines are those of SetupStandardShaderProgram.
+void ShareStandardShaderProgram(ShaderProgram& program, const QString& shaderPath);

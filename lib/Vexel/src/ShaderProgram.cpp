@@ -2,6 +2,7 @@
 
 #include "AssertException.h"
 #include "CheckGlError.h"
+#include "ProgramCache.h"
 
 #include <iostream>
 #include <string>
@@ -14,6 +15,10 @@ ShaderProgram::ShaderProgram()
 
 ShaderProgram::~ShaderProgram()
 {
+    if (mShared) {
+        // The program that built the GL object gives it back.
+        return;
+    }
     for (Shader* shader : mShaders) {
         glDetachShader(mHandle, shader->mHandle);
         CHECK_GL_ERROR("", mShaderFiles.toStdString());
@@ -144,12 +149,39 @@ void ShaderProgram::SetUniformMatrix4fv(const QString& name, int count, unsigned
     CHECK_GL_ERROR(SetUniformFailedMessage(name, mHandle, location), mShaderFiles.toStdString());
 }
 
+void ShaderProgram::Share(const std::shared_ptr<ShaderProgram>& program)
+{
+    ASSERT_MSG(mInitialized == false, "ShaderProgram was already initialized!", mShaderFiles);
+    BOOST_ASSERT(program && program->mInitialized);
+    mShared = program;
+    mHandle = program->mHandle;
+    mShaderFiles = program->mShaderFiles;
+    mInitialized = true;
+}
+
+bool ShaderProgram::IsLinked() const
+{
+    GLint status = GL_FALSE;
+    if (mInitialized && mHandle != 0) {
+        glGetProgramiv(mHandle, GL_LINK_STATUS, &status);
+        CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    }
+    return status == GL_TRUE;
+}
+
 void SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath)
 {
     program.Init();
     program.CompileAndAddShaderFromFile(shaderPath + StandardVertexShaderFile, Shader::Vertex);
     program.CompileAndAddShaderFromFile(shaderPath + StandardFragmentShaderFile, Shader::Fragment);
     program.Link();
+    program.Use();
+    program.SetUniform1i("Tex1", 0);
+}
+
+void ShareStandardShaderProgram(ShaderProgram& program, const QString& shaderPath)
+{
+    program.Share(ProgramCache::Acquire(shaderPath + StandardVertexShaderFile, shaderPath + StandardFragmentShaderFile));
     program.Use();
     program.SetUniform1i("Tex1", 0);
 }
