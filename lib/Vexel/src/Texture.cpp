@@ -6,11 +6,6 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -47,20 +42,6 @@ bool ChooseFormat(SDL_Surface* surface, UploadFormat& format)
         return true;
     }
     return false;
-}
-
-const std::size_t StripUploadBytes = std::size_t(64) << 20;
-const unsigned StripRows = 256;
-
-// Gives back the whole pages in [begin, end); they read as zeros afterwards.
-void ReleasePages(const unsigned char* begin, const unsigned char* end)
-{
-    const auto pageSize = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(begin) + pageSize - 1) / pageSize * pageSize;
-    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) / pageSize * pageSize;
-    if (last > first) {
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-    }
 }
 
 } // namespace
@@ -209,27 +190,9 @@ bool Texture::UploadDecoded(const QString& fileName, const Decoded& picture, boo
     CHECK_GL_ERROR("", mFileName.toStdString());
     glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
     CHECK_GL_ERROR("", mFileName.toStdString());
-    // The last holder of a big picture reads its rows once: each strip's
-    // pages go back to the system as soon as GL has its copy, so the picture
-    // is never resident twice.
-    const bool inStrips = !keepPixels && tightRows.empty() && picture.mSurface.use_count() == 1 &&
-                          pitch * height >= StripUploadBytes;
-    if (inStrips) {
-        glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, static_cast<GLsizei>(width),
-                     static_cast<GLsizei>(height), 0, format.pixelFormat, GL_UNSIGNED_BYTE, nullptr);
-        CHECK_GL_ERROR("", mFileName.toStdString());
-        for (unsigned row = 0; row < height; row += StripRows) {
-            const unsigned count = std::min(StripRows, height - row);
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, static_cast<GLint>(row), static_cast<GLsizei>(width),
-                            static_cast<GLsizei>(count), format.pixelFormat, GL_UNSIGNED_BYTE, rows + row * pitch);
-            CHECK_GL_ERROR("", mFileName.toStdString());
-            ReleasePages(rows + row * pitch, rows + (row + count) * pitch);
-        }
-    } else {
-        glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, static_cast<GLsizei>(width),
-                     static_cast<GLsizei>(height), 0, format.pixelFormat, GL_UNSIGNED_BYTE, rows);
-        CHECK_GL_ERROR("", mFileName.toStdString());
-    }
+    glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, static_cast<GLsizei>(width),
+                 static_cast<GLsizei>(height), 0, format.pixelFormat, GL_UNSIGNED_BYTE, rows);
+    CHECK_GL_ERROR("", mFileName.toStdString());
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     CHECK_GL_ERROR("", mFileName.toStdString());
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
