@@ -8,6 +8,7 @@
 
 #include <QFile>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,16 +127,27 @@ TEST_F(ImageSharingGLTest, FailedLoadsFailInEveryPartAndLeaveTheSharedEntriesInt
     ASSERT_NE(good.part, nullptr) << good.captured.err;
     const GLuint texture = good.part->mTexture->mHandle;
 
-    // Twice each: the second part must fail as the first did, not reuse anything.
-    for (const char* image : {"nothere.png", "text.png", "nothere.png", "text.png"}) {
-        SCOPED_TRACE(image);
-        const Built failed = Build(image);
-        EXPECT_EQ(failed.part, nullptr);
-        EXPECT_EQ(failed.captured.What(), "Cannot load image!");
-        EXPECT_EQ(failed.captured.ErrLines().at(0).rfind(std::string("SDL could not load data/textures/") + image, 0),
-                  0u)
-            << failed.captured.err;
+    // Twice each: the second part must fail as the first did, not reuse
+    // anything; decoded ahead on a worker thread, with the same report.
+    std::map<std::string, std::string> reports;
+    for (const bool ahead : {false, false, true}) {
+        if (ahead) {
+            PictureCache::Prefetch({"data/textures/nothere.png", "data/textures/text.png"});
+        }
+        for (const char* image : {"nothere.png", "text.png"}) {
+            SCOPED_TRACE(std::string(image) + (ahead ? " decoded ahead" : ""));
+            const Built failed = Build(image);
+            EXPECT_EQ(failed.part, nullptr);
+            EXPECT_EQ(failed.captured.What(), "Cannot load image!");
+            EXPECT_EQ(failed.captured.ErrLines().at(0).rfind(std::string("SDL could not load data/textures/") + image,
+                                                              0),
+                      0u)
+                << failed.captured.err;
+            const auto known = reports.emplace(image, failed.captured.err);
+            EXPECT_EQ(failed.captured.err, known.first->second);
+        }
     }
+    PictureCache::DropPrefetched();
 
     EXPECT_EQ(PictureCache::Count(), 1u);
     EXPECT_EQ(glIsTexture(texture), static_cast<GLboolean>(GL_TRUE));
