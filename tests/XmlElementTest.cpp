@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -263,6 +264,15 @@ TEST_F(XmlElementTest, QueriesIgnoreLetterCaseAndAnswerNothingOutOfRange)
     EXPECT_EQ(first.Attribute("flag"), nullptr);  // written without a value
     EXPECT_STREQ(parts.Child("PART", 1).Attribute("Start"), "7");
     EXPECT_EQ(Dump(first.Child("PARAM")), "param");
+    // The one-pass list holds what the indexed lookups find, in the same order.
+    const XmlElement mixed = Parse("<d><part n=\"0\"/><x/><PART n=\"1\"/><?part n=\"d\"?><Part n=\"2\"/></d>").element;
+    const std::vector<XmlElement> all = mixed.Children("part");
+    ASSERT_EQ(static_cast<int>(all.size()), mixed.ChildCount("part"));
+    for (int i = 0; i < mixed.ChildCount("part"); ++i) {
+        EXPECT_STREQ(all[i].Attribute("n"), mixed.Child("part", i).Attribute("n")) << i;
+    }
+    EXPECT_TRUE(mixed.Children("none").empty());
+    EXPECT_TRUE(XmlElement().Children("part").empty());
     // An empty handle answers as a query out of range does.
     for (const XmlElement& element : {first, XmlElement()}) {
         EXPECT_TRUE(element.Child("param", 1).IsEmpty());

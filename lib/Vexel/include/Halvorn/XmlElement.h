@@ -3,6 +3,7 @@
 #include "Halvorn/XmlParseResult.h"
 
 #include <string>
+#include <vector>
 
 class XmlNode;
 
@@ -35,6 +36,9 @@ public:
     XmlElement Child(const char* name) const;
     XmlElement Child(const char* name, int n) const;
     int ChildCount(const char* name) const;
+    // Every child of that name in document order, in one pass: asking for
+    // the n-th child in a loop walks the list again for each.
+    std::vector<XmlElement> Children(const char* name) const;
     const char* Text(int i) const;
     const char* Attribute(const char* name) const;
     int AttributeCount() const;

@@ -351,6 +351,17 @@ int XmlElement::ChildCount(const char* name) const
     return count;
 }
 
+std::vector<XmlElement> XmlElement::Children(const char* name) const
+{
+    std::vector<XmlElement> children;
+    for (int i = 0; mNode && i < mNode->mChildCount; ++i) {
+        if (HasName(mNode->mChildren[i], name)) {
+            children.push_back(XmlElement(mNode->mChildren[i]));
+        }
+    }
+    return children;
+}
+
 const char* XmlElement::Text(int i) const
 {
     return mNode && i >= 0 && i < mNode->mTextCount ? mNode->mTexts[i] : nullptr;
