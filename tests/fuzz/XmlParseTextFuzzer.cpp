@@ -115,11 +115,13 @@ void ParseOnce(const std::string& text, bool utf8, const char* firstTag)
     XmlParseResult result{-1, -1, -1};
     const XmlElement element = XmlElement::ParseText(text.c_str(), firstTag, &result);
 
+    using R = XmlParseResult;
     const int code = result.code;
-    Check(code == 0 || code == 1 || code == 4 || code == 5 || code == 7 || code == 8 || code == 9 || code == 13 ||
-          code == 14);
-    Check(element.IsEmpty() == (code > 1));
-    if (code == 0 || code == 13) {
+    Check(code == R::Ok || code == R::UnmatchedEndTagWarning || code == R::MissingStartTagName ||
+          code == R::MissingEndTagName || code == R::UnmatchedEndTag || code == R::UnmatchedClearTagEnd ||
+          code == R::UnexpectedToken || code == R::FirstTagNotFound || code == R::UnknownCharacterEntity);
+    Check(element.IsEmpty() == (code > R::UnmatchedEndTagWarning));
+    if (code == R::Ok || code == R::FirstTagNotFound) {
         Check(result.line == 0 && result.column == 0);
     } else {
         const long lines = 1 + static_cast<long>(std::count(text.c_str(), text.c_str() + std::strlen(text.c_str()), '\n'));
