@@ -3,6 +3,7 @@
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
 #include "XmlDocument.h"
+#include "XmlText.h"
 
 #include <algorithm>
 #include <climits>
@@ -61,9 +62,8 @@ struct CharClasses
 {
     unsigned char utf8[256];
     unsigned char singleByte[256];
-    unsigned char fold[256];
 
-    CharClasses() : utf8(), singleByte(), fold()
+    CharClasses() : utf8(), singleByte()
     {
         for (const unsigned char c : {' ', '\t', '\r', '\n'}) {
             singleByte[c] = SpaceClass | StopClass | EndNameClass;
@@ -82,7 +82,6 @@ struct CharClasses
             if (XmlEncoding::kUtf8Lengths[c] > 1) {
                 utf8[c] |= MultiClass;
             }
-            fold[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         }
     }
 };
@@ -94,37 +93,12 @@ inline unsigned char Byte(const char* p)
     return static_cast<unsigned char>(*p);
 }
 
-inline bool IsSpace(unsigned char c)
-{
-    return (Classes.singleByte[c] & SpaceClass) != 0;
-}
-
-inline const char* SkipSpace(const char* p)
-{
-    while (IsSpace(Byte(p))) {
-        ++p;
-    }
-    return p;
-}
-
 inline const char* TrimEnd(const char* start, const char* end)
 {
-    while (end > start && IsSpace(Byte(end - 1))) {
+    while (end > start && XmlText::IsBlank(Byte(end - 1))) {
         --end;
     }
     return end;
-}
-
-// Compares length bytes of pattern with text, ignoring ASCII letter case; stops
-// at the text's terminating 0 since the patterns hold none.
-inline bool StartsWithNoCase(const char* text, const char* pattern, std::size_t length)
-{
-    for (std::size_t i = 0; i < length; ++i) {
-        if (Classes.fold[Byte(text + i)] != Classes.fold[Byte(pattern + i)]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 inline bool StartsWith(const char* text, const char* pattern, std::size_t length)
@@ -144,7 +118,7 @@ bool EndTagMatches(const XmlNode* node, const char* text)
         return false;
     }
     const std::size_t length = static_cast<std::size_t>(node->mNameLength);
-    return StartsWithNoCase(text, node->mName, length) &&
+    return XmlText::StartsWithNoCase(text, node->mName, length) &&
            (Classes.singleByte[Byte(text + length)] & EndNameClass) != 0;
 }
 
@@ -154,7 +128,7 @@ int DigitValue(unsigned char c, unsigned base)
         return c - '0';
     }
     if (base == 16) {
-        const unsigned char lower = Classes.fold[c];
+        const unsigned char lower = XmlText::FoldCase(c);
         if (lower >= 'a' && lower <= 'f') {
             return lower - 'a' + 10;
         }
@@ -217,31 +191,89 @@ XmlNode* XmlParser::Parse()
     while (!mFrames.empty()) {
         EndElement();
     }
+    // A tree with an error is thrown away: its positions would never be read.
+    if (mCode == XmlParseResult::Ok || mCode == XmlParseResult::UnmatchedEndTagWarning) {
+        ResolvePositions();
+    }
     return top;
 }
 
 void XmlParser::ErrorPosition(int& line, int& column) const
 {
-    const char* position = mCode == 1 ? mWarningPosition : mErrorPosition;
-    long long lines = 1;
-    long long columns = 1;
+    const char* position = mCode == XmlParseResult::UnmatchedEndTagWarning ? mWarningPosition : mErrorPosition;
+    PositionCounter counter(*this);
     if (position) {
-        for (const char* q = mBegin; q < position && q < mEnd; q = Next(q)) {
-            if (*q == '\n') {
-                ++lines;
-                columns = 1;
-            } else {
-                ++columns;
-            }
+        counter.AdvanceTo(position);
+    }
+    line = counter.Line();
+    column = counter.Column();
+}
+
+void XmlParser::ResolvePositions()
+{
+    // An element's attributes lie inside its start tag, before the next
+    // element's "<": element by element, this is document order.
+    PositionCounter counter(*this);
+    for (const auto& [node, tagStart] : mTagStarts) {
+        counter.AdvanceTo(tagStart);
+        node->mLine = counter.Line();
+        node->mColumn = counter.Column();
+        for (int i = 0; i < node->mAttributeCount; ++i) {
+            XmlAttributeItem& attribute = node->mAttributes[i];
+            counter.AdvanceTo(mBegin + (attribute.name - mCopy));
+            attribute.line = counter.Line();
+            attribute.column = counter.Column();
         }
     }
-    line = lines > INT_MAX ? INT_MAX : static_cast<int>(lines);
-    column = columns > INT_MAX ? INT_MAX : static_cast<int>(columns);
+}
+
+void XmlParser::PositionCounter::AdvanceTo(const char* position)
+{
+    const char* limit = position < mParser.mEnd ? position : mParser.mEnd;
+    const char* q = mCursor;
+    const std::uint64_t ones = 0x0101010101010101ull;
+    const std::uint64_t highs = 0x8080808080808080ull;
+    const std::uint64_t lineFeeds = ones * '\n';
+    while (q < limit) {
+        // Eight one-byte characters at a time while none is a line feed.
+        while (limit - q >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, q, sizeof word);
+            const std::uint64_t x = word ^ lineFeeds;
+            if ((((x - ones) & ~x) | word) & highs) {
+                break;
+            }
+            q += 8;
+            mColumn += 8;
+        }
+        if (q >= limit) {
+            break;
+        }
+        if (*q == '\n') {
+            ++mLine;
+            mColumn = 1;
+            ++q;
+        } else {
+            ++mColumn;
+            q = mParser.Next(q);
+        }
+    }
+    mCursor = q;
+}
+
+int XmlParser::PositionCounter::Line() const
+{
+    return mLine > INT_MAX ? INT_MAX : static_cast<int>(mLine);
+}
+
+int XmlParser::PositionCounter::Column() const
+{
+    return mColumn > INT_MAX ? INT_MAX : static_cast<int>(mColumn);
 }
 
 VEXEL_XML_HOT XmlParser::Token XmlParser::NextToken(const char* p) const
 {
-    p = SkipSpace(p);
+    p = XmlText::SkipBlanks(p);
     switch (*p) {
     case '\0':
         return {TokenType::End, p, p, -1, 0};
@@ -334,7 +366,7 @@ int XmlParser::MatchClearOpener(const char* p) const
     static const int script[] = {2};
     const int* candidates;
     int count;
-    switch (Classes.fold[Byte(p + 1)]) {
+    switch (XmlText::FoldCase(Byte(p + 1))) {
     case '!':
         candidates = bang;
         count = 3;
@@ -352,7 +384,7 @@ int XmlParser::MatchClearOpener(const char* p) const
     }
     for (int i = 0; i < count; ++i) {
         const ClearSection& section = ClearSections[candidates[i]];
-        if (StartsWithNoCase(p, section.opener, section.openerLength)) {
+        if (XmlText::StartsWithNoCase(p, section.opener, section.openerLength)) {
             return candidates[i];
         }
     }
@@ -409,7 +441,7 @@ void XmlParser::ParseContent()
 {
     const char* p = mBegin;
     for (;;) {
-        p = SkipSpace(p);
+        p = XmlText::SkipBlanks(p);
         const char* textStart = nullptr;
         const char* textEnd = nullptr;
         bool sawMultiByte = false;
@@ -432,7 +464,7 @@ void XmlParser::ParseContent()
                                            (sawMultiByte ? SawMultiByte : 0);
                 char* text = Decode(textStart, textEnd, seen);
                 if (!text) {
-                    Fail(14, p);
+                    Fail(XmlParseResult::UnknownCharacterEntity, p);
                     return;
                 }
                 mTexts.push_back(text);
@@ -458,7 +490,7 @@ void XmlParser::ParseContent()
             }
             break;
         default:
-            if (!ParseStartTag(p, markup.type == TokenType::DeclarationStart)) {
+            if (!ParseStartTag(markup.start, p, markup.type == TokenType::DeclarationStart)) {
                 return;
             }
             break;
@@ -466,22 +498,23 @@ void XmlParser::ParseContent()
     }
 }
 
-bool XmlParser::ParseStartTag(const char*& p, bool declaration)
+bool XmlParser::ParseStartTag(const char* tagStart, const char*& p, bool declaration)
 {
     if (mFrames.size() > static_cast<std::size_t>(XmlElement::MaxDepth)) {
-        Fail(9, p);
+        Fail(XmlParseResult::UnexpectedToken, p);
         return false;
     }
     const Token name = NextToken(p);
     p = name.end;
     if (name.type != TokenType::Plain) {
-        Fail(4, p);
+        Fail(XmlParseResult::MissingStartTagName, p);
         return false;
     }
     const std::size_t nameLength = static_cast<std::size_t>(name.end - name.start);
     XmlNode* node = XmlNode::Create(mDocument, Current(), Terminate(name.start, name.end),
                                     static_cast<int>(nameLength), declaration);
     mChildren.push_back(node);
+    mTagStarts.emplace_back(node, tagStart);
     PushFrame(node);
 
     enum { ExpectingAttribute, AfterName, AfterEquals } state = ExpectingAttribute;
@@ -490,7 +523,7 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
     for (;;) {
         // Each state nearly always sees one kind of token: tried first, it
         // spares the general dispatch (and its mispredicted jumps).
-        p = SkipSpace(p);
+        p = XmlText::SkipBlanks(p);
         const unsigned char c = Byte(p);
         Token token;
         if (state == AfterName && c == '=') {
@@ -510,7 +543,7 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
                 continue;
             }
             if (token.type != TokenType::Plain && token.type != TokenType::Close && token.type != TokenType::ShortClose) {
-                Fail(9, p);
+                Fail(XmlParseResult::UnexpectedToken, p);
                 return false;
             }
             AddAttributeWithoutValue(attributeName, attributeNameEnd, declaration);
@@ -527,13 +560,13 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
                 EndElement();
                 return true;
             } else {
-                Fail(9, p);
+                Fail(XmlParseResult::UnexpectedToken, p);
                 return false;
             }
             break;
         case AfterEquals: {
             if (token.type != TokenType::Plain && token.type != TokenType::Quoted) {
-                Fail(9, p);
+                Fail(XmlParseResult::UnexpectedToken, p);
                 return false;
             }
             const char* valueStart = token.start;
@@ -546,7 +579,7 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
             }
             char* value = Decode(valueStart, valueEnd, token.seen);
             if (!value) {
-                Fail(14, p);
+                Fail(XmlParseResult::UnknownCharacterEntity, p);
                 return false;
             }
             mAttributes.emplace_back(Terminate(attributeName, attributeNameEnd), value);
@@ -570,18 +603,18 @@ void XmlParser::AddAttributeWithoutValue(const char* name, const char* nameEnd, 
 
 bool XmlParser::ParseEndTag(const char*& p)
 {
-    p = SkipSpace(p);
+    p = XmlText::SkipBlanks(p);
     const Token name = !(mClasses[Byte(p)] & (StopClass | QuoteStopClass | SlashClass)) ? ScanPlain(p) : NextToken(p);
     p = name.end;
     if (name.type != TokenType::Plain) {
-        Fail(5, p);
+        Fail(XmlParseResult::MissingEndTagName, p);
         return false;
     }
-    p = SkipSpace(p);
+    p = XmlText::SkipBlanks(p);
     const Token close = *p == '>' ? Token{TokenType::Close, p, p + 1, -1, 0} : NextToken(p);
     p = close.end;
     if (close.type != TokenType::Close) {
-        Fail(5, p);
+        Fail(XmlParseResult::MissingEndTagName, p);
         return false;
     }
 
@@ -595,7 +628,7 @@ bool XmlParser::ParseEndTag(const char*& p)
     // one that closes none is an error.
     while (pending && !mFrames.empty()) {
         if (mFrames.size() == 1) {
-            Fail(7, p);
+            Fail(XmlParseResult::UnmatchedEndTag, p);
             return false;
         }
         if (EndTagMatches(Current(), pending)) {
@@ -611,7 +644,7 @@ bool XmlParser::ParseClear(const Token& opener, const char*& p)
     const ClearSection& section = ClearSections[opener.clear];
     const char* closer = FindCloser(opener.end, opener.clear);
     if (!closer) {
-        Fail(8, opener.end);
+        Fail(XmlParseResult::UnmatchedClearTagEnd, opener.end);
         return false;
     }
     mClears.emplace_back(Terminate(opener.end, closer), section.opener, section.closer);
@@ -703,9 +736,9 @@ bool XmlParser::DecodeReference(const char*& q, const char* end, char*& out) con
         return true;
     }
     const Entity* entity;
-    switch (Classes.fold[Byte(p)]) {
+    switch (XmlText::FoldCase(Byte(p))) {
     case 'a':
-        entity = Classes.fold[Byte(p + 1)] == 'm' ? &Entities[0] : &Entities[4];
+        entity = XmlText::FoldCase(Byte(p + 1)) == 'm' ? &Entities[0] : &Entities[4];
         break;
     case 'l':
         entity = &Entities[1];
@@ -719,7 +752,7 @@ bool XmlParser::DecodeReference(const char*& q, const char* end, char*& out) con
     default:
         return false;
     }
-    if (static_cast<std::size_t>(end - p) < entity->length || !StartsWithNoCase(p, entity->name, entity->length)) {
+    if (static_cast<std::size_t>(end - p) < entity->length || !XmlText::StartsWithNoCase(p, entity->name, entity->length)) {
         return false;
     }
     *out++ = entity->value;
@@ -805,8 +838,8 @@ void XmlParser::Fail(int code, const char* position)
 void XmlParser::Warn(const char* position)
 {
     // The first mismatch is the one worth pointing at; later ones follow from it.
-    if (mCode == 0) {
-        mCode = 1;
+    if (mCode == XmlParseResult::Ok) {
+        mCode = XmlParseResult::UnmatchedEndTagWarning;
         mWarningPosition = position;
     }
 }
