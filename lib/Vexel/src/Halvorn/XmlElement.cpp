@@ -1,6 +1,7 @@
 #include "Halvorn/XmlElement.h"
 
 #include "Halvorn/XmlEncoding.h"
+#include "XmlDocument.h"
 #include "XmlNode.h"
 #include "XmlParser.h"
 #include "XmlText.h"
@@ -419,20 +420,40 @@ int XmlElement::UseCount() const
 
 int XmlElement::Line() const
 {
-    return mNode ? mNode->mLine : 0;
+    int line = 0;
+    int column = 0;
+    if (mNode && mNode->mName) {
+        mNode->mDocument->ElementPosition(mNode->mName, line, column);
+    }
+    return line;
 }
 
 int XmlElement::Column() const
 {
-    return mNode ? mNode->mColumn : 0;
+    int line = 0;
+    int column = 0;
+    if (mNode && mNode->mName) {
+        mNode->mDocument->ElementPosition(mNode->mName, line, column);
+    }
+    return column;
 }
 
 int XmlElement::AttributeLine(int i) const
 {
-    return mNode && i >= 0 && i < mNode->mAttributeCount ? mNode->mAttributes[i].line : 0;
+    int line = 0;
+    int column = 0;
+    if (mNode && i >= 0 && i < mNode->mAttributeCount) {
+        mNode->mDocument->AttributePosition(mNode->mAttributes[i].name, line, column);
+    }
+    return line;
 }
 
 int XmlElement::AttributeColumn(int i) const
 {
-    return mNode && i >= 0 && i < mNode->mAttributeCount ? mNode->mAttributes[i].column : 0;
+    int line = 0;
+    int column = 0;
+    if (mNode && i >= 0 && i < mNode->mAttributeCount) {
+        mNode->mDocument->AttributePosition(mNode->mAttributes[i].name, line, column);
+    }
+    return column;
 }

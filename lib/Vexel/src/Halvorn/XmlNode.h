@@ -8,9 +8,6 @@ struct XmlAttributeItem
 
     const char* name;
     const char* value;  // null when written without "="
-    // Of the name's first character, counted from 1; set once the tree is complete.
-    int line = 0;
-    int column = 0;
 };
 
 struct XmlClearItem
@@ -49,9 +46,6 @@ public:
     int mClearCount = 0;
     int mAttributeCount = 0;
     int mRefCount = 1;
-    // Of the "<" that opened it, counted from 1; 0 for the top node.
-    int mLine = 0;
-    int mColumn = 0;
     XmlDocument* mDocument;
 
 private:

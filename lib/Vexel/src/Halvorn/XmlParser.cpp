@@ -6,7 +6,6 @@
 #include "XmlText.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -172,10 +171,13 @@ XmlParser::XmlParser(const char* text, std::size_t length, const unsigned char* 
 
 XmlNode* XmlParser::Parse()
 {
-    // The text's copy, and room for about as much again of nodes and arrays.
+    // The text's two copies, and room for about as much again of nodes and arrays.
     const std::size_t length = static_cast<std::size_t>(mEnd - mBegin);
-    mDocument = XmlDocument::Create(2 * length + 64);
+    mDocument = XmlDocument::Create(3 * length + 64);
     mCopy = mDocument->CopyString(mBegin, length);
+    // Positions are worked out from an untouched copy only when asked for:
+    // most trees are never asked, and a copy costs less than counting lines.
+    mDocument->KeepSource(mDocument->CopyString(mBegin, length), length, mCopy, mLengths);
     mFrames.reserve(16);
     mChildren.reserve(InitialScratch);
     mTexts.reserve(InitialScratch);
@@ -191,84 +193,13 @@ XmlNode* XmlParser::Parse()
     while (!mFrames.empty()) {
         EndElement();
     }
-    // A tree with an error is thrown away: its positions would never be read.
-    if (mCode == XmlParseResult::Ok || mCode == XmlParseResult::UnmatchedEndTagWarning) {
-        ResolvePositions();
-    }
     return top;
 }
 
 void XmlParser::ErrorPosition(int& line, int& column) const
 {
     const char* position = mCode == XmlParseResult::UnmatchedEndTagWarning ? mWarningPosition : mErrorPosition;
-    PositionCounter counter(*this);
-    if (position) {
-        counter.AdvanceTo(position);
-    }
-    line = counter.Line();
-    column = counter.Column();
-}
-
-void XmlParser::ResolvePositions()
-{
-    // An element's attributes lie inside its start tag, before the next
-    // element's "<": element by element, this is document order.
-    PositionCounter counter(*this);
-    for (const auto& [node, tagStart] : mTagStarts) {
-        counter.AdvanceTo(tagStart);
-        node->mLine = counter.Line();
-        node->mColumn = counter.Column();
-        for (int i = 0; i < node->mAttributeCount; ++i) {
-            XmlAttributeItem& attribute = node->mAttributes[i];
-            counter.AdvanceTo(mBegin + (attribute.name - mCopy));
-            attribute.line = counter.Line();
-            attribute.column = counter.Column();
-        }
-    }
-}
-
-void XmlParser::PositionCounter::AdvanceTo(const char* position)
-{
-    const char* limit = position < mParser.mEnd ? position : mParser.mEnd;
-    const char* q = mCursor;
-    const std::uint64_t ones = 0x0101010101010101ull;
-    const std::uint64_t highs = 0x8080808080808080ull;
-    const std::uint64_t lineFeeds = ones * '\n';
-    while (q < limit) {
-        // Eight one-byte characters at a time while none is a line feed.
-        while (limit - q >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, q, sizeof word);
-            const std::uint64_t x = word ^ lineFeeds;
-            if ((((x - ones) & ~x) | word) & highs) {
-                break;
-            }
-            q += 8;
-            mColumn += 8;
-        }
-        if (q >= limit) {
-            break;
-        }
-        if (*q == '\n') {
-            ++mLine;
-            mColumn = 1;
-            ++q;
-        } else {
-            ++mColumn;
-            q = mParser.Next(q);
-        }
-    }
-    mCursor = q;
-}
-
-int XmlParser::PositionCounter::Line() const
-{
-    return mLine > INT_MAX ? INT_MAX : static_cast<int>(mLine);
-}
-
-int XmlParser::PositionCounter::Column() const
-{
-    return mColumn > INT_MAX ? INT_MAX : static_cast<int>(mColumn);
+    XmlDocument::CountPosition(mBegin, mEnd, mLengths, position ? position : mBegin, line, column);
 }
 
 VEXEL_XML_HOT XmlParser::Token XmlParser::NextToken(const char* p) const
@@ -490,7 +421,7 @@ void XmlParser::ParseContent()
             }
             break;
         default:
-            if (!ParseStartTag(markup.start, p, markup.type == TokenType::DeclarationStart)) {
+            if (!ParseStartTag(p, markup.type == TokenType::DeclarationStart)) {
                 return;
             }
             break;
@@ -498,7 +429,7 @@ void XmlParser::ParseContent()
     }
 }
 
-bool XmlParser::ParseStartTag(const char* tagStart, const char*& p, bool declaration)
+bool XmlParser::ParseStartTag(const char*& p, bool declaration)
 {
     if (mFrames.size() > static_cast<std::size_t>(XmlElement::MaxDepth)) {
         Fail(XmlParseResult::UnexpectedToken, p);
@@ -514,7 +445,6 @@ bool XmlParser::ParseStartTag(const char* tagStart, const char*& p, bool declara
     XmlNode* node = XmlNode::Create(mDocument, Current(), Terminate(name.start, name.end),
                                     static_cast<int>(nameLength), declaration);
     mChildren.push_back(node);
-    mTagStarts.emplace_back(node, tagStart);
     PushFrame(node);
 
     enum { ExpectingAttribute, AfterName, AfterEquals } state = ExpectingAttribute;

@@ -4,7 +4,6 @@
 #include "XmlNode.h"
 
 #include <cstddef>
-#include <utility>
 #include <vector>
 
 class XmlDocument;
@@ -66,28 +65,8 @@ private:
     const char* FindCloser(const char* p, int clear) const;
     const char* ScanToMarkup(const char* p, bool& sawMultiByte) const;
 
-    // Lines and columns as the error position counts them: one forward walk
-    // over whole characters, so positions asked for in document order cost one
-    // pass in all.
-    class PositionCounter
-    {
-    public:
-        explicit PositionCounter(const XmlParser& parser) : mParser(parser), mCursor(parser.mBegin) {}
-        void AdvanceTo(const char* position);
-        int Line() const;
-        int Column() const;
-
-    private:
-        const XmlParser& mParser;
-        const char* mCursor;
-        long long mLine = 1;
-        long long mColumn = 1;
-    };
-
     void ParseContent();
-    // tagStart: the "<" that opened the element.
-    bool ParseStartTag(const char* tagStart, const char*& p, bool declaration);
-    void ResolvePositions();
+    bool ParseStartTag(const char*& p, bool declaration);
     bool ParseEndTag(const char*& p);
     bool ParseClear(const Token& opener, const char*& p);
     void AddAttributeWithoutValue(const char* name, const char* nameEnd, bool declaration);
@@ -119,9 +98,6 @@ private:
     const char* mErrorPosition = nullptr;
     const char* mWarningPosition = nullptr;
 
-    // Every element with its "<", in document order; positions are worked
-    // out once the tree is complete.
-    std::vector<std::pair<XmlNode*, const char*>> mTagStarts;
     std::vector<Frame> mFrames;
     std::vector<XmlNode*> mChildren;
     std::vector<const char*> mTexts;
