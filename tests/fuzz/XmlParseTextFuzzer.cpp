@@ -77,6 +77,8 @@ void Walk(const XmlElement& root, bool mustBeUtf8)
         const char* name = element.Name();
         Check(!name || *name);
         CheckText(name, mustBeUtf8);
+        // Every named element has a place; its attributes come after its "<".
+        Check(name ? element.Line() >= 1 && element.Column() >= 1 : element.Line() == 0);
         for (int i = 0; i < element.TextCount(); ++i) {
             Check(element.Text(i) != nullptr);
             CheckText(element.Text(i), mustBeUtf8);
@@ -87,6 +89,8 @@ void Walk(const XmlElement& root, bool mustBeUtf8)
             Check(attribute && *attribute);
             CheckText(attribute, mustBeUtf8);
             CheckText(element.AttributeValue(i), mustBeUtf8);
+            const int line = element.AttributeLine(i);
+            Check(line > element.Line() || (line == element.Line() && element.AttributeColumn(i) > element.Column()));
             // The first attribute of a name answers for it.
             const char* value = element.Attribute(attribute);
             for (int j = 0; j <= i; ++j) {

@@ -48,7 +48,6 @@ const Entity Entities[] = {
 };
 
 enum : unsigned char {
-    SpaceClass = 1,      // blank, tab, carriage return, line feed
     StopClass = 2,       // ends plain text: blanks, "<", ">", "=", the terminating 0
     SlashClass = 4,      // ends plain text when followed by ">"
     EndNameClass = 8,    // may follow a matching name in an end tag
@@ -65,7 +64,7 @@ struct CharClasses
     CharClasses() : utf8(), singleByte()
     {
         for (const unsigned char c : {' ', '\t', '\r', '\n'}) {
-            singleByte[c] = SpaceClass | StopClass | EndNameClass;
+            singleByte[c] = StopClass | EndNameClass;
         }
         for (const unsigned char c : {'<', '>', '='}) {
             singleByte[c] = StopClass | EndNameClass;
