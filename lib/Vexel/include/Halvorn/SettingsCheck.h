@@ -6,8 +6,8 @@
 
 #include <functional>
 #include <map>
-#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class XmlElement;
@@ -98,7 +98,7 @@ private:
     double ProbeMusic(const QString& path, std::string& error) const;
 
     GlFacts mGlFacts;
-    std::map<std::string, ChildCheck> mChildChecks;
+    std::vector<std::pair<std::string, ChildCheck>> mChildChecks;
 
     // The state of one run.
     std::string mFile;

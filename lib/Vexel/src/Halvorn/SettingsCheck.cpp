@@ -4,6 +4,7 @@
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
 #include "ShaderProgram.h"
+#include "XmlText.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
@@ -54,14 +55,6 @@ std::string Seconds(double seconds)
     std::ostringstream stream;
     stream << seconds;
     return stream.str();
-}
-
-std::string Lower(std::string text)
-{
-    for (char& c : text) {
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return text;
 }
 
 template <std::size_t N> bool OneOf(const char* text, const char* const (&choices)[N])
@@ -130,7 +123,13 @@ struct SurfaceDeleter
 
 void SettingsCheck::AddChildCheck(const std::string& elementName, ChildCheck check)
 {
-    mChildChecks[Lower(elementName)] = std::move(check);
+    for (auto& [name, existing] : mChildChecks) {
+        if (XmlText::EqualNoCase(name.c_str(), elementName.c_str())) {
+            existing = std::move(check);
+            return;
+        }
+    }
+    mChildChecks.emplace_back(elementName, std::move(check));
 }
 
 std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
@@ -312,9 +311,10 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
     // Other children: scenes are not loaded; the rest have their own checks, if any.
     for (int i = 0; i < part.ChildCount(); ++i) {
         const XmlElement child = part.ChildAt(i);
-        const auto check = mChildChecks.find(Lower(child.Name() ? child.Name() : ""));
-        if (check != mChildChecks.end()) {
-            check->second(*this, part, child);
+        for (const auto& [name, check] : mChildChecks) {
+            if (child.Name() && XmlText::EqualNoCase(child.Name(), name.c_str())) {
+                check(*this, part, child);
+            }
         }
     }
 
