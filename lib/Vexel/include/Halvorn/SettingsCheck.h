@@ -20,6 +20,9 @@ class XmlElement;
 // a sound device it opens is closed), so a player can run it before every
 // reload and keep the last good timeline when it finds errors.
 //
+// Pictures and the soundtrack are decoded once for as long as their size and
+// modification time stay the same, so a check before a reload costs little.
+//
 // Relative paths resolve against the settings file's folder: pictures under
 // data/textures/, shaders under data/shaders/, the soundtrack as written.
 //
@@ -72,8 +75,21 @@ private:
         int line;
         int column;
     };
+    // What says a file is still the one checked before.
+    struct FileStamp
+    {
+        bool isFile = false;
+        qint64 size = 0;
+        qint64 modified = 0;
+        bool operator==(const FileStamp& other) const
+        {
+            return isFile == other.isFile && size == other.size && modified == other.modified;
+        }
+    };
     struct Picture
     {
+        bool decoded = false;
+        FileStamp stamp;
         bool exists = false;
         std::string decodeError;
         int bytesPerPixel = 0;
@@ -104,7 +120,13 @@ private:
     std::string mFile;
     QString mFolder;
     std::vector<Entry> mEntries;
-    std::map<QString, Picture> mPictures;
     bool mShadersChecked = false;
     double mMusicLength = -1.0;
+
+    // Kept from run to run while the files stay the same.
+    std::map<QString, Picture> mPictures;
+    QString mMusicPath;
+    FileStamp mMusicStamp;
+    double mMusicProbedLength = -1.0;
+    std::string mMusicError;
 };

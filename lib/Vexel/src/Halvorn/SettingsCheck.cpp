@@ -10,6 +10,7 @@
 #include <SDL_image.h>
 #include <SDL_mixer.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
@@ -137,7 +138,6 @@ std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
     mFile = settingsFile.toStdString();
     mFolder = QFileInfo(settingsFile).path();
     mEntries.clear();
-    mPictures.clear();
     mShadersChecked = false;
     mMusicLength = -1.0;
 
@@ -183,7 +183,6 @@ std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
         diagnostics.push_back(std::move(entry.diagnostic));
     }
     mEntries.clear();
-    mPictures.clear();
     return diagnostics;
 }
 
@@ -243,8 +242,16 @@ void SettingsCheck::CheckSoundtrack(const XmlElement& root)
         Report(Severity::Error, soundtrack, "file", "soundtrack " + Quoted(file) + " not found");
         return;
     }
-    std::string error;
-    mMusicLength = ProbeMusic(path, error);
+    const QFileInfo info(path);
+    const FileStamp stamp{true, info.size(), info.lastModified().toMSecsSinceEpoch()};
+    if (path != mMusicPath || !(stamp == mMusicStamp)) {
+        mMusicPath = path;
+        mMusicStamp = stamp;
+        mMusicError.clear();
+        mMusicProbedLength = ProbeMusic(path, mMusicError);
+    }
+    mMusicLength = mMusicProbedLength;
+    const std::string& error = mMusicError;
     if (!error.empty()) {
         Report(Severity::Error, soundtrack, "file", "soundtrack " + Quoted(file) + " cannot be loaded: " + error);
     }
@@ -438,13 +445,18 @@ void SettingsCheck::CheckPicture(const XmlElement& element, const char* attribut
 
 const SettingsCheck::Picture& SettingsCheck::DecodePicture(const QString& path)
 {
-    // Demos show the same picture in many parts: decode each once per run.
-    const auto cached = mPictures.find(path);
-    if (cached != mPictures.end()) {
-        return cached->second;
+    // Demos show the same picture in many parts, and a reload changes few
+    // files: decode each once for as long as it stays the same on disk.
+    const QFileInfo info(path);
+    const FileStamp stamp{info.isFile(), info.size(), info.lastModified().toMSecsSinceEpoch()};
+    Picture& picture = mPictures[path];
+    if (picture.decoded && picture.stamp == stamp) {
+        return picture;
     }
-    Picture picture;
-    picture.exists = QFileInfo(path).isFile();
+    picture = Picture();
+    picture.decoded = true;
+    picture.stamp = stamp;
+    picture.exists = stamp.isFile;
     if (picture.exists) {
         // Decoded as Texture::Load decodes it, so the verdict is the same.
         const std::unique_ptr<SDL_Surface, SurfaceDeleter> surface(IMG_Load(path.toLocal8Bit().constData()));
@@ -457,7 +469,7 @@ const SettingsCheck::Picture& SettingsCheck::DecodePicture(const QString& path)
             picture.height = surface->h;
         }
     }
-    return mPictures.emplace(path, picture).first->second;
+    return picture;
 }
 
 void SettingsCheck::CheckShaders(const XmlElement& part)
