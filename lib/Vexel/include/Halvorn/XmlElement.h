@@ -59,7 +59,8 @@ public:
 
     // Where the element's "<" and an attribute's name stand in the parsed
     // text, counted from 1 as error positions are; 0 for an empty handle, the
-    // unnamed top node or an attribute index out of range.
+    // unnamed top node or an attribute index out of range. The first question
+    // about a document walks its text once; parsing itself counts nothing.
     int Line() const;
     int Column() const;
     int AttributeLine(int i) const;
