@@ -61,6 +61,17 @@ public:
     // How many handles (including parents' child lists) share this node.
     int UseCount() const;
 
+    // Where the element's "<" and an attribute's name stand in the parsed
+    // text, counted from 1 as error positions are; 0 for an empty handle, the
+    // unnamed top node or an attribute index out of range. The first question
+    // about a document walks its text once; parsing itself counts nothing.
+    int Line() const;
+    int Column() const;
+    int AttributeLine(int i) const;
+    int AttributeColumn(int i) const;
+    // The first attribute with that name (letter case ignored), or -1.
+    int AttributeIndex(const char* name) const;
+
 private:
     // Takes over one reference the caller already holds.
     static XmlElement Adopt(XmlNode* node);

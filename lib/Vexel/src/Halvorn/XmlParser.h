@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Halvorn/XmlParseResult.h"
 #include "XmlNode.h"
 
 #include <cstddef>
@@ -93,7 +94,7 @@ private:
     // The text's copy in the document: names, values and texts are ended and
     // decoded in place there, while scanning reads the caller's text.
     char* mCopy = nullptr;
-    int mCode = 0;
+    int mCode = XmlParseResult::Ok;
     const char* mErrorPosition = nullptr;
     const char* mWarningPosition = nullptr;
 
