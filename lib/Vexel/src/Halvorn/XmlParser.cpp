@@ -241,20 +241,34 @@ VEXEL_XML_HOT XmlParser::Token XmlParser::ScanMarkup(const char* p) const
     return {TokenType::TagStart, p, p + 1, -1, 0};
 }
 
+// Steps over an entity's ampersand or a whole multi-byte character, noting
+// which in seen; false for any other byte.
+VEXEL_XML_HOT bool XmlParser::StepOverMarked(const char*& q, unsigned char& seen) const
+{
+    const unsigned char kind = mClasses[Byte(q)];
+    if (kind & AmpersandClass) {
+        seen |= SawAmpersand;
+        ++q;
+        return true;
+    }
+    if (kind & MultiClass) {
+        seen |= SawMultiByte;
+        q = Next(q);
+        return true;
+    }
+    return false;
+}
+
 VEXEL_XML_HOT XmlParser::Token XmlParser::ScanQuoted(const char* p) const
 {
     const char quote = *p;
     unsigned char seen = 0;
     for (const char* q = p + 1;;) {
         q = SkipOrdinary(mClasses, q, QuoteStopClass | MultiClass | AmpersandClass);
-        const unsigned char kind = mClasses[Byte(q)];
-        if (kind & AmpersandClass) {
-            seen |= SawAmpersand;
-            ++q;
-        } else if (kind & MultiClass) {
-            seen |= SawMultiByte;
-            q = Next(q);
-        } else if (*q == quote) {
+        if (StepOverMarked(q, seen)) {
+            continue;
+        }
+        if (*q == quote) {
             return {TokenType::Quoted, p, q + 1, -1, seen};
         } else if (*q == '\0' || *q == '<') {
             break;
@@ -273,14 +287,10 @@ VEXEL_XML_HOT XmlParser::Token XmlParser::ScanPlain(const char* p) const
     unsigned char seen = 0;
     for (;;) {
         q = SkipOrdinary(mClasses, q, StopClass | SlashClass | MultiClass | AmpersandClass);
-        const unsigned char kind = mClasses[Byte(q)];
-        if (kind & AmpersandClass) {
-            seen |= SawAmpersand;
-            ++q;
-        } else if (kind & MultiClass) {
-            seen |= SawMultiByte;
-            q = Next(q);
-        } else if ((kind & StopClass) || q[1] == '>') {
+        if (StepOverMarked(q, seen)) {
+            continue;
+        }
+        if ((mClasses[Byte(q)] & StopClass) || q[1] == '>') {
             return {TokenType::Plain, p, q, -1, seen};
         } else {
             ++q;

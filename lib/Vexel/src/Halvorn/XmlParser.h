@@ -59,6 +59,7 @@ private:
     Token NextToken(const char* p) const;
     Token ScanPlain(const char* p) const;
     Token ScanQuoted(const char* p) const;
+    bool StepOverMarked(const char*& q, unsigned char& seen) const;
     // The token at a "<".
     Token ScanMarkup(const char* p) const;
     int MatchClearOpener(const char* p) const;
