@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -95,39 +96,33 @@ protected:
 
 TEST_F(XmlElementTest, ErrorTexts)
 {
-    // The names stand for the numbers messages have always shown.
-    const struct
-    {
-        int code;
-        int number;
-        const char* text;
-    } cases[] = {
-        {R::Ok, 0, "No error"},
-        {R::UnmatchedEndTagWarning, 1, "Warning: Unmatched end tag"},
-        {R::NoXmlData, 2, "Error: No XML data"},
-        {R::FirstTokenNotStartTag, 3, "Error: First token not start tag"},
-        {R::MissingStartTagName, 4, "Error: Missing start tag name"},
-        {R::MissingEndTagName, 5, "Error: Missing end tag name"},
-        {R::UnmatchedQuote, 6, "Error: Unmatched quote"},
-        {R::UnmatchedEndTag, 7, "Error: Unmatched end tag"},
-        {R::UnmatchedClearTagEnd, 8, "Error: Unmatched clear tag end"},
-        {R::UnexpectedToken, 9, "Error: Unexpected token found"},
-        {R::InvalidTag, 10, "Error: Invalid tag found"},
-        {R::NoElements, 11, "Error: No elements found"},
-        {R::FileNotFound, 12, "Error: File not found"},
-        {R::FirstTagNotFound, 13, "Error: First Tag not found"},
-        {R::UnknownCharacterEntity, 14, "Error: Unknown character entity"},
-        {R::ConversionFailed, 15, "Error: unable to convert between UNICODE and MultiByte chars"},
-        {R::CannotOpenForWriting, 16, "Error: unable to open file for writing"},
-        {R::CannotWriteFile, 17, "Error: cannot write into file"},
-        {R::Base64LengthWarning, 18, "Warning: Base64-string length is not a multiple of 4"},
-        {R::Base64IllegalCharacter, 19, "Error: Base64-string contains an illegal character"},
-        {R::Base64TruncatedWarning, 20, "Warning: Base64-string is truncated"},
-        {R::Base64BufferTooSmall, 21, "Error: Base64 decode output buffer is too small"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.code, c.number) << c.text;
-        EXPECT_STREQ(XmlElement::ErrorText(c.number), c.text);
+    // In number order: the names stand for the numbers messages have always shown.
+    const std::pair<int, const char*> texts[] = {
+        {R::Ok, "No error"},
+        {R::UnmatchedEndTagWarning, "Warning: Unmatched end tag"},
+        {R::NoXmlData, "Error: No XML data"},
+        {R::FirstTokenNotStartTag, "Error: First token not start tag"},
+        {R::MissingStartTagName, "Error: Missing start tag name"},
+        {R::MissingEndTagName, "Error: Missing end tag name"},
+        {R::UnmatchedQuote, "Error: Unmatched quote"},
+        {R::UnmatchedEndTag, "Error: Unmatched end tag"},
+        {R::UnmatchedClearTagEnd, "Error: Unmatched clear tag end"},
+        {R::UnexpectedToken, "Error: Unexpected token found"},
+        {R::InvalidTag, "Error: Invalid tag found"},
+        {R::NoElements, "Error: No elements found"},
+        {R::FileNotFound, "Error: File not found"},
+        {R::FirstTagNotFound, "Error: First Tag not found"},
+        {R::UnknownCharacterEntity, "Error: Unknown character entity"},
+        {R::ConversionFailed, "Error: unable to convert between UNICODE and MultiByte chars"},
+        {R::CannotOpenForWriting, "Error: unable to open file for writing"},
+        {R::CannotWriteFile, "Error: cannot write into file"},
+        {R::Base64LengthWarning, "Warning: Base64-string length is not a multiple of 4"},
+        {R::Base64IllegalCharacter, "Error: Base64-string contains an illegal character"},
+        {R::Base64TruncatedWarning, "Warning: Base64-string is truncated"},
+        {R::Base64BufferTooSmall, "Error: Base64 decode output buffer is too small"}};
+    for (int number = 0; number < 22; ++number) {
+        EXPECT_EQ(texts[number].first, number) << texts[number].second;
+        EXPECT_STREQ(XmlElement::ErrorText(number), texts[number].second);
     }
     EXPECT_STREQ(XmlElement::ErrorText(22), "Unknown");
     EXPECT_STREQ(XmlElement::ErrorText(-1), "Unknown");
