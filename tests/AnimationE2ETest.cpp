@@ -15,13 +15,14 @@ using VexelTest::RunResult;
 // Bad animations are among the failures in MorvelinE2ETest.
 TEST(AnimationE2ETest, AnimatedColourInBeatsReachesTheScreen)
 {
-    // At 120 bpm the colour steps from red to green one second into the part.
+    // At 120 bpm the colour steps from red to green one second into the part,
+    // which starts a second into the demo: keys count from the part's start.
     const std::string soundtrack = "data/music/morvelin.ogg";
     ProgramRun run;
     run.files["morvelin.xml"] =
         "<Halvorn-demo-settings><soundtrack file=\"" + soundtrack +
         "\"/><tempo bpm=\"120\"/><demoparts>"
-        "<part start=\"0\" end=\"30\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\"><param color=\"0 0 200\"/>"
+        "<part start=\"1\" end=\"30\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\"><param color=\"0 0 200\"/>"
         "<animate key=\"color\" beats=\"0 2\" values=\"200 0 0; 0 200 0\" ease=\"step\"/></part>"
         "</demoparts></Halvorn-demo-settings>\n";
     run.copies.push_back({VEXEL_DEMO_DIR "/" + soundtrack, soundtrack});

@@ -1,4 +1,3 @@
-#include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
 
 #include "AnimationKeys.h"
@@ -12,11 +11,15 @@
 #include <vector>
 
 using VexelTest::Capture;
+using VexelTest::ParseKeys;
 using VexelTest::PixelNear;
 using VexelTest::Rgba;
 using Params = std::vector<DemoPartParam>;
 
 namespace {
+
+const Rgba Black{0, 0, 0};
+const Rgba Red{255, 0, 0};
 
 struct Key
 {
@@ -25,46 +28,12 @@ struct Key
     const char* values;
 };
 
-// A part's animations: one, from keys in seconds.
-std::vector<Animation> Animated(const Key& k, const char* className)
-{
-    std::vector<Animation> animations(1);
-    EXPECT_EQ(VexelTest::ParseKeys(animations[0], className, k.key, k.times, k.values), "");
-    return animations;
-}
-
-const Rgba Black{0, 0, 0};
-const Rgba Red{255, 0, 0};
-
 } // namespace
 
+// An animated clear colour is checked on screen end to end (AnimationE2ETest).
 class AnimationGLTest : public VexelTest::PartGLFixture
 {
 };
-
-TEST_F(AnimationGLTest, AnimatedClearColourReachesTheScreen)
-{
-    std::unique_ptr<ClearScreen> part;
-    const auto captured = Capture([&] {
-        part.reset(new ClearScreen(mApp.get(), 2.0, 8.0, 0, "sky", {}, {DemoPartParam("color", "9 9 9")}));
-    });
-    ASSERT_FALSE(captured.Threw()) << captured.err;
-    part->mAnimations = Animated({"color", "1 3", "0 0 0; 200 100 40"}, "lib.ClearScreen");
-
-    // Keys count from the part's start at 2 s: before, between and after them.
-    const struct
-    {
-        double runningTime;
-        Rgba expected;
-    } cases[] = {{0.0, Black}, {1.5, {50, 25, 10}}, {6.0, {200, 100, 40}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.runningTime);
-        ClearTo(Red);
-        part->UpdateDemoPart(0.02, c.runningTime, 2.0 + c.runningTime);
-        part->RenderDemoPart(0.02, c.runningTime, 2.0 + c.runningTime);
-        EXPECT_TRUE(PixelNear(ReadPixel(640, 360), c.expected));
-    }
-}
 
 TEST_F(AnimationGLTest, AnimatedSizeAndPositionPlaceThePictureWithItsDerivedSide)
 {
@@ -93,13 +62,15 @@ TEST_F(AnimationGLTest, AnimatedSizeAndPositionPlaceThePictureWithItsDerivedSide
         Params params = c.params;
         params.emplace_back("image", "red.png");
         params.emplace_back("blending", "opaque");
+        // Starting at 5 s, so keys that went by the demo's time would show.
         std::unique_ptr<Image> part;
-        const auto captured = Capture([&] { part.reset(new Image(mApp.get(), 0.0, 9.0, 0, "i", {}, params)); });
+        const auto captured = Capture([&] { part.reset(new Image(mApp.get(), 5.0, 14.0, 0, "i", {}, params)); });
         ASSERT_FALSE(captured.Threw()) << captured.err;
-        part->mAnimations = Animated(c.key, "lib.Image");
+        part->mAnimations.resize(1);
+        ASSERT_EQ(ParseKeys(part->mAnimations[0], "lib.Image", c.key.key, c.key.times, c.key.values), "");
         ClearTo(Black);
-        part->UpdateDemoPart(0.02, c.runningTime, c.runningTime);
-        part->RenderDemoPart(0.02, c.runningTime, c.runningTime);
+        part->UpdateDemoPart(0.02, c.runningTime, 5.0 + c.runningTime);
+        part->RenderDemoPart(0.02, c.runningTime, 5.0 + c.runningTime);
         EXPECT_NEAR(part->mRelativeWidth * Width, c.w, 0.01f);
         EXPECT_NEAR(part->mRelativeHeight * Height, c.h, 0.01f);
         // Just inside and just outside each edge.

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -96,33 +95,25 @@ protected:
 
 TEST_F(XmlElementTest, ErrorTexts)
 {
-    // In number order: the names stand for the numbers messages have always shown.
-    const std::pair<int, const char*> texts[] = {
-        {R::Ok, "No error"},
-        {R::UnmatchedEndTagWarning, "Warning: Unmatched end tag"},
-        {R::NoXmlData, "Error: No XML data"},
-        {R::FirstTokenNotStartTag, "Error: First token not start tag"},
-        {R::MissingStartTagName, "Error: Missing start tag name"},
-        {R::MissingEndTagName, "Error: Missing end tag name"},
-        {R::UnmatchedQuote, "Error: Unmatched quote"},
-        {R::UnmatchedEndTag, "Error: Unmatched end tag"},
-        {R::UnmatchedClearTagEnd, "Error: Unmatched clear tag end"},
-        {R::UnexpectedToken, "Error: Unexpected token found"},
-        {R::InvalidTag, "Error: Invalid tag found"},
-        {R::NoElements, "Error: No elements found"},
-        {R::FileNotFound, "Error: File not found"},
-        {R::FirstTagNotFound, "Error: First Tag not found"},
-        {R::UnknownCharacterEntity, "Error: Unknown character entity"},
-        {R::ConversionFailed, "Error: unable to convert between UNICODE and MultiByte chars"},
-        {R::CannotOpenForWriting, "Error: unable to open file for writing"},
-        {R::CannotWriteFile, "Error: cannot write into file"},
-        {R::Base64LengthWarning, "Warning: Base64-string length is not a multiple of 4"},
-        {R::Base64IllegalCharacter, "Error: Base64-string contains an illegal character"},
-        {R::Base64TruncatedWarning, "Warning: Base64-string is truncated"},
-        {R::Base64BufferTooSmall, "Error: Base64 decode output buffer is too small"}};
-    for (int number = 0; number < 22; ++number) {
-        EXPECT_EQ(texts[number].first, number) << texts[number].second;
-        EXPECT_STREQ(XmlElement::ErrorText(number), texts[number].second);
+    const char* const texts[] = {
+        "No error", "Warning: Unmatched end tag", "Error: No XML data", "Error: First token not start tag",
+        "Error: Missing start tag name", "Error: Missing end tag name", "Error: Unmatched quote",
+        "Error: Unmatched end tag", "Error: Unmatched clear tag end", "Error: Unexpected token found",
+        "Error: Invalid tag found", "Error: No elements found", "Error: File not found", "Error: First Tag not found",
+        "Error: Unknown character entity", "Error: unable to convert between UNICODE and MultiByte chars",
+        "Error: unable to open file for writing", "Error: cannot write into file",
+        "Warning: Base64-string length is not a multiple of 4", "Error: Base64-string contains an illegal character",
+        "Warning: Base64-string is truncated", "Error: Base64 decode output buffer is too small"};
+    // The names stand for the numbers messages have always shown.
+    const int names[] = {R::Ok, R::UnmatchedEndTagWarning, R::NoXmlData, R::FirstTokenNotStartTag,
+                         R::MissingStartTagName, R::MissingEndTagName, R::UnmatchedQuote, R::UnmatchedEndTag,
+                         R::UnmatchedClearTagEnd, R::UnexpectedToken, R::InvalidTag, R::NoElements, R::FileNotFound,
+                         R::FirstTagNotFound, R::UnknownCharacterEntity, R::ConversionFailed,
+                         R::CannotOpenForWriting, R::CannotWriteFile, R::Base64LengthWarning,
+                         R::Base64IllegalCharacter, R::Base64TruncatedWarning, R::Base64BufferTooSmall};
+    for (int code = 0; code < 22; ++code) {
+        EXPECT_STREQ(XmlElement::ErrorText(code), texts[code]);
+        EXPECT_EQ(names[code], code) << texts[code];
     }
     EXPECT_STREQ(XmlElement::ErrorText(22), "Unknown");
     EXPECT_STREQ(XmlElement::ErrorText(-1), "Unknown");
