@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using VexelTest::Capture;
@@ -26,15 +27,6 @@ const Rgba Green{0, 255, 0};
 const Rgba Blue{0, 0, 255};
 const Rgba Yellow{255, 255, 0};
 
-// 64x32 in four quarters, so a stretched or shifted quad shows in pixels.
-Rgba Quarters(int x, int y)
-{
-    if (y < 16) {
-        return x < 32 ? Red : Green;
-    }
-    return x < 32 ? Blue : Yellow;
-}
-
 } // namespace
 
 class ImageSharingGLTest : public VexelTest::PartGLFixture
@@ -43,7 +35,9 @@ protected:
     void SetUp() override
     {
         PartGLFixture::SetUp();
-        SavePicture("quarters.png", 64, 32, Quarters);
+        // Four quarters, so a stretched or shifted quad shows in pixels.
+        SavePicture("quarters.png", 64, 32,
+                    [](int x, int y) { return y < 16 ? (x < 32 ? Red : Green) : (x < 32 ? Blue : Yellow); });
     }
 
     struct Built
@@ -144,14 +138,11 @@ TEST_F(ImageSharingGLTest, QuadKeepsItsGlObjectsAndDrawsLikeANewPartAfterASizeCh
     const GLuint vertexArray = kept.part->mQuad.mVertexArray;
     const GLuint positions = kept.part->mQuad.mBuffers[VaoMesh::Position];
 
-    const struct
-    {
-        const char* width;
-        const char* height;
-    } sizes[] = {{"1", "1"}, {"1", "0.75"}, {"1", "0.75"}, {"0.5", "0.75"}}; // one side at a time, or none
-    for (const auto& size : sizes) {
-        SCOPED_TRACE(std::string(size.width) + "x" + size.height);
-        const Built fresh = Build("quarters.png", {{"relativeWidth", size.width}, {"relativeHeight", size.height}});
+    // Both sides, one side at a time, or none.
+    const std::pair<const char*, const char*> sizes[] = {{"1", "1"}, {"1", "0.75"}, {"1", "0.75"}, {"0.5", "0.75"}};
+    for (const auto& [width, height] : sizes) {
+        SCOPED_TRACE(std::string(width) + "x" + height);
+        const Built fresh = Build("quarters.png", {{"relativeWidth", width}, {"relativeHeight", height}});
         ASSERT_NE(fresh.part, nullptr) << fresh.captured.err;
         Capture([&] { Draw(*fresh.part); });
         const std::string expected = Grid();
