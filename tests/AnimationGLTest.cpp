@@ -1,6 +1,6 @@
-#include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
 
+#include "AnimationKeys.h"
 #include "PartGLFixture.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +11,15 @@
 #include <vector>
 
 using VexelTest::Capture;
+using VexelTest::ParseKeys;
 using VexelTest::PixelNear;
 using VexelTest::Rgba;
 using Params = std::vector<DemoPartParam>;
 
 namespace {
+
+const Rgba Black{0, 0, 0};
+const Rgba Red{255, 0, 0};
 
 struct Key
 {
@@ -24,103 +28,49 @@ struct Key
     const char* values;
 };
 
-std::vector<Animation> Animations(const std::vector<Key>& keys, const char* className)
-{
-    std::vector<Animation> animations;
-    for (const Key& k : keys) {
-        Animation::Source source;
-        source.key = k.key;
-        source.times = k.times;
-        source.values = k.values;
-        Animation animation;
-        std::string problem;
-        EXPECT_TRUE(Animation::Parse(source, className, "p", nullptr, animation, problem)) << problem;
-        animations.push_back(animation);
-    }
-    return animations;
-}
-
-const Rgba Black{0, 0, 0};
-const Rgba Red{255, 0, 0};
-
 } // namespace
 
+// An animated clear colour is checked on screen end to end (AnimationE2ETest).
 class AnimationGLTest : public VexelTest::PartGLFixture
 {
 };
-
-TEST_F(AnimationGLTest, AnimatedClearColourReachesTheScreen)
-{
-    std::unique_ptr<ClearScreen> part;
-    const auto captured = Capture([&] {
-        part.reset(new ClearScreen(mApp.get(), 2.0, 8.0, 0, "sky", {}, {DemoPartParam("color", "9 9 9")}));
-    });
-    ASSERT_FALSE(captured.Threw()) << captured.err;
-    part->mAnimations = Animations({{"color", "1 3", "0 0 0; 200 100 40"}}, "lib.ClearScreen");
-
-    const struct
-    {
-        double runningTime;
-        Rgba expected;
-    } cases[] = {{0.0, Black}, {1.0, Black}, {1.5, {50, 25, 10}}, {2.0, {100, 50, 20}}, {3.0, {200, 100, 40}},
-                 {6.0, {200, 100, 40}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.runningTime);
-        ClearTo(Red);
-        part->UpdateDemoPart(0.02, c.runningTime, 2.0 + c.runningTime);
-        part->RenderDemoPart(0.02, c.runningTime, 2.0 + c.runningTime);
-        for (const int x : {0, 640, 1279}) {
-            EXPECT_TRUE(PixelNear(ReadPixel(x, 360), c.expected)) << x;
-        }
-    }
-}
 
 TEST_F(AnimationGLTest, AnimatedSizeAndPositionPlaceThePictureWithItsDerivedSide)
 {
     SavePicture("red.png", 256, 128, [](int, int) { return Red; });
     const struct
     {
-        const char* what;
         Params params;
-        std::vector<Key> keys;
+        Key key;
         double runningTime;
         // The rectangle expected on screen, in window pixels.
         float x, y, w, h;
     } cases[] = {
         // Width from 0.25 to 0.5: at 1 s 0.375 of 1280 = 480 wide, the height
-        // following the picture's 2:1 shape.
-        {"width, height derived", {}, {{"relativeWidth", "0 2", "0.25 0.5"}}, 1.0, 400, 240, 480, 240},
-        {"height, width derived", {}, {{"relativeHeight", "0 2", "0.5 1"}}, 2.0, -80, 0, 1440, 720},
-        // A height given as a parameter stays: the picture stretches.
-        {"width over a given height", {{"relativeHeight", "0.5"}}, {{"relativeWidth", "0 2", "0.25 0.5"}}, 2.0, 320,
-         180, 640, 360},
-        // And the other way round.
-        {"height under a given width", {{"relativeWidth", "0.5"}}, {{"relativeHeight", "0 1", "0.25 0.25"}}, 0.0,
-         320, 270, 640, 180},
-        // A position places the centre freely on its side only.
-        {"x moves, y stays centred",
-         {{"relativeWidth", "0.25"}},
-         {{"relativeX", "0 4", "0 1"}},
-         1.0,
-         160,
-         280,
-         320,
-         160},
-        {"y before its first key", {{"relativeWidth", "0.25"}}, {{"relativeY", "1 2", "0.25 1"}}, 0.0, 480, 100, 320,
-         160},
+        // following the picture's 2:1 shape; and the other way round.
+        {{}, {"relativeWidth", "0 2", "0.25 0.5"}, 1.0, 400, 240, 480, 240},
+        {{}, {"relativeHeight", "0 2", "0.5 1"}, 2.0, -80, 0, 1440, 720},
+        // A size given as a parameter stays: the picture stretches.
+        {{{"relativeHeight", "0.5"}}, {"relativeWidth", "0 2", "0.25 0.5"}, 2.0, 320, 180, 640, 360},
+        {{{"relativeWidth", "0.5"}}, {"relativeHeight", "0 1", "0.25 0.25"}, 0.0, 320, 270, 640, 180},
+        // A position places the centre freely on its side only, also before its first key.
+        {{{"relativeWidth", "0.25"}}, {"relativeX", "0 4", "0 1"}, 1.0, 160, 280, 320, 160},
+        {{{"relativeWidth", "0.25"}}, {"relativeY", "1 2", "0.25 1"}, 0.0, 480, 100, 320, 160},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(std::string(c.key.key) + " at " + std::to_string(c.runningTime));
         Params params = c.params;
         params.emplace_back("image", "red.png");
         params.emplace_back("blending", "opaque");
+        // Starting at 5 s, so keys that went by the demo's time would show.
         std::unique_ptr<Image> part;
-        const auto captured = Capture([&] { part.reset(new Image(mApp.get(), 0.0, 9.0, 0, "i", {}, params)); });
+        const auto captured = Capture([&] { part.reset(new Image(mApp.get(), 5.0, 14.0, 0, "i", {}, params)); });
         ASSERT_FALSE(captured.Threw()) << captured.err;
-        part->mAnimations = Animations(c.keys, "lib.Image");
+        part->mAnimations.resize(1);
+        ASSERT_EQ(ParseKeys(part->mAnimations[0], "lib.Image", c.key.key, c.key.times, c.key.values), "");
         ClearTo(Black);
-        part->UpdateDemoPart(0.02, c.runningTime, c.runningTime);
-        part->RenderDemoPart(0.02, c.runningTime, c.runningTime);
+        part->UpdateDemoPart(0.02, c.runningTime, 5.0 + c.runningTime);
+        part->RenderDemoPart(0.02, c.runningTime, 5.0 + c.runningTime);
         EXPECT_NEAR(part->mRelativeWidth * Width, c.w, 0.01f);
         EXPECT_NEAR(part->mRelativeHeight * Height, c.h, 0.01f);
         // Just inside and just outside each edge.

@@ -211,15 +211,17 @@ TEST(MorvelinE2ETest, FailuresEndWithTheirMessageAndStatusOne)
         {imagePart("start=\"0\" end=\"1e309\""), "", notFinite("end", "1e309")},
         {imagePart("start=\"0\" length=\"-inf\" end=\"1\""), "", notFinite("length", "-inf")},
         {imagePart("start=\"0\" end=\"1e39\""), "", notFinite("end", "1e39")},
-        {imagePart("start=\"0\" end=\"1\"", "<param alpha=\"1\"/>"), "",
-         {"FATAL: Image part \"p\" has no \"image\" parameter!" + RuntimeErrorAt}},
+        // Checked before the part is made (it has no picture), with its class and the file's tempo.
+        {imagePart("start=\"0\" end=\"1\"", "<animate key=\"blending\" times=\"0 1\" values=\"0 1\"/>"), "",
+         {"FATAL: part \"p\": lib.Image cannot animate \"blending\" (it animates alpha, rotate, relativeWidth, "
+          "relativeHeight, relativeX, relativeY)" + RuntimeErrorAt}},
+        {imagePart("start=\"0\" end=\"1\"", "<animate key=\"alpha\" beats=\"0 4\" values=\"0 1\"/>"), "",
+         {"FATAL: part \"p\": animate \"alpha\" gives beats but the file has no tempo" + RuntimeErrorAt}},
         {imagePart("start=\"0\" end=\"1\"", "<param image=\"wide.png\"/>"), "",
          {"Texture::Load(): data/textures/wide.png is 20000x10 pixels, more than the largest texture this GL takes "
           "(LIMIT)",
           "FATAL: Cannot load image!" + RuntimeErrorAt},
          {{"data/textures/wide.png", Png(20000, 10)}}},
-        {Settings("", "<soundtrack file=\"data/music/empty.ogg\"/>"), "",
-         noMusic("data/music/empty.ogg", "Not an Ogg Vorbis audio stream"), {{"data/music/empty.ogg", ""}}},
         {Settings("<part start=\"0\" end=\"1\" name=\"p\" class=\"lib.Nothing\" priority=\"0\"/>"), "demoPart != 0",
          {}},
         {Settings("<part start=\"0\" end=\"1\" name=\"p\" class=\"c\" priority=\"0\" clearBackground=\"True\"/>"),

@@ -95,39 +95,25 @@ protected:
 
 TEST_F(XmlElementTest, ErrorTexts)
 {
+    const char* const texts[] = {
+        "No error", "Warning: Unmatched end tag", "Error: No XML data", "Error: First token not start tag",
+        "Error: Missing start tag name", "Error: Missing end tag name", "Error: Unmatched quote",
+        "Error: Unmatched end tag", "Error: Unmatched clear tag end", "Error: Unexpected token found",
+        "Error: Invalid tag found", "Error: No elements found", "Error: File not found", "Error: First Tag not found",
+        "Error: Unknown character entity", "Error: unable to convert between UNICODE and MultiByte chars",
+        "Error: unable to open file for writing", "Error: cannot write into file",
+        "Warning: Base64-string length is not a multiple of 4", "Error: Base64-string contains an illegal character",
+        "Warning: Base64-string is truncated", "Error: Base64 decode output buffer is too small"};
     // The names stand for the numbers messages have always shown.
-    const struct
-    {
-        int code;
-        int number;
-        const char* text;
-    } cases[] = {
-        {R::Ok, 0, "No error"},
-        {R::UnmatchedEndTagWarning, 1, "Warning: Unmatched end tag"},
-        {R::NoXmlData, 2, "Error: No XML data"},
-        {R::FirstTokenNotStartTag, 3, "Error: First token not start tag"},
-        {R::MissingStartTagName, 4, "Error: Missing start tag name"},
-        {R::MissingEndTagName, 5, "Error: Missing end tag name"},
-        {R::UnmatchedQuote, 6, "Error: Unmatched quote"},
-        {R::UnmatchedEndTag, 7, "Error: Unmatched end tag"},
-        {R::UnmatchedClearTagEnd, 8, "Error: Unmatched clear tag end"},
-        {R::UnexpectedToken, 9, "Error: Unexpected token found"},
-        {R::InvalidTag, 10, "Error: Invalid tag found"},
-        {R::NoElements, 11, "Error: No elements found"},
-        {R::FileNotFound, 12, "Error: File not found"},
-        {R::FirstTagNotFound, 13, "Error: First Tag not found"},
-        {R::UnknownCharacterEntity, 14, "Error: Unknown character entity"},
-        {R::ConversionFailed, 15, "Error: unable to convert between UNICODE and MultiByte chars"},
-        {R::CannotOpenForWriting, 16, "Error: unable to open file for writing"},
-        {R::CannotWriteFile, 17, "Error: cannot write into file"},
-        {R::Base64LengthWarning, 18, "Warning: Base64-string length is not a multiple of 4"},
-        {R::Base64IllegalCharacter, 19, "Error: Base64-string contains an illegal character"},
-        {R::Base64TruncatedWarning, 20, "Warning: Base64-string is truncated"},
-        {R::Base64BufferTooSmall, 21, "Error: Base64 decode output buffer is too small"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.code, c.number) << c.text;
-        EXPECT_STREQ(XmlElement::ErrorText(c.number), c.text);
+    const int names[] = {R::Ok, R::UnmatchedEndTagWarning, R::NoXmlData, R::FirstTokenNotStartTag,
+                         R::MissingStartTagName, R::MissingEndTagName, R::UnmatchedQuote, R::UnmatchedEndTag,
+                         R::UnmatchedClearTagEnd, R::UnexpectedToken, R::InvalidTag, R::NoElements, R::FileNotFound,
+                         R::FirstTagNotFound, R::UnknownCharacterEntity, R::ConversionFailed,
+                         R::CannotOpenForWriting, R::CannotWriteFile, R::Base64LengthWarning,
+                         R::Base64IllegalCharacter, R::Base64TruncatedWarning, R::Base64BufferTooSmall};
+    for (int code = 0; code < 22; ++code) {
+        EXPECT_STREQ(XmlElement::ErrorText(code), texts[code]);
+        EXPECT_EQ(names[code], code) << texts[code];
     }
     EXPECT_STREQ(XmlElement::ErrorText(22), "Unknown");
     EXPECT_STREQ(XmlElement::ErrorText(-1), "Unknown");

@@ -1,15 +1,17 @@
 #include "Halvorn/DemoModel.h"
 
+#include "MutedCout.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <iostream>
 #include <memory>
 #include <random>
-#include <streambuf>
 #include <vector>
 
 namespace {
+
+using VexelTest::MutedCout;
 
 class NoOpPart : public virtual DemoPart
 {
@@ -21,23 +23,6 @@ public:
     void UpdateDemoPart(double, double, double) override {}
     void RenderDemoPart(double, double, double) override {}
     DemoPart* Clone() override { return new NoOpPart(mStart, mEnd, mPriority); }
-};
-
-// The timeline's move lines and status reports would swamp the figures.
-class MutedCout
-{
-public:
-    MutedCout() : mSaved(std::cout.rdbuf(&mNull)) {}
-    ~MutedCout() { std::cout.rdbuf(mSaved); }
-
-private:
-    class NullBuffer : public std::streambuf
-    {
-    protected:
-        int overflow(int c) override { return traits_type::not_eof(c); }
-    };
-    NullBuffer mNull;
-    std::streambuf* mSaved;
 };
 
 // One frame with every part running; priorities are mixed so the sort has work.
@@ -62,18 +47,25 @@ void UpdateRunningParts(benchmark::State& state)
 }
 BENCHMARK(UpdateRunningParts)->Arg(10)->Arg(100)->Arg(1000);
 
+// Half a second apart, in order or shuffled the same way every run.
+std::vector<double> Starts(int count, bool shuffled)
+{
+    std::vector<double> starts(count);
+    for (int i = 0; i < count; ++i) {
+        starts[i] = i * 0.5;
+    }
+    if (shuffled) {
+        std::shuffle(starts.begin(), starts.end(), std::mt19937(42));
+    }
+    return starts;
+}
+
 // Loading: range(1) is 0 for parts in start order (as settings files are
 // usually written), 1 for shuffled starts.
 void AddParts(benchmark::State& state)
 {
     const auto count = static_cast<int>(state.range(0));
-    std::vector<double> starts(count);
-    for (int i = 0; i < count; ++i) {
-        starts[i] = i * 0.5;
-    }
-    if (state.range(1) != 0) {
-        std::shuffle(starts.begin(), starts.end(), std::mt19937(42));
-    }
+    const std::vector<double> starts = Starts(count, state.range(1) != 0);
     MutedCout muted;
     for (auto _ : state) {
         state.PauseTiming();
@@ -102,13 +94,7 @@ BENCHMARK(AddParts)->ArgsProduct({{1000, 10000}, {0, 1}})->Unit(benchmark::kMicr
 void AddPartsResortingEveryTime(benchmark::State& state)
 {
     const auto count = static_cast<int>(state.range(0));
-    std::vector<double> starts(count);
-    for (int i = 0; i < count; ++i) {
-        starts[i] = i * 0.5;
-    }
-    if (state.range(1) != 0) {
-        std::shuffle(starts.begin(), starts.end(), std::mt19937(42));
-    }
+    const std::vector<double> starts = Starts(count, state.range(1) != 0);
     for (auto _ : state) {
         state.PauseTiming();
         boost::ptr_list<DemoPart> parts;

@@ -5,35 +5,20 @@
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoSettingsLoaderXml.h"
 
+#include "MutedCout.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <memory>
-#include <streambuf>
 #include <string>
 
 namespace {
 
-// The loader's log, as with standard output sent to /dev/null.
-class MutedCout
-{
-public:
-    MutedCout() : mSaved(std::cout.rdbuf(&mNull)) {}
-    ~MutedCout() { std::cout.rdbuf(mSaved); }
-
-private:
-    class NullBuffer : public std::streambuf
-    {
-    protected:
-        int overflow(int c) override { return traits_type::not_eof(c); }
-    };
-    NullBuffer mNull;
-    std::streambuf* mSaved;
-};
+using VexelTest::MutedCout;
 
 DemoApp* App()
 {
