@@ -54,6 +54,11 @@ Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, con
     case WindowPlacement::FullscreenDesktop:
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE;
         break;
+    case WindowPlacement::Hidden:
+        flags |= SDL_WINDOW_HIDDEN;
+        windowWidth = placement.mWidth > 0 ? placement.mWidth : width;
+        windowHeight = placement.mHeight > 0 ? placement.mHeight : height;
+        break;
     }
     mWindow = SDL_CreateWindow(mTitle.toLocal8Bit().constData(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                windowWidth, windowHeight, flags);
@@ -101,7 +106,7 @@ Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, con
     }
 
     // A window on the desktop keeps its pointer.
-    if (placement.mMode != WindowPlacement::Windowed) {
+    if (placement.mMode == WindowPlacement::Fullscreen || placement.mMode == WindowPlacement::FullscreenDesktop) {
         SDL_ShowCursor(SDL_DISABLE);
     }
     glClearColor(1.0f, 0.0f, 0.0f, 0.0f);
