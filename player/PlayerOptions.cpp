@@ -133,5 +133,5 @@ QString PlayerOptions::Usage()
         "  --from TIME      first frame's time (default 0)\n"
         "  --to TIME        end, not included (default: the end of the last part)\n"
         "  TIME is seconds (12.5) or BAR:BEAT (9:1) with a tempo in the settings file.\n"
-        "  Ctrl+C stops and keeps the frames done; --mute and --quiet also apply.\n");
+        "  Ctrl+C stops and keeps the frames done; --mute gives silence, --quiet as above.\n");
 }
