@@ -140,6 +140,31 @@ TEST_F(CaptureE2ETest, AnAnimatedPartShowsTheValueOfEachFrameTime)
     }
 }
 
+TEST_F(CaptureE2ETest, PartsFrameTheirPicturesForTheCaptureSize)
+{
+    // A square picture without a size fills the height, as in a window of the capture's shape.
+    fs::create_directories(mDir / "data/textures");
+    fs::copy(VEXEL_DEMO_DIR "/data/shaders", mDir / "data/shaders", fs::copy_options::recursive);
+    Shell("ffmpeg -v error -f lavfi -i color=c=red:s=8x8 -frames:v 1 '" + (mDir / "data/textures/red.png").string() + "'");
+    const std::string settings = Settings("<part start=\"0\" end=\"1\" name=\"red\" class=\"lib.Image\" "
+                                          "priority=\"0\"><param image=\"red.png\"/></part>\n");
+    struct Case
+    {
+        int width, height, firstRed, lastRed;
+    };
+    for (const Case& c : {Case{90, 90, 0, 89}, Case{160, 40, 60, 99}}) {
+        const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+        const RunResult result = Capture({(mDir / size / "%d.png").string(), "--size", size, "--to", "0.01"}, settings);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::string rgb = Rgb(mDir / size / "0.png");
+        ASSERT_EQ(rgb.size(), c.width * c.height * 3u);
+        for (int x = 0; x < c.width; ++x) {
+            const unsigned char* pixel = reinterpret_cast<const unsigned char*>(&rgb[((c.height / 2) * c.width + x) * 3]);
+            EXPECT_EQ(pixel[0] > 200 && pixel[1] < 50, x >= c.firstRed && x <= c.lastRed) << size << " x " << x;
+        }
+    }
+}
+
 TEST_F(CaptureE2ETest, TheBundledDemoCapturesTheSameTwiceAndAsTheLivePlayerShowsIt)
 {
     // 20.25 s: the spinning scene, images turning and moving, two blend modes.
@@ -225,8 +250,12 @@ TEST_F(CaptureE2ETest, CtrlCKeepsAPlayableFileOfTheFramesDone)
     const fs::path out = mDir / "stopped.mkv";
     ProgramRun run;
     run.args = {"--capture", out.string(), "--size", "64x36", "--quiet", settings};
-    run.whileRunning = [](VexelTest::RunningProgram& program) {
-        std::this_thread::sleep_for(3s);
+    run.whileRunning = [&out](VexelTest::RunningProgram& program) {
+        // The file opens once the window is up and SDL turns SIGINT into a quit event.
+        for (int i = 0; i < 600 && !fs::exists(out) && !program.HasExited(); ++i) {
+            std::this_thread::sleep_for(50ms);
+        }
+        std::this_thread::sleep_for(500ms);
         program.Signal(SIGINT);
     };
     const RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
