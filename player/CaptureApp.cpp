@@ -22,6 +22,36 @@ WindowPlacement HiddenWindow()
 
 } // namespace
 
+void CaptureApp::PreferOffscreenVideo()
+{
+    // Ctrl+C under xvfb-run ends the X server as well, and a lost X
+    // connection ends the program before the file is closed; without one the
+    // capture stops cleanly. SDL_VIDEODRIVER in the environment has the say.
+    if (SDL_getenv("SDL_VIDEODRIVER") != nullptr) {
+        return;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    bool works = false;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        SDL_Window* window = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (window != nullptr) {
+            SDL_GLContext context = SDL_GL_CreateContext(window);
+            works = context != nullptr;
+            if (context != nullptr) {
+                SDL_GL_DeleteContext(context);
+            }
+            SDL_DestroyWindow(window);
+        }
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    if (!works) {
+        SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    }
+}
+
 CaptureApp::CaptureApp(const PlayerOptions& player, const CaptureOptions& capture)
     : DemoApp(0, nullptr, QStringLiteral("vexel-player"), QStringLiteral(VEXEL_PLAYER_VERSION), capture.mWidth,
               capture.mHeight, static_cast<float>(capture.mWidth) / static_cast<float>(capture.mHeight), true, 3, 3,

@@ -10,6 +10,9 @@
 class CaptureApp : public DemoApp
 {
 public:
+    // Renders without an X server where SDL's offscreen driver gets a GL
+    // context (EGL); else on the display as usual. Call before the app is made.
+    static void PreferOffscreenVideo();
     // Opens the hidden window; throws as VexelApp does.
     CaptureApp(const PlayerOptions& player, const CaptureOptions& capture);
 

@@ -46,6 +46,7 @@ QString NotWithCapture(const std::vector<std::string>& rest)
 int Capture(const PlayerOptions& options, const CaptureOptions& capture, const Tempo* tempo)
 {
     QString error;
+    CaptureApp::PreferOffscreenVideo();
     CaptureApp app(options, capture);
     if (!app.Load(error)) {
         return Failure(error);

@@ -244,12 +244,15 @@ TEST_F(CaptureE2ETest, BadNamesAndUnwritablePlacesSaySoAndLeaveNoFile)
     EXPECT_FALSE(fs::is_symlink(mDir / "full.mp4"));
 }
 
-TEST_F(CaptureE2ETest, CtrlCKeepsAPlayableFileOfTheFramesDone)
+TEST_F(CaptureE2ETest, CtrlCKeepsAPlayableFileOfTheFramesDoneWithoutAnXServer)
 {
+    // No X server to lose: under xvfb-run, Ctrl+C ends the server too.
     const std::string settings = Settings(Clear("0", "600", 0, "<param color=\"0 0 255\"/>"));
     const fs::path out = mDir / "stopped.mkv";
     ProgramRun run;
     run.args = {"--capture", out.string(), "--size", "64x36", "--quiet", settings};
+    run.ownDisplay = false;
+    run.unsetEnv = {"DISPLAY"};
     run.whileRunning = [&out](VexelTest::RunningProgram& program) {
         // The file opens once the window is up and SDL turns SIGINT into a quit event.
         for (int i = 0; i < 600 && !fs::exists(out) && !program.HasExited(); ++i) {
