@@ -7,6 +7,8 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
+#include <iostream>
+
 namespace {
 
 WindowPlacement HiddenWindow()
@@ -79,12 +81,16 @@ int CaptureApp::Capture(const CaptureRange& range)
                       : TimelineBuilder::SoundtrackPath(mPlayer.mSettingsFile, mModel->mSoundtrackFile).toStdString();
     bool first = true;
     FrameCapture capture(mCapture, range, soundtrack);
+    // The parts' chatter on standard output (uniforms looked up on first
+    // use) would break the one progress line; errors still go to stderr.
+    std::streambuf* const chatter = std::cout.rdbuf(nullptr);
     const int status = capture.Run(
         [this, &first](double time) {
             RenderFrame(time, first);
             first = false;
         },
         QuitAsked);
+    std::cout.rdbuf(chatter);
     return status;
 }
 
