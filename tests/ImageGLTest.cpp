@@ -254,7 +254,7 @@ TEST_F(ImageGLTest, ParameterWalkReportsUnknownKeysReadsColorAndCloneBuildsAgain
     EXPECT_EQ(cloned.err, built.captured.err);
     auto* image = dynamic_cast<Image*>(copy.get());
     ASSERT_NE(image, nullptr);
-    EXPECT_NE(image->mTexture.mHandle, built.part->mTexture.mHandle);
+    EXPECT_EQ(image->mTexture, built.part->mTexture);
     EXPECT_EQ(image->mColor, built.part->mColor);
 
     const std::pair<const char*, const char*> colors[] = {{"red", "red"}, {"10,20,30", "green"}, {"10 20", "blue"}};

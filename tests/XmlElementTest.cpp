@@ -8,8 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
+
+using R = XmlParseResult;
 
 struct Parsed
 {
@@ -92,17 +95,39 @@ protected:
 
 TEST_F(XmlElementTest, ErrorTexts)
 {
-    const char* const texts[] = {
-        "No error", "Warning: Unmatched end tag", "Error: No XML data", "Error: First token not start tag",
-        "Error: Missing start tag name", "Error: Missing end tag name", "Error: Unmatched quote",
-        "Error: Unmatched end tag", "Error: Unmatched clear tag end", "Error: Unexpected token found",
-        "Error: Invalid tag found", "Error: No elements found", "Error: File not found", "Error: First Tag not found",
-        "Error: Unknown character entity", "Error: unable to convert between UNICODE and MultiByte chars",
-        "Error: unable to open file for writing", "Error: cannot write into file",
-        "Warning: Base64-string length is not a multiple of 4", "Error: Base64-string contains an illegal character",
-        "Warning: Base64-string is truncated", "Error: Base64 decode output buffer is too small"};
-    for (int code = 0; code < 22; ++code) {
-        EXPECT_STREQ(XmlElement::ErrorText(code), texts[code]);
+    // The names stand for the numbers messages have always shown.
+    const struct
+    {
+        int code;
+        int number;
+        const char* text;
+    } cases[] = {
+        {R::Ok, 0, "No error"},
+        {R::UnmatchedEndTagWarning, 1, "Warning: Unmatched end tag"},
+        {R::NoXmlData, 2, "Error: No XML data"},
+        {R::FirstTokenNotStartTag, 3, "Error: First token not start tag"},
+        {R::MissingStartTagName, 4, "Error: Missing start tag name"},
+        {R::MissingEndTagName, 5, "Error: Missing end tag name"},
+        {R::UnmatchedQuote, 6, "Error: Unmatched quote"},
+        {R::UnmatchedEndTag, 7, "Error: Unmatched end tag"},
+        {R::UnmatchedClearTagEnd, 8, "Error: Unmatched clear tag end"},
+        {R::UnexpectedToken, 9, "Error: Unexpected token found"},
+        {R::InvalidTag, 10, "Error: Invalid tag found"},
+        {R::NoElements, 11, "Error: No elements found"},
+        {R::FileNotFound, 12, "Error: File not found"},
+        {R::FirstTagNotFound, 13, "Error: First Tag not found"},
+        {R::UnknownCharacterEntity, 14, "Error: Unknown character entity"},
+        {R::ConversionFailed, 15, "Error: unable to convert between UNICODE and MultiByte chars"},
+        {R::CannotOpenForWriting, 16, "Error: unable to open file for writing"},
+        {R::CannotWriteFile, 17, "Error: cannot write into file"},
+        {R::Base64LengthWarning, 18, "Warning: Base64-string length is not a multiple of 4"},
+        {R::Base64IllegalCharacter, 19, "Error: Base64-string contains an illegal character"},
+        {R::Base64TruncatedWarning, 20, "Warning: Base64-string is truncated"},
+        {R::Base64BufferTooSmall, 21, "Error: Base64 decode output buffer is too small"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.code, c.number) << c.text;
+        EXPECT_STREQ(XmlElement::ErrorText(c.number), c.text);
     }
     EXPECT_STREQ(XmlElement::ErrorText(22), "Unknown");
     EXPECT_STREQ(XmlElement::ErrorText(-1), "Unknown");
@@ -115,47 +140,47 @@ TEST_F(XmlElementTest, ErrorsCarryCodeLineAndColumn)
         std::string text;
         std::array<int, 3> where;  // code, line, column: just after the token where parsing stopped
     } cases[] = {
-        {"<a></a>", {0, 0, 0}},
-        {"<a>", {1, 1, 4}},                           // left open: the end of the text
-        {"<a>\n  <b>\n</a>", {1, 3, 5}},              // b closed by its parent's end tag
-        {"<r><a><x></a><b><y></b></r>", {1, 1, 14}},  // the first of two mismatches
-        {"<a/></b>", {1, 1, 9}},                      // end tag with nothing open
-        {"<>", {4, 1, 3}},
-        {"<a></>", {5, 1, 7}},
-        {"<a></a b>", {5, 1, 9}},
-        {"<a></b>", {7, 1, 8}},
-        {"<ab></a>", {7, 1, 9}},                      // a prefix of the name is not the name
-        {"<a></ab>", {7, 1, 9}},
-        {"<a>\n<!-- never closed", {8, 2, 5}},
-        {"<a><pre>x</pre></a>", {8, 1, 9}},           // the closer is searched for exactly
-        {"<a b=>", {9, 1, 7}},
-        {"<a =b>", {9, 1, 5}},
-        {"<a b=\"x<y\">", {9, 1, 9}},                 // a quote with "<" before its end is no quoted text
-        {"<a\n\tb=1 c", {9, 2, 7}},                   // the end of the text inside a tag
-        {"<a>&copy;</a>", {14, 1, 12}},
+        {"<a></a>", {R::Ok, 0, 0}},
+        {"<a>", {R::UnmatchedEndTagWarning, 1, 4}},                           // left open: the end of the text
+        {"<a>\n  <b>\n</a>", {R::UnmatchedEndTagWarning, 3, 5}},              // b closed by its parent's end tag
+        {"<r><a><x></a><b><y></b></r>", {R::UnmatchedEndTagWarning, 1, 14}},  // the first of two mismatches
+        {"<a/></b>", {R::UnmatchedEndTagWarning, 1, 9}},                      // end tag with nothing open
+        {"<>", {R::MissingStartTagName, 1, 3}},
+        {"<a></>", {R::MissingEndTagName, 1, 7}},
+        {"<a></a b>", {R::MissingEndTagName, 1, 9}},
+        {"<a></b>", {R::UnmatchedEndTag, 1, 8}},
+        {"<ab></a>", {R::UnmatchedEndTag, 1, 9}},                      // a prefix of the name is not the name
+        {"<a></ab>", {R::UnmatchedEndTag, 1, 9}},
+        {"<a>\n<!-- never closed", {R::UnmatchedClearTagEnd, 2, 5}},
+        {"<a><pre>x</pre></a>", {R::UnmatchedClearTagEnd, 1, 9}},           // the closer is searched for exactly
+        {"<a b=>", {R::UnexpectedToken, 1, 7}},
+        {"<a =b>", {R::UnexpectedToken, 1, 5}},
+        {"<a b=\"x<y\">", {R::UnexpectedToken, 1, 9}},                 // a quote with "<" before its end is no quoted text
+        {"<a\n\tb=1 c", {R::UnexpectedToken, 2, 7}},                   // the end of the text inside a tag
+        {"<a>&copy;</a>", {R::UnknownCharacterEntity, 1, 12}},
         // A lead byte whose followers are missing ends at the end of the text, not past it.
-        {"<a>\xF0", {1, 1, 5}},
-        {"<a>&#x41;\xE2\x82", {1, 1, 11}},
-        {"<a b=\"\xE0", {9, 1, 8}},
-        {"<a\xF4", {9, 1, 4}},
-        {"<a><!--\xC3", {8, 1, 8}},
+        {"<a>\xF0", {R::UnmatchedEndTagWarning, 1, 5}},
+        {"<a>&#x41;\xE2\x82", {R::UnmatchedEndTagWarning, 1, 11}},
+        {"<a b=\"\xE0", {R::UnexpectedToken, 1, 8}},
+        {"<a\xF4", {R::UnexpectedToken, 1, 4}},
+        {"<a><!--\xC3", {R::UnmatchedClearTagEnd, 1, 8}},
     };
     for (const auto& c : cases) {
         const Parsed parsed = Parse(c.text);
         EXPECT_EQ(parsed.Where(), c.where) << c.text;
         // Warnings keep the tree, errors do not.
-        EXPECT_EQ(parsed.element.IsEmpty(), c.where[0] > 1) << c.text;
+        EXPECT_EQ(parsed.element.IsEmpty(), c.where[0] > R::UnmatchedEndTagWarning) << c.text;
     }
     Parsed none;
     EXPECT_TRUE(XmlElement::ParseText(nullptr, nullptr, &none.result).IsEmpty());
-    EXPECT_EQ(none.Where(), (std::array<int, 3>{11, 0, 0}));
+    EXPECT_EQ(none.Where(), (std::array<int, 3>{R::NoElements, 0, 0}));
 }
 
 TEST_F(XmlElementTest, DeepNestingIsRefusedNotOverflowed)
 {
     const int depth = XmlElement::MaxDepth;
     const Parsed deepest = Parse(Repeat("<a>", depth) + Repeat("</a>", depth));
-    EXPECT_EQ(deepest.result.code, 0);
+    EXPECT_EQ(deepest.result.code, R::Ok);
     XmlElement inner = deepest.element;
     for (int i = 1; i < depth; ++i) {
         inner = inner.Child("a");
@@ -165,7 +190,7 @@ TEST_F(XmlElementTest, DeepNestingIsRefusedNotOverflowed)
     // Refused just after the "<" one level too deep.
     EXPECT_EQ(Parse(Repeat("<a>", depth + 1) + Repeat("</a>", depth + 1)).Where(),
               (std::array<int, 3>{9, 1, 3 * depth + 2}));
-    EXPECT_EQ(Parse(Repeat("<x>", 100000)).result.code, 9);
+    EXPECT_EQ(Parse(Repeat("<x>", 100000)).result.code, R::UnexpectedToken);
 }
 
 TEST_F(XmlElementTest, DocumentShapes)
@@ -184,39 +209,39 @@ TEST_F(XmlElementTest, DocumentShapes)
         {"<?xml version=\"1.0\"?>\n" + Settings, "Halvorn-demo-settings", 0,
          "Halvorn-demo-settings { name { 'Demo' } }"},
         // A final "?" is cut from unquoted values and value-less names only.
-        {"<?pi a=1? b? c=\"2?\" d?=3 ?><x/>", nullptr, 0, "?pi a='1' b c='2?' d?='3' { x }"},
-        {"<a><?pi?></a>", nullptr, 1, "a { ?pi? }"},
+        {"<?pi a=1? b? c=\"2?\" d?=3 ?><x/>", nullptr, R::Ok, "?pi a='1' b c='2?' d?='3' { x }"},
+        {"<a><?pi?></a>", nullptr, R::UnmatchedEndTagWarning, "a { ?pi? }"},
 
         // The first tag: the result itself, a direct child, or inside declarations.
-        {"<other/>", "Halvorn-demo-settings", 13, "-"},
-        {"<other><x><Halvorn-demo-settings/></x></other>", "Halvorn-demo-settings", 13, "-"},
-        {"<other><Halvorn-demo-settings/></other>", "Halvorn-demo-settings", 0, "Halvorn-demo-settings"},
-        {"<?a?><?b?><halvorn-demo-settings/>", "Halvorn-demo-settings", 0, "halvorn-demo-settings"},
-        {"<!-- x --><HALVORN-DEMO-SETTINGS/>", "Halvorn-demo-settings", 0, "HALVORN-DEMO-SETTINGS"},
-        {"", "Halvorn-demo-settings", 13, "-"},
-        {"<Halvorn-demo-settings>", "Halvorn-demo-settings", 1, "Halvorn-demo-settings"},
-        {"<a/>junk<b/>", "", 0, "# { a b 'junk' }"},
+        {"<other/>", "Halvorn-demo-settings", R::FirstTagNotFound, "-"},
+        {"<other><x><Halvorn-demo-settings/></x></other>", "Halvorn-demo-settings", R::FirstTagNotFound, "-"},
+        {"<other><Halvorn-demo-settings/></other>", "Halvorn-demo-settings", R::Ok, "Halvorn-demo-settings"},
+        {"<?a?><?b?><halvorn-demo-settings/>", "Halvorn-demo-settings", R::Ok, "halvorn-demo-settings"},
+        {"<!-- x --><HALVORN-DEMO-SETTINGS/>", "Halvorn-demo-settings", R::Ok, "HALVORN-DEMO-SETTINGS"},
+        {"", "Halvorn-demo-settings", R::FirstTagNotFound, "-"},
+        {"<Halvorn-demo-settings>", "Halvorn-demo-settings", R::UnmatchedEndTagWarning, "Halvorn-demo-settings"},
+        {"<a/>junk<b/>", "", R::Ok, "# { a b 'junk' }"},
 
         // Texts keep inner line ends, lose outer blanks; marks outside a tag are text.
-        {"<t>\n  line one\n  line two \t\r\n  <b/> after\t</t>", nullptr, 0, "t { b 'line one\n  line two' 'after' }"},
-        {"<t> a = \"b\" > c /> 'd </t>", nullptr, 0, "t { 'a = \"b\" > c /> 'd' }"},
+        {"<t>\n  line one\n  line two \t\r\n  <b/> after\t</t>", nullptr, R::Ok, "t { b 'line one\n  line two' 'after' }"},
+        {"<t> a = \"b\" > c /> 'd </t>", nullptr, R::Ok, "t { 'a = \"b\" > c /> 'd' }"},
 
         // Clear sections: openers in any case, closers exact, contents unparsed.
         {"<a>x<!-- <b/> -->y<![CDATA[<c>&bad;]]><PrE>p</PRE><script>s</Script><!doctype z></a>", nullptr, 0,
          "a { 'x' 'y' <!-- <b/> --> <![CDATA[<c>&bad;]]> <PRE>p</PRE> <Script>s</Script> <!DOCTYPE z> }"},
-        {"<a> 1 &amp; 2 <!--c--></a>", nullptr, 0, "a { '1 &amp; 2' <!--c--> }"},  // text before one stays as written
+        {"<a> 1 &amp; 2 <!--c--></a>", nullptr, R::Ok, "a { '1 &amp; 2' <!--c--> }"},  // text before one stays as written
 
         // End tags match in any letter case and close the elements left open inside.
-        {"<Part><x></PART ><y/>", nullptr, 1, "# { Part { x } y }"},
+        {"<Part><x></PART ><y/>", nullptr, R::UnmatchedEndTagWarning, "# { Part { x } y }"},
 
-        {"<a b c=1 d e=\"\" f=x/>", nullptr, 0, "a b c='1' d e='' f='x'"},
-        {"<a b = 'x\"y' c=\"it's\"/>", nullptr, 0, "a b='x\"y' c='it's'"},
-        {"<a b=\"x/>", nullptr, 0, "a b='\"x'"},  // no closing quote: plain text from the quote on
-        {"<a b/c=d>", nullptr, 1, "a b/c='d'"},
+        {"<a b c=1 d e=\"\" f=x/>", nullptr, R::Ok, "a b c='1' d e='' f='x'"},
+        {"<a b = 'x\"y' c=\"it's\"/>", nullptr, R::Ok, "a b='x\"y' c='it's'"},
+        {"<a b=\"x/>", nullptr, R::Ok, "a b='\"x'"},  // no closing quote: plain text from the quote on
+        {"<a b/c=d>", nullptr, R::UnmatchedEndTagWarning, "a b/c='d'"},
 
         // The character table decides what is markup: a UTF-8 lead byte takes its followers along.
-        {"<a>\xE0<b>x</a>", nullptr, 0, "a { '\xE0<b>x' }"},
-        {"<a>\xE0<b>x</a>", nullptr, 1, "a { b { 'x' } '\xE0' }", false},
+        {"<a>\xE0<b>x</a>", nullptr, R::Ok, "a { '\xE0<b>x' }"},
+        {"<a>\xE0<b>x</a>", nullptr, R::UnmatchedEndTagWarning, "a { b { 'x' } '\xE0' }", false},
     };
     for (const auto& c : cases) {
         XmlEncoding::UseUtf8Table(c.utf8);
@@ -249,9 +274,62 @@ TEST_F(XmlElementTest, EntitiesAndCharacterReferences)
         EXPECT_EQ(Dump(parsed.element), "t a='" + c.decoded + "' { '" + c.decoded + "' }") << c.encoded;
     }
     for (const std::string bad : {"&copy;", "&amp", "a & b", "&#12a;", "&#xG;", "&#65", "&"}) {
-        EXPECT_EQ(Parse("<t>" + bad + "</t>").result.code, 14) << bad;
-        EXPECT_EQ(Parse("<t a='" + bad + "'/>").result.code, 14) << bad;
+        EXPECT_EQ(Parse("<t>" + bad + "</t>").result.code, R::UnknownCharacterEntity) << bad;
+        EXPECT_EQ(Parse("<t a='" + bad + "'/>").result.code, R::UnknownCharacterEntity) << bad;
     }
+}
+
+// Every element and attribute in document order as name@line:column.
+std::string Positions(const XmlElement& element)
+{
+    std::string out;
+    if (element.Name()) {
+        out += std::string(element.Name()) + "@" + std::to_string(element.Line()) + ":" +
+               std::to_string(element.Column());
+    }
+    for (int i = 0; i < element.AttributeCount(); ++i) {
+        out += std::string(" ") + element.AttributeName(i) + "@" + std::to_string(element.AttributeLine(i)) + ":" +
+               std::to_string(element.AttributeColumn(i));
+    }
+    for (int i = 0; i < element.ChildCount(); ++i) {
+        out += (out.empty() ? "" : " ") + Positions(element.ChildAt(i));
+    }
+    return out;
+}
+
+TEST_F(XmlElementTest, ElementsAndAttributesKnowWhereTheyStand)
+{
+    const struct
+    {
+        std::string text;
+        bool utf8;
+        std::string positions;  // the "<" of an element, the first character of an attribute's name
+    } cases[] = {
+        {"<a>\n  <b c=\"1\"\n     d='2'/>\n</a>", true, "a@1:1 b@2:3 c@2:6 d@3:6"},
+        {"<a b c/>", true, "a@1:1 b@1:4 c@1:6"},
+        {"<a>\t< b\tc=1/>\r\n<d/></a>", true, "a@1:1 b@1:5 c@1:9 d@2:1"},  // a tab and a CR are one column each
+        {"<?xml version='1.0'?>\n<r x=1/>", true, "xml@1:1 version@1:7 r@2:1 x@2:4"},
+        {"<a><!--\n<b/>\n--><c/></a>", true, "a@1:1 c@3:4"},
+        {"<a>0123456789abcdefghij<b/>0123456789\n0123456789<c/></a>", true, "a@1:1 b@1:24 c@2:11"},
+        // A multi-byte character is one column in UTF-8 text, one per byte otherwise.
+        {"<a>\xC3\xA9\xE2\x82\xAC 0123456789<b/></a>", true, "a@1:1 b@1:17"},
+        {"<a>\xC3\xA9\xE2\x82\xAC 0123456789<b/></a>", false, "a@1:1 b@1:20"},
+        {"<a x='\xC3\xA9' y=1>\n</A>", true, "a@1:1 x@1:4 y@1:10"},
+        {"<r><a></r><c/>", true, "r@1:1 a@1:4 c@1:11"},  // a warning keeps the tree and its positions
+    };
+    for (const auto& c : cases) {
+        XmlEncoding::UseUtf8Table(c.utf8);
+        const Parsed parsed = Parse(c.text);
+        EXPECT_LE(parsed.result.code, R::UnmatchedEndTagWarning) << c.text;
+        EXPECT_EQ(Positions(parsed.element), c.positions) << c.text;
+    }
+    XmlEncoding::UseUtf8Table(true);
+    const XmlElement element = Parse("<a x=1/>").element;
+    EXPECT_EQ(element.AttributeIndex("X"), 0);
+    EXPECT_EQ(element.AttributeIndex("y"), -1);
+    EXPECT_EQ((std::array<int, 4>{element.AttributeLine(1), element.AttributeColumn(-1), XmlElement().Line(),
+                                  Parse("<a/>junk<b/>", "").element.Line()}),
+              (std::array<int, 4>{0, 0, 0, 0}));
 }
 
 TEST_F(XmlElementTest, QueriesIgnoreLetterCaseAndAnswerNothingOutOfRange)
@@ -263,6 +341,15 @@ TEST_F(XmlElementTest, QueriesIgnoreLetterCaseAndAnswerNothingOutOfRange)
     EXPECT_EQ(first.Attribute("flag"), nullptr);  // written without a value
     EXPECT_STREQ(parts.Child("PART", 1).Attribute("Start"), "7");
     EXPECT_EQ(Dump(first.Child("PARAM")), "param");
+    // The one-pass list holds what the indexed lookups find, in the same order.
+    const XmlElement mixed = Parse("<d><part n=\"0\"/><x/><PART n=\"1\"/><?part n=\"d\"?><Part n=\"2\"/></d>").element;
+    const std::vector<XmlElement> all = mixed.Children("part");
+    ASSERT_EQ(static_cast<int>(all.size()), mixed.ChildCount("part"));
+    for (int i = 0; i < mixed.ChildCount("part"); ++i) {
+        EXPECT_STREQ(all[i].Attribute("n"), mixed.Child("part", i).Attribute("n")) << i;
+    }
+    EXPECT_TRUE(mixed.Children("none").empty());
+    EXPECT_TRUE(XmlElement().Children("part").empty());
     // An empty handle answers as a query out of range does.
     for (const XmlElement& element : {first, XmlElement()}) {
         EXPECT_TRUE(element.Child("param", 1).IsEmpty());
@@ -325,19 +412,19 @@ TEST_F(XmlFileTest, ParseFile)
         std::array<int, 3> where;  // code, line, column
         std::string tree;
     } cases[] = {
-        {mFolder + "/missing.xml", {12, 0, 0}, "-"},
-        {mFolder, {12, 0, 0}, "-"},  // a folder is no file
-        {Write("empty.xml", ""), {2, 0, 0}, "-"},
-        {Write("other.xml", "<other/>"), {13, 0, 0}, "-"},
+        {mFolder + "/missing.xml", {R::FileNotFound, 0, 0}, "-"},
+        {mFolder, {R::FileNotFound, 0, 0}, "-"},  // a folder is no file
+        {Write("empty.xml", ""), {R::NoXmlData, 0, 0}, "-"},
+        {Write("other.xml", "<other/>"), {R::FirstTagNotFound, 0, 0}, "-"},
         // Positions count from after the byte-order mark.
-        {Write("bom.xml", "\xEF\xBB\xBF<Halvorn-demo-settings>"), {1, 1, 24}, "Halvorn-demo-settings"},
+        {Write("bom.xml", "\xEF\xBB\xBF<Halvorn-demo-settings>"), {R::UnmatchedEndTagWarning, 1, 24}, "Halvorn-demo-settings"},
         // 16-bit files are converted, found by their mark or by their zero bytes.
-        {Write("le-bom.xml", Utf16(Settings, false, true)), {0, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
-        {Write("be-bom.xml", Utf16(Settings, true, true)), {0, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
-        {Write("le.xml", Utf16(Settings, false)), {0, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
-        {Write("be.xml", Utf16(Settings, true)), {0, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
+        {Write("le-bom.xml", Utf16(Settings, false, true)), {R::Ok, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
+        {Write("be-bom.xml", Utf16(Settings, true, true)), {R::Ok, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
+        {Write("le.xml", Utf16(Settings, false)), {R::Ok, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
+        {Write("be.xml", Utf16(Settings, true)), {R::Ok, 0, 0}, "Halvorn-demo-settings { name { 'Demo' } }"},
         // A lone surrogate cannot be converted.
-        {Write("broken.xml", Utf16("<a>", false, true) + std::string("\x00\xD8", 2) + Utf16("</a>", false)), {15, 0, 0},
+        {Write("broken.xml", Utf16("<a>", false, true) + std::string("\x00\xD8", 2) + Utf16("</a>", false)), {R::ConversionFailed, 0, 0},
          "-"},
     };
     for (const auto& c : cases) {
@@ -348,12 +435,12 @@ TEST_F(XmlFileTest, ParseFile)
     }
     XmlParseResult result;
     EXPECT_TRUE(XmlElement::ParseFile(nullptr, nullptr, &result).IsEmpty());
-    EXPECT_EQ(result.code, 12);
+    EXPECT_EQ(result.code, R::FileNotFound);
 
     // With detection off, the zero bytes end the text after its first character.
     XmlEncoding::SetWideTextDetection(false);
     XmlElement::ParseFile(Write("off.xml", Utf16(Settings, false)).c_str(), nullptr, &result);
-    EXPECT_EQ(result.code, 4);
+    EXPECT_EQ(result.code, R::MissingStartTagName);
 }
 
 TEST_F(XmlFileTest, EncodingGuess)
@@ -402,7 +489,7 @@ TEST_F(XmlFileTest, OpenFileChoosesTheTableFromTheFile)
 
 TEST_F(XmlFileTest, MessageStaysWithinItsBuffer)
 {
-    const XmlParseResult firstTag{13, 0, 0};
+    const XmlParseResult firstTag{R::FirstTagNotFound, 0, 0};
     const std::string tail = "'.\nError: First Tag not found\nAt line 0, column 0.\n"
                              "First Tag should be 'Halvorn-demo-settings'.\n";
     EXPECT_EQ(XmlElement::ErrorMessage("m.xml", "Halvorn-demo-settings", firstTag),

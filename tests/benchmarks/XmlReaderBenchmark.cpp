@@ -77,7 +77,7 @@ int VexelParts()
 {
     XmlParseResult result;
     const XmlElement root = XmlElement::ParseText(Document().c_str(), "Halvorn-demo-settings", &result);
-    return result.code == 0 ? root.Child("demoparts").ChildCount("part") : -1;
+    return result.code == XmlParseResult::Ok ? root.Child("demoparts").ChildCount("part") : -1;
 }
 
 int PugixmlParts()

@@ -77,6 +77,8 @@ void Walk(const XmlElement& root, bool mustBeUtf8)
         const char* name = element.Name();
         Check(!name || *name);
         CheckText(name, mustBeUtf8);
+        // Every named element has a place; its attributes come after its "<".
+        Check(name ? element.Line() >= 1 && element.Column() >= 1 : element.Line() == 0);
         for (int i = 0; i < element.TextCount(); ++i) {
             Check(element.Text(i) != nullptr);
             CheckText(element.Text(i), mustBeUtf8);
@@ -87,6 +89,8 @@ void Walk(const XmlElement& root, bool mustBeUtf8)
             Check(attribute && *attribute);
             CheckText(attribute, mustBeUtf8);
             CheckText(element.AttributeValue(i), mustBeUtf8);
+            const int line = element.AttributeLine(i);
+            Check(line > element.Line() || (line == element.Line() && element.AttributeColumn(i) > element.Column()));
             // The first attribute of a name answers for it.
             const char* value = element.Attribute(attribute);
             for (int j = 0; j <= i; ++j) {
@@ -115,11 +119,13 @@ void ParseOnce(const std::string& text, bool utf8, const char* firstTag)
     XmlParseResult result{-1, -1, -1};
     const XmlElement element = XmlElement::ParseText(text.c_str(), firstTag, &result);
 
+    using R = XmlParseResult;
     const int code = result.code;
-    Check(code == 0 || code == 1 || code == 4 || code == 5 || code == 7 || code == 8 || code == 9 || code == 13 ||
-          code == 14);
-    Check(element.IsEmpty() == (code > 1));
-    if (code == 0 || code == 13) {
+    Check(code == R::Ok || code == R::UnmatchedEndTagWarning || code == R::MissingStartTagName ||
+          code == R::MissingEndTagName || code == R::UnmatchedEndTag || code == R::UnmatchedClearTagEnd ||
+          code == R::UnexpectedToken || code == R::FirstTagNotFound || code == R::UnknownCharacterEntity);
+    Check(element.IsEmpty() == (code > R::UnmatchedEndTagWarning));
+    if (code == R::Ok || code == R::FirstTagNotFound) {
         Check(result.line == 0 && result.column == 0);
     } else {
         const long lines = 1 + static_cast<long>(std::count(text.c_str(), text.c_str() + std::strlen(text.c_str()), '\n'));

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <map>
+#include <memory>
 #include <vector>
 
 // The standard shader pair that drawing parts load from the shader folder.
@@ -41,6 +42,12 @@ public:
     // locations 0 and 1, uniforms "MVP", "Tex1" and "Alpha"), and returns how
     // many. Without them a part draws nothing and says nothing.
     int ReportMissingStandardInputs() const;
+    // Instead of Init, compile and link: draw with a program built by another
+    // object, which stays alive as long as this one. Uniform lookups and
+    // their log lines stay this object's own.
+    void Share(const std::shared_ptr<ShaderProgram>& program);
+    // Whether Link succeeded; false before Link.
+    bool IsLinked() const;
 
     bool mInitialized;
     GLuint mHandle;
@@ -50,6 +57,8 @@ public:
     std::map<QString, GLint> mUniformLocations;
     // Every added file followed by ", "; names the program in reports.
     QString mShaderFiles;
+    // The owner of mHandle when it was shared from another program.
+    std::shared_ptr<ShaderProgram> mShared;
 };
 
 // What every drawing part does with its program: the standard pair from
@@ -57,3 +66,7 @@ public:
 // not compile, the link failed or a standard input is missing (all reported);
 // the program is set up as far as it goes either way.
 bool SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath);
+// The same, with the GL program shared with every other user of the pair
+// (ProgramCache); the log lines are those of SetupStandardShaderProgram, and
+// missing standard inputs are reported once, when the program is built.
+bool ShareStandardShaderProgram(ShaderProgram& program, const QString& shaderPath);

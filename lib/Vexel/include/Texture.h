@@ -4,7 +4,11 @@
 
 #include <QString>
 
+#include <memory>
+#include <string>
 #include <vector>
+
+struct SDL_Surface;
 
 // One GL 2-D texture on unit 0, made from a true-colour image file.
 // Not in use after construction and Destroy; in use from Load until Destroy.
@@ -17,9 +21,30 @@ public:
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
+    // A picture file decoded into true-colour rows, or why it could not be.
+    // Decoding touches no GL, so it may run on any thread; the reports are
+    // written by Upload, on the thread that loads.
+    struct Decoded
+    {
+        enum Status
+        {
+            Ok,
+            NotLoaded,
+            NotTrueColor,
+            NotConverted
+        };
+        Status mStatus = NotLoaded;
+        std::string mError;
+        std::shared_ptr<SDL_Surface> mSurface;
+    };
+    static Decoded Decode(const QString& fileName);
+
     // Returns true whenever it returns: undecodable and non-true-colour
     // images throw std::runtime_error.
     bool Load(const QString& fileName, bool mipmaps, bool keepPixels, int wrapS, int wrapT);
+    // Load from a picture decoded before, with the same reports and failures.
+    bool Upload(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels, int wrapS,
+                int wrapT);
     void SetupAndReserveTextureHandle(unsigned width, unsigned height, bool hasAlpha, bool mipmaps, int wrapS,
                                       int wrapT);
     void Bind() const;
@@ -49,4 +74,9 @@ public:
     GLint mWrapS;
     GLint mWrapT;
     QString mFileName;
+
+private:
+    void ThrowIfNotDecoded(const QString& fileName, const Decoded& picture);
+    bool UploadDecoded(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels, int wrapS,
+                       int wrapT);
 };

@@ -33,6 +33,9 @@ public:
 
     // slot 0 to 3; replaces the slot's previous buffer.
     void AddBuffer(int slot, const std::vector<float>& data, GLenum usage);
+    // Rewrites a slot's buffer in place when the data has the slot's size;
+    // otherwise as AddBuffer, which needs a Setup after it.
+    void UpdateBuffer(int slot, const std::vector<float>& data);
     void AddInterleavedBuffer(const std::vector<VaoVertex>& vertices, GLenum usage);
     // Interleaved layout when interleaved records were added, otherwise the
     // created slots get locations 0, 1, ... in slot order with no gaps.
@@ -59,3 +62,7 @@ public:
 void MakeCenteredQuad(VaoMesh& mesh, const glm::vec2& halfSize, const glm::vec3& normal);
 // The same corners order for the rectangle (x + w, y + h) ... (x, y + h).
 void MakeRectQuad(VaoMesh& mesh, const Rect<float>& rect, const glm::vec3& normal);
+// The same quad, written into the buffers of a mesh that MakeRectQuad or
+// MakeCenteredQuad filled before instead of new ones; a mesh that holds no
+// such quad is made as by MakeRectQuad.
+void UpdateRectQuad(VaoMesh& mesh, const Rect<float>& rect, const glm::vec3& normal);

@@ -2,6 +2,7 @@
 
 #include "AssertException.h"
 #include "CheckGlError.h"
+#include "ProgramCache.h"
 
 #include <algorithm>
 #include <iostream>
@@ -16,6 +17,10 @@ ShaderProgram::ShaderProgram()
 
 ShaderProgram::~ShaderProgram()
 {
+    if (mShared) {
+        // The program that built the GL object gives it back.
+        return;
+    }
     for (Shader* shader : mShaders) {
         glDetachShader(mHandle, shader->mHandle);
         CHECK_GL_ERROR("", mShaderFiles.toStdString());
@@ -186,6 +191,26 @@ int ShaderProgram::ReportMissingStandardInputs() const
     return missing;
 }
 
+void ShaderProgram::Share(const std::shared_ptr<ShaderProgram>& program)
+{
+    ASSERT_MSG(mInitialized == false, "ShaderProgram was already initialized!", mShaderFiles);
+    BOOST_ASSERT(program && program->mInitialized);
+    mShared = program;
+    mHandle = program->mHandle;
+    mShaderFiles = program->mShaderFiles;
+    mInitialized = true;
+}
+
+bool ShaderProgram::IsLinked() const
+{
+    GLint status = GL_FALSE;
+    if (mInitialized && mHandle != 0) {
+        glGetProgramiv(mHandle, GL_LINK_STATUS, &status);
+        CHECK_GL_ERROR("", mShaderFiles.toStdString());
+    }
+    return status == GL_TRUE;
+}
+
 bool SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath)
 {
     program.Init();
@@ -196,6 +221,21 @@ bool SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPat
     glGetProgramiv(program.mHandle, GL_LINK_STATUS, &linked);
     // A failed link has reported itself; its inputs would only repeat it.
     usable = usable && linked == GL_TRUE && program.ReportMissingStandardInputs() == 0;
+    program.Use();
+    program.SetUniform1i("Tex1", 0);
+    return usable;
+}
+
+bool ShareStandardShaderProgram(ShaderProgram& program, const QString& shaderPath)
+{
+    bool built = false;
+    program.Share(
+        ProgramCache::Acquire(shaderPath + StandardVertexShaderFile, shaderPath + StandardFragmentShaderFile, &built));
+    // A failed link has reported itself; its inputs would only repeat it.
+    bool usable = program.IsLinked();
+    if (built && usable) {
+        usable = program.ReportMissingStandardInputs() == 0;
+    }
     program.Use();
     program.SetUniform1i("Tex1", 0);
     return usable;

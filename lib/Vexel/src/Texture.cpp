@@ -66,34 +66,77 @@ Texture::~Texture()
     Destroy();
 }
 
-bool Texture::Load(const QString& fileName, bool mipmaps, bool keepPixels, int wrapS, int wrapT)
+Texture::Decoded Texture::Decode(const QString& fileName)
 {
-    mFileName = fileName;
-
+    Decoded picture;
     SurfacePtr surface(IMG_Load(fileName.toLocal8Bit().constData()));
     if (!surface) {
-        std::cerr << "SDL could not load " << fileName.toStdString() << ": " << SDL_GetError() << std::endl;
-        throw std::runtime_error("Cannot load image!");
+        picture.mError = SDL_GetError();
+        return picture;
     }
-
     const int bytesPerPixel = surface->format->BytesPerPixel;
     if (bytesPerPixel != 3 && bytesPerPixel != 4) {
-        std::cout << "warning: the image is not truecolor..  this will probably break" << std::endl;
-        throw std::runtime_error("Texture::Load(): Image was not truecolor! " + fileName.toStdString());
+        picture.mStatus = Decoded::NotTrueColor;
+        return picture;
     }
     UploadFormat format{};
     if (!ChooseFormat(surface.get(), format)) {
         const Uint32 target = bytesPerPixel == 4 ? SDL_PIXELFORMAT_ABGR8888 : SDL_PIXELFORMAT_RGB24;
         SurfacePtr converted(SDL_ConvertSurfaceFormat(surface.get(), target, 0));
         if (!converted) {
-            std::cerr << "SDL could not convert " << fileName.toStdString() << ": " << SDL_GetError() << std::endl;
-            throw std::runtime_error("Cannot load image!");
+            picture.mStatus = Decoded::NotConverted;
+            picture.mError = SDL_GetError();
+            return picture;
         }
         surface = std::move(converted);
-        ChooseFormat(surface.get(), format);
     }
+    picture.mStatus = Decoded::Ok;
+    picture.mSurface = std::shared_ptr<SDL_Surface>(surface.release(), SurfaceDeleter());
+    return picture;
+}
 
-    CHECK_GL_ERROR("", mFileName.toStdString());
+bool Texture::Load(const QString& fileName, bool mipmaps, bool keepPixels, int wrapS, int wrapT)
+{
+    const Decoded picture = Decode(fileName);
+    ThrowIfNotDecoded(fileName, picture);
+    CHECK_GL_ERROR("", fileName.toStdString());
+    return UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
+}
+
+bool Texture::Upload(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels, int wrapS,
+                     int wrapT)
+{
+    ThrowIfNotDecoded(fileName, picture);
+    CHECK_GL_ERROR("", fileName.toStdString());
+    return UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
+}
+
+void Texture::ThrowIfNotDecoded(const QString& fileName, const Decoded& picture)
+{
+    mFileName = fileName;
+    switch (picture.mStatus) {
+    case Decoded::NotLoaded:
+        std::cerr << "SDL could not load " << fileName.toStdString() << ": " << picture.mError << std::endl;
+        throw std::runtime_error("Cannot load image!");
+    case Decoded::NotTrueColor:
+        std::cout << "warning: the image is not truecolor..  this will probably break" << std::endl;
+        throw std::runtime_error("Texture::Load(): Image was not truecolor! " + fileName.toStdString());
+    case Decoded::NotConverted:
+        std::cerr << "SDL could not convert " << fileName.toStdString() << ": " << picture.mError << std::endl;
+        throw std::runtime_error("Cannot load image!");
+    case Decoded::Ok:
+        break;
+    }
+}
+
+bool Texture::UploadDecoded(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels,
+                            int wrapS, int wrapT)
+{
+    mFileName = fileName;
+    SDL_Surface* surface = picture.mSurface.get();
+    const int bytesPerPixel = surface->format->BytesPerPixel;
+    UploadFormat format{};
+    ChooseFormat(surface, format);
 
     // GL refuses larger pictures with GL_INVALID_VALUE and then samples nothing.
     GLint maxSize = 0;
@@ -105,24 +148,14 @@ bool Texture::Load(const QString& fileName, bool mipmaps, bool keepPixels, int w
         throw std::runtime_error("Cannot load image!");
     }
 
-    // Decoded rows may be padded to the surface's pitch; the copy drops the
-    // padding so the upload and the kept pixels never shear, whatever the width.
     const unsigned width = static_cast<unsigned>(surface->w);
     const unsigned height = static_cast<unsigned>(surface->h);
     const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
-    std::vector<unsigned char> pixels(rowBytes * height);
-    const bool mustLock = SDL_MUSTLOCK(surface.get());
+    const bool mustLock = SDL_MUSTLOCK(surface);
     if (mustLock) {
-        SDL_LockSurface(surface.get());
+        SDL_LockSurface(surface);
     }
     const auto* source = static_cast<const unsigned char*>(surface->pixels);
-    for (unsigned row = 0; row < height; ++row) {
-        std::memcpy(pixels.data() + row * rowBytes, source + static_cast<std::size_t>(row) * surface->pitch,
-                    rowBytes);
-    }
-    if (mustLock) {
-        SDL_UnlockSurface(surface.get());
-    }
 
     mKeepPixels = keepPixels;
     mMipmaps = mipmaps;
@@ -136,11 +169,41 @@ bool Texture::Load(const QString& fileName, bool mipmaps, bool keepPixels, int w
     CHECK_GL_ERROR("", mFileName.toStdString());
     Bind();
 
-    // Tight rows: alignment 1, and back to GL's default afterwards.
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    // Decoded rows may be padded to the surface's pitch: GL skips the padding
+    // itself, so a big picture is never copied a second time to drop it.
+    const std::size_t pitch = static_cast<std::size_t>(surface->pitch);
+    GLint rowLength = 0;
+    GLint alignment = 0;
+    if (pitch % static_cast<std::size_t>(bytesPerPixel) == 0) {
+        rowLength = static_cast<GLint>(pitch / static_cast<std::size_t>(bytesPerPixel));
+        alignment = 1;
+    } else {
+        for (GLint candidate : {2, 4, 8}) {
+            const std::size_t step = static_cast<std::size_t>(candidate);
+            if (alignment == 0 && (rowBytes + step - 1) / step * step == pitch) {
+                alignment = candidate;
+            }
+        }
+    }
+    std::vector<unsigned char> tightRows;
+    const unsigned char* rows = source;
+    if (alignment == 0) {
+        // A pitch GL cannot step over: copy the rows without their padding.
+        tightRows.resize(rowBytes * height);
+        for (unsigned row = 0; row < height; ++row) {
+            std::memcpy(tightRows.data() + row * rowBytes, source + row * pitch, rowBytes);
+        }
+        rows = tightRows.data();
+        alignment = 1;
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
     CHECK_GL_ERROR("", mFileName.toStdString());
     glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, static_cast<GLsizei>(width),
-                 static_cast<GLsizei>(height), 0, format.pixelFormat, GL_UNSIGNED_BYTE, pixels.data());
+                 static_cast<GLsizei>(height), 0, format.pixelFormat, GL_UNSIGNED_BYTE, rows);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     CHECK_GL_ERROR("", mFileName.toStdString());
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     CHECK_GL_ERROR("", mFileName.toStdString());
@@ -151,7 +214,15 @@ bool Texture::Load(const QString& fileName, bool mipmaps, bool keepPixels, int w
     }
 
     if (keepPixels) {
-        mPixels = std::move(pixels);
+        // Kept rows have no padding, top row first.
+        mPixels.resize(rowBytes * height);
+        for (unsigned row = 0; row < height; ++row) {
+            std::memcpy(mPixels.data() + row * rowBytes, source + static_cast<std::size_t>(row) * surface->pitch,
+                        rowBytes);
+        }
+    }
+    if (mustLock) {
+        SDL_UnlockSurface(surface);
     }
     return true;
 }

@@ -43,6 +43,18 @@ void VaoMesh::AddBuffer(int slot, const std::vector<float>& data, GLenum usage)
     mSlotData[slot] = data;
 }
 
+void VaoMesh::UpdateBuffer(int slot, const std::vector<float>& data)
+{
+    BOOST_ASSERT(slot >= Position && slot <= Color && "=> VaoMesh::UpdateBuffer(): slot must be 0 to 3!");
+    if (!mBufferCreated[slot] || mSlotData[slot].size() != data.size()) {
+        AddBuffer(slot, data, GL_DYNAMIC_DRAW);
+        return;
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, mBuffers[slot]);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(data.size() * sizeof(float)), data.data());
+    mSlotData[slot] = data;
+}
+
 void VaoMesh::AddInterleavedBuffer(const std::vector<VaoVertex>& vertices, GLenum usage)
 {
     if (mBufferCreated[Interleaved]) {
@@ -131,18 +143,29 @@ void VaoMesh::Draw() const
 
 namespace {
 
-void MakeQuad(VaoMesh& mesh, float left, float bottom, float right, float top, const glm::vec3& normal)
+std::vector<float> QuadPositions(float left, float bottom, float right, float top)
 {
-    const std::vector<float> positions = {
+    return {
         right, top, 0.0f,
         right, bottom, 0.0f,
         left, bottom, 0.0f,
         left, top, 0.0f,
     };
+}
+
+std::vector<float> QuadNormals(const glm::vec3& normal)
+{
     std::vector<float> normals;
     for (int i = 0; i < 4; ++i) {
         normals.insert(normals.end(), {normal.x, normal.y, normal.z});
     }
+    return normals;
+}
+
+void MakeQuad(VaoMesh& mesh, float left, float bottom, float right, float top, const glm::vec3& normal)
+{
+    const std::vector<float> positions = QuadPositions(left, bottom, right, top);
+    const std::vector<float> normals = QuadNormals(normal);
     const std::vector<float> texCoords = {
         1.0f, 1.0f,
         1.0f, 0.0f,
@@ -166,4 +189,20 @@ void MakeCenteredQuad(VaoMesh& mesh, const glm::vec2& halfSize, const glm::vec3&
 void MakeRectQuad(VaoMesh& mesh, const Rect<float>& rect, const glm::vec3& normal)
 {
     MakeQuad(mesh, rect.mX, rect.mY, rect.mX + rect.mWidth, rect.mY + rect.mHeight, normal);
+}
+
+void UpdateRectQuad(VaoMesh& mesh, const Rect<float>& rect, const glm::vec3& normal)
+{
+    // What MakeQuad leaves: three slots of four vertices and six indices.
+    const bool holdsQuad = mesh.mSetUp && mesh.mInterleaved.empty() && mesh.mIndices.size() == 6 &&
+                           mesh.mBufferCreated[VaoMesh::Position] && mesh.mSlotData[VaoMesh::Position].size() == 12 &&
+                           mesh.mBufferCreated[VaoMesh::Normal] && mesh.mSlotData[VaoMesh::Normal].size() == 12 &&
+                           mesh.mBufferCreated[VaoMesh::TexCoord] && !mesh.mBufferCreated[VaoMesh::Color];
+    if (!holdsQuad) {
+        MakeRectQuad(mesh, rect, normal);
+        return;
+    }
+    mesh.UpdateBuffer(VaoMesh::Position,
+                      QuadPositions(rect.mX, rect.mY, rect.mX + rect.mWidth, rect.mY + rect.mHeight));
+    mesh.UpdateBuffer(VaoMesh::Normal, QuadNormals(normal));
 }

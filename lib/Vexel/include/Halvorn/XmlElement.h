@@ -3,6 +3,7 @@
 #include "Halvorn/XmlParseResult.h"
 
 #include <string>
+#include <vector>
 
 class XmlNode;
 
@@ -35,6 +36,9 @@ public:
     XmlElement Child(const char* name) const;
     XmlElement Child(const char* name, int n) const;
     int ChildCount(const char* name) const;
+    // Every child of that name in document order, in one pass: asking for
+    // the n-th child in a loop walks the list again for each.
+    std::vector<XmlElement> Children(const char* name) const;
     const char* Text(int i) const;
     const char* Attribute(const char* name) const;
     int AttributeCount() const;
@@ -56,6 +60,17 @@ public:
     const char* ClearCloser(int i) const;
     // How many handles (including parents' child lists) share this node.
     int UseCount() const;
+
+    // Where the element's "<" and an attribute's name stand in the parsed
+    // text, counted from 1 as error positions are; 0 for an empty handle, the
+    // unnamed top node or an attribute index out of range. The first question
+    // about a document walks its text once; parsing itself counts nothing.
+    int Line() const;
+    int Column() const;
+    int AttributeLine(int i) const;
+    int AttributeColumn(int i) const;
+    // The first attribute with that name (letter case ignored), or -1.
+    int AttributeIndex(const char* name) const;
 
 private:
     // Takes over one reference the caller already holds.

@@ -8,6 +8,7 @@
 #include "Halvorn/DemoPartParam.h"
 #include "Halvorn/PartChecks.h"
 #include "Halvorn/XmlElement.h"
+#include "PictureCache.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -46,6 +47,38 @@ int ReadInt(const char* text)
 {
     return static_cast<int>(std::strtol(text, nullptr, 10));
 }
+
+// The pictures that picture parts will ask for, each once, so that they are
+// decoded on worker threads while the parts are made one by one.
+std::vector<QString> PicturesToDecode(const std::vector<XmlElement>& parts, const QString& texturePath)
+{
+    std::vector<QString> files;
+    for (const XmlElement& part : parts) {
+        const char* className = part.Attribute("class");
+        if (className == nullptr || std::string(className) != "lib.Image") {
+            continue;
+        }
+        const char* image = nullptr;
+        for (const XmlElement& param : part.Children("param")) {
+            for (int a = 0; a < param.AttributeCount(); ++a) {
+                const char* key = param.AttributeName(a);
+                if (key != nullptr && std::string(key) == "image") {
+                    image = param.AttributeValue(a);
+                }
+            }
+        }
+        if (image != nullptr) {
+            files.push_back(texturePath + FromUtf8(image));
+        }
+    }
+    return files;
+}
+
+// Decoded pictures that no part took are not kept past the load.
+struct PrefetchGuard
+{
+    ~PrefetchGuard() { PictureCache::DropPrefetched(); }
+};
 
 } // namespace
 
@@ -88,9 +121,10 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
     const XmlElement demoParts = root.Child("demoparts");
     model->Clear();
 
-    const int partCount = demoParts.ChildCount("part");
-    for (int i = 0; i < partCount; ++i) {
-        const XmlElement part = demoParts.Child("part", i);
+    const std::vector<XmlElement> parts = demoParts.Children("part");
+    const PrefetchGuard prefetchGuard;
+    PictureCache::Prefetch(PicturesToDecode(parts, app->GetTexturePath()));
+    for (const XmlElement& part : parts) {
         const char* temp = nullptr;
 
         temp = part.Attribute("start");
@@ -159,9 +193,7 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
         }
 
         std::vector<DemoPartParam> params;
-        const int paramCount = part.ChildCount("param");
-        for (int p = 0; p < paramCount; ++p) {
-            const XmlElement param = part.Child("param", p);
+        for (const XmlElement& param : part.Children("param")) {
             const int attributeCount = param.AttributeCount();
             for (int a = 0; a < attributeCount; ++a) {
                 params.emplace_back(FromUtf8(param.AttributeName(a)), FromUtf8(param.AttributeValue(a)));

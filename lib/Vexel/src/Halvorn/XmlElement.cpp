@@ -1,8 +1,10 @@
 #include "Halvorn/XmlElement.h"
 
 #include "Halvorn/XmlEncoding.h"
+#include "XmlDocument.h"
 #include "XmlNode.h"
 #include "XmlParser.h"
+#include "XmlText.h"
 
 #include <SDL.h>
 
@@ -43,32 +45,11 @@ const char* const ErrorTexts[] = {
     "Error: Base64 decode output buffer is too small",
 };
 
-const int FirstTagNotFound = 13;
 const std::size_t FirstBytesForGuess = 200;
-
-bool NamesEqual(const char* a, const char* b)
-{
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(*a);
-        unsigned char y = static_cast<unsigned char>(*b);
-        if (x >= 'A' && x <= 'Z') {
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        }
-        if (y >= 'A' && y <= 'Z') {
-            y = static_cast<unsigned char>(y - 'A' + 'a');
-        }
-        if (x != y) {
-            return false;
-        }
-        if (x == 0) {
-            return true;
-        }
-    }
-}
 
 bool HasName(const XmlNode* node, const char* name)
 {
-    return node->mName && name && NamesEqual(node->mName, name);
+    return node->mName && name && XmlText::EqualNoCase(node->mName, name);
 }
 
 // The first child with the name; declarations of another name are searched too.
@@ -93,7 +74,7 @@ std::string FormatMessage(const std::string& path, const std::string& firstTag, 
     std::string message = "XML Parsing error inside file '" + path + "'.\n" + XmlElement::ErrorText(result.code) +
                           "\nAt line " + std::to_string(result.line) + ", column " + std::to_string(result.column) +
                           ".\n";
-    if (result.code == FirstTagNotFound) {
+    if (result.code == XmlParseResult::FirstTagNotFound) {
         message += "First Tag should be '" + firstTag + "'.\n";
     }
     return message;
@@ -155,7 +136,7 @@ XmlElement XmlElement::OpenFile(const char* path, const char* firstTag)
 
     XmlParseResult result;
     XmlElement element = ParseFile(path, firstTag, &result);
-    if (result.code == 0) {
+    if (result.code == XmlParseResult::Ok) {
         return element;
     }
     // Nothing is unwound on the way out, so let go of the tree here.
@@ -176,13 +157,13 @@ XmlElement XmlElement::ParseFile(const char* path, const char* firstTag, XmlPars
     std::vector<char> bytes;
     if (!path || !ReadWholeFile(path, bytes)) {
         if (result) {
-            result->code = 12;
+            result->code = XmlParseResult::FileNotFound;
         }
         return XmlElement();
     }
     if (bytes.empty()) {
         if (result) {
-            result->code = 2;
+            result->code = XmlParseResult::NoXmlData;
         }
         return XmlElement();
     }
@@ -201,7 +182,7 @@ XmlElement XmlElement::ParseFile(const char* path, const char* firstTag, XmlPars
         std::string converted;
         if (!XmlEncoding::Utf16ToLocal8Bit(data + skip, size - skip, bigEndian, converted)) {
             if (result) {
-                result->code = 15;
+                result->code = XmlParseResult::ConversionFailed;
             }
             return XmlElement();
         }
@@ -220,7 +201,7 @@ XmlElement XmlElement::ParseText(const char* text, const char* firstTag, XmlPars
 {
     if (!text) {
         if (result) {
-            *result = XmlParseResult{11, 0, 0};
+            *result = XmlParseResult{XmlParseResult::NoElements, 0, 0};
         }
         return XmlElement();
     }
@@ -233,7 +214,7 @@ XmlElement XmlElement::ParseText(const char* text, const char* firstTag, XmlPars
     if (top->mChildCount == 1 && top->mTextCount == 0 && top->mClearCount == 0 && top->mAttributeCount == 0) {
         element = XmlElement(top->mChildren[0]);
     }
-    if (code != 0 && code != 1) {
+    if (code != XmlParseResult::Ok && code != XmlParseResult::UnmatchedEndTagWarning) {
         element = XmlElement();
     } else if (firstTag && *firstTag && !HasName(element.mNode, firstTag)) {
         XmlNode* found = FindFirstTag(element.mNode, firstTag);
@@ -241,7 +222,7 @@ XmlElement XmlElement::ParseText(const char* text, const char* firstTag, XmlPars
             element = XmlElement(found);
         } else {
             element = XmlElement();
-            code = FirstTagNotFound;
+            code = XmlParseResult::FirstTagNotFound;
         }
     }
 
@@ -249,7 +230,7 @@ XmlElement XmlElement::ParseText(const char* text, const char* firstTag, XmlPars
         result->code = code;
         result->line = 0;
         result->column = 0;
-        if (code != 0 && code != FirstTagNotFound) {
+        if (code != XmlParseResult::Ok && code != XmlParseResult::FirstTagNotFound) {
             parser.ErrorPosition(result->line, result->column);
         }
     }
@@ -351,6 +332,17 @@ int XmlElement::ChildCount(const char* name) const
     return count;
 }
 
+std::vector<XmlElement> XmlElement::Children(const char* name) const
+{
+    std::vector<XmlElement> children;
+    for (int i = 0; mNode && i < mNode->mChildCount; ++i) {
+        if (HasName(mNode->mChildren[i], name)) {
+            children.push_back(XmlElement(mNode->mChildren[i]));
+        }
+    }
+    return children;
+}
+
 const char* XmlElement::Text(int i) const
 {
     return mNode && i >= 0 && i < mNode->mTextCount ? mNode->mTexts[i] : nullptr;
@@ -358,12 +350,18 @@ const char* XmlElement::Text(int i) const
 
 const char* XmlElement::Attribute(const char* name) const
 {
+    const int i = AttributeIndex(name);
+    return i >= 0 ? mNode->mAttributes[i].value : nullptr;
+}
+
+int XmlElement::AttributeIndex(const char* name) const
+{
     for (int i = 0; mNode && name && i < mNode->mAttributeCount; ++i) {
-        if (NamesEqual(mNode->mAttributes[i].name, name)) {
-            return mNode->mAttributes[i].value;
+        if (XmlText::EqualNoCase(mNode->mAttributes[i].name, name)) {
+            return i;
         }
     }
-    return nullptr;
+    return -1;
 }
 
 int XmlElement::AttributeCount() const
@@ -429,4 +427,44 @@ const char* XmlElement::ClearCloser(int i) const
 int XmlElement::UseCount() const
 {
     return mNode ? mNode->mRefCount : 0;
+}
+
+int XmlElement::Line() const
+{
+    int line = 0;
+    int column = 0;
+    if (mNode && mNode->mName) {
+        mNode->mDocument->ElementPosition(mNode->mName, line, column);
+    }
+    return line;
+}
+
+int XmlElement::Column() const
+{
+    int line = 0;
+    int column = 0;
+    if (mNode && mNode->mName) {
+        mNode->mDocument->ElementPosition(mNode->mName, line, column);
+    }
+    return column;
+}
+
+int XmlElement::AttributeLine(int i) const
+{
+    int line = 0;
+    int column = 0;
+    if (mNode && i >= 0 && i < mNode->mAttributeCount) {
+        mNode->mDocument->AttributePosition(mNode->mAttributes[i].name, line, column);
+    }
+    return line;
+}
+
+int XmlElement::AttributeColumn(int i) const
+{
+    int line = 0;
+    int column = 0;
+    if (mNode && i >= 0 && i < mNode->mAttributeCount) {
+        mNode->mDocument->AttributePosition(mNode->mAttributes[i].name, line, column);
+    }
+    return column;
 }

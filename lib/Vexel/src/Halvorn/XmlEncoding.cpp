@@ -1,5 +1,7 @@
 #include "Halvorn/XmlEncoding.h"
 
+#include "XmlText.h"
+
 #include <QString>
 #include <QTextCodec>
 
@@ -39,35 +41,11 @@ const std::size_t DeclarationWindow = 200;
 // Enough of the start to judge by, as the operating system's own test does.
 const std::size_t Utf16Window = 512;
 
-bool IsBlank(unsigned char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::size_t SkipBlanks(const unsigned char* bytes, std::size_t i, std::size_t limit)
-{
-    while (i < limit && IsBlank(bytes[i])) {
-        ++i;
-    }
-    return i;
-}
-
 bool StartsWithNoCase(const unsigned char* bytes, std::size_t i, std::size_t limit, const char* pattern)
 {
     const std::size_t length = std::strlen(pattern);
-    if (limit - i < length) {
-        return false;
-    }
-    for (std::size_t k = 0; k < length; ++k) {
-        unsigned char c = bytes[i + k];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<unsigned char>(c - 'A' + 'a');
-        }
-        if (c != static_cast<unsigned char>(pattern[k])) {
-            return false;
-        }
-    }
-    return true;
+    return limit - i >= length &&
+           XmlText::StartsWithNoCase(reinterpret_cast<const char*>(bytes + i), pattern, length);
 }
 
 // What the declaration's encoding says: true unless it names something else than UTF-8.
@@ -82,15 +60,15 @@ bool DeclarationSaysUtf8(const unsigned char* bytes, std::size_t count)
     if (found == bytes + limit) {
         return true;
     }
-    std::size_t i = SkipBlanks(bytes, static_cast<std::size_t>(found - bytes) + keywordLength, limit);
+    std::size_t i = XmlText::SkipBlanks(bytes, static_cast<std::size_t>(found - bytes) + keywordLength, limit);
     if (i >= limit || bytes[i] != '=') {
         return true;
     }
-    i = SkipBlanks(bytes, i + 1, limit);
+    i = XmlText::SkipBlanks(bytes, i + 1, limit);
     if (i >= limit || (bytes[i] != '"' && bytes[i] != '\'')) {
         return true;
     }
-    i = SkipBlanks(bytes, i + 1, limit);
+    i = XmlText::SkipBlanks(bytes, i + 1, limit);
     return StartsWithNoCase(bytes, i, limit, "utf-8") || StartsWithNoCase(bytes, i, limit, "utf8");
 }
 

@@ -3,9 +3,9 @@
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
 #include "XmlDocument.h"
+#include "XmlText.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -48,7 +48,6 @@ const Entity Entities[] = {
 };
 
 enum : unsigned char {
-    SpaceClass = 1,      // blank, tab, carriage return, line feed
     StopClass = 2,       // ends plain text: blanks, "<", ">", "=", the terminating 0
     SlashClass = 4,      // ends plain text when followed by ">"
     EndNameClass = 8,    // may follow a matching name in an end tag
@@ -61,12 +60,11 @@ struct CharClasses
 {
     unsigned char utf8[256];
     unsigned char singleByte[256];
-    unsigned char fold[256];
 
-    CharClasses() : utf8(), singleByte(), fold()
+    CharClasses() : utf8(), singleByte()
     {
         for (const unsigned char c : {' ', '\t', '\r', '\n'}) {
-            singleByte[c] = SpaceClass | StopClass | EndNameClass;
+            singleByte[c] = StopClass | EndNameClass;
         }
         for (const unsigned char c : {'<', '>', '='}) {
             singleByte[c] = StopClass | EndNameClass;
@@ -82,7 +80,6 @@ struct CharClasses
             if (XmlEncoding::kUtf8Lengths[c] > 1) {
                 utf8[c] |= MultiClass;
             }
-            fold[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         }
     }
 };
@@ -94,37 +91,12 @@ inline unsigned char Byte(const char* p)
     return static_cast<unsigned char>(*p);
 }
 
-inline bool IsSpace(unsigned char c)
-{
-    return (Classes.singleByte[c] & SpaceClass) != 0;
-}
-
-inline const char* SkipSpace(const char* p)
-{
-    while (IsSpace(Byte(p))) {
-        ++p;
-    }
-    return p;
-}
-
 inline const char* TrimEnd(const char* start, const char* end)
 {
-    while (end > start && IsSpace(Byte(end - 1))) {
+    while (end > start && XmlText::IsBlank(Byte(end - 1))) {
         --end;
     }
     return end;
-}
-
-// Compares length bytes of pattern with text, ignoring ASCII letter case; stops
-// at the text's terminating 0 since the patterns hold none.
-inline bool StartsWithNoCase(const char* text, const char* pattern, std::size_t length)
-{
-    for (std::size_t i = 0; i < length; ++i) {
-        if (Classes.fold[Byte(text + i)] != Classes.fold[Byte(pattern + i)]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 inline bool StartsWith(const char* text, const char* pattern, std::size_t length)
@@ -144,7 +116,7 @@ bool EndTagMatches(const XmlNode* node, const char* text)
         return false;
     }
     const std::size_t length = static_cast<std::size_t>(node->mNameLength);
-    return StartsWithNoCase(text, node->mName, length) &&
+    return XmlText::StartsWithNoCase(text, node->mName, length) &&
            (Classes.singleByte[Byte(text + length)] & EndNameClass) != 0;
 }
 
@@ -154,7 +126,7 @@ int DigitValue(unsigned char c, unsigned base)
         return c - '0';
     }
     if (base == 16) {
-        const unsigned char lower = Classes.fold[c];
+        const unsigned char lower = XmlText::FoldCase(c);
         if (lower >= 'a' && lower <= 'f') {
             return lower - 'a' + 10;
         }
@@ -198,10 +170,13 @@ XmlParser::XmlParser(const char* text, std::size_t length, const unsigned char* 
 
 XmlNode* XmlParser::Parse()
 {
-    // The text's copy, and room for about as much again of nodes and arrays.
+    // The text's two copies, and room for about as much again of nodes and arrays.
     const std::size_t length = static_cast<std::size_t>(mEnd - mBegin);
-    mDocument = XmlDocument::Create(2 * length + 64);
+    mDocument = XmlDocument::Create(3 * length + 64);
     mCopy = mDocument->CopyString(mBegin, length);
+    // Positions are worked out from an untouched copy only when asked for:
+    // most trees are never asked, and a copy costs less than counting lines.
+    mDocument->KeepSource(mDocument->CopyString(mBegin, length), length, mCopy, mLengths);
     mFrames.reserve(16);
     mChildren.reserve(InitialScratch);
     mTexts.reserve(InitialScratch);
@@ -222,26 +197,13 @@ XmlNode* XmlParser::Parse()
 
 void XmlParser::ErrorPosition(int& line, int& column) const
 {
-    const char* position = mCode == 1 ? mWarningPosition : mErrorPosition;
-    long long lines = 1;
-    long long columns = 1;
-    if (position) {
-        for (const char* q = mBegin; q < position && q < mEnd; q = Next(q)) {
-            if (*q == '\n') {
-                ++lines;
-                columns = 1;
-            } else {
-                ++columns;
-            }
-        }
-    }
-    line = lines > INT_MAX ? INT_MAX : static_cast<int>(lines);
-    column = columns > INT_MAX ? INT_MAX : static_cast<int>(columns);
+    const char* position = mCode == XmlParseResult::UnmatchedEndTagWarning ? mWarningPosition : mErrorPosition;
+    XmlDocument::CountPosition(mBegin, mEnd, mLengths, position ? position : mBegin, line, column);
 }
 
 VEXEL_XML_HOT XmlParser::Token XmlParser::NextToken(const char* p) const
 {
-    p = SkipSpace(p);
+    p = XmlText::SkipBlanks(p);
     switch (*p) {
     case '\0':
         return {TokenType::End, p, p, -1, 0};
@@ -279,20 +241,34 @@ VEXEL_XML_HOT XmlParser::Token XmlParser::ScanMarkup(const char* p) const
     return {TokenType::TagStart, p, p + 1, -1, 0};
 }
 
+// Steps over an entity's ampersand or a whole multi-byte character, noting
+// which in seen; false for any other byte.
+VEXEL_XML_HOT bool XmlParser::StepOverMarked(const char*& q, unsigned char& seen) const
+{
+    const unsigned char kind = mClasses[Byte(q)];
+    if (kind & AmpersandClass) {
+        seen |= SawAmpersand;
+        ++q;
+        return true;
+    }
+    if (kind & MultiClass) {
+        seen |= SawMultiByte;
+        q = Next(q);
+        return true;
+    }
+    return false;
+}
+
 VEXEL_XML_HOT XmlParser::Token XmlParser::ScanQuoted(const char* p) const
 {
     const char quote = *p;
     unsigned char seen = 0;
     for (const char* q = p + 1;;) {
         q = SkipOrdinary(mClasses, q, QuoteStopClass | MultiClass | AmpersandClass);
-        const unsigned char kind = mClasses[Byte(q)];
-        if (kind & AmpersandClass) {
-            seen |= SawAmpersand;
-            ++q;
-        } else if (kind & MultiClass) {
-            seen |= SawMultiByte;
-            q = Next(q);
-        } else if (*q == quote) {
+        if (StepOverMarked(q, seen)) {
+            continue;
+        }
+        if (*q == quote) {
             return {TokenType::Quoted, p, q + 1, -1, seen};
         } else if (*q == '\0' || *q == '<') {
             break;
@@ -311,14 +287,10 @@ VEXEL_XML_HOT XmlParser::Token XmlParser::ScanPlain(const char* p) const
     unsigned char seen = 0;
     for (;;) {
         q = SkipOrdinary(mClasses, q, StopClass | SlashClass | MultiClass | AmpersandClass);
-        const unsigned char kind = mClasses[Byte(q)];
-        if (kind & AmpersandClass) {
-            seen |= SawAmpersand;
-            ++q;
-        } else if (kind & MultiClass) {
-            seen |= SawMultiByte;
-            q = Next(q);
-        } else if ((kind & StopClass) || q[1] == '>') {
+        if (StepOverMarked(q, seen)) {
+            continue;
+        }
+        if ((mClasses[Byte(q)] & StopClass) || q[1] == '>') {
             return {TokenType::Plain, p, q, -1, seen};
         } else {
             ++q;
@@ -334,7 +306,7 @@ int XmlParser::MatchClearOpener(const char* p) const
     static const int script[] = {2};
     const int* candidates;
     int count;
-    switch (Classes.fold[Byte(p + 1)]) {
+    switch (XmlText::FoldCase(Byte(p + 1))) {
     case '!':
         candidates = bang;
         count = 3;
@@ -352,7 +324,7 @@ int XmlParser::MatchClearOpener(const char* p) const
     }
     for (int i = 0; i < count; ++i) {
         const ClearSection& section = ClearSections[candidates[i]];
-        if (StartsWithNoCase(p, section.opener, section.openerLength)) {
+        if (XmlText::StartsWithNoCase(p, section.opener, section.openerLength)) {
             return candidates[i];
         }
     }
@@ -409,7 +381,7 @@ void XmlParser::ParseContent()
 {
     const char* p = mBegin;
     for (;;) {
-        p = SkipSpace(p);
+        p = XmlText::SkipBlanks(p);
         const char* textStart = nullptr;
         const char* textEnd = nullptr;
         bool sawMultiByte = false;
@@ -432,7 +404,7 @@ void XmlParser::ParseContent()
                                            (sawMultiByte ? SawMultiByte : 0);
                 char* text = Decode(textStart, textEnd, seen);
                 if (!text) {
-                    Fail(14, p);
+                    Fail(XmlParseResult::UnknownCharacterEntity, p);
                     return;
                 }
                 mTexts.push_back(text);
@@ -469,13 +441,13 @@ void XmlParser::ParseContent()
 bool XmlParser::ParseStartTag(const char*& p, bool declaration)
 {
     if (mFrames.size() > static_cast<std::size_t>(XmlElement::MaxDepth)) {
-        Fail(9, p);
+        Fail(XmlParseResult::UnexpectedToken, p);
         return false;
     }
     const Token name = NextToken(p);
     p = name.end;
     if (name.type != TokenType::Plain) {
-        Fail(4, p);
+        Fail(XmlParseResult::MissingStartTagName, p);
         return false;
     }
     const std::size_t nameLength = static_cast<std::size_t>(name.end - name.start);
@@ -490,7 +462,7 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
     for (;;) {
         // Each state nearly always sees one kind of token: tried first, it
         // spares the general dispatch (and its mispredicted jumps).
-        p = SkipSpace(p);
+        p = XmlText::SkipBlanks(p);
         const unsigned char c = Byte(p);
         Token token;
         if (state == AfterName && c == '=') {
@@ -510,7 +482,7 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
                 continue;
             }
             if (token.type != TokenType::Plain && token.type != TokenType::Close && token.type != TokenType::ShortClose) {
-                Fail(9, p);
+                Fail(XmlParseResult::UnexpectedToken, p);
                 return false;
             }
             AddAttributeWithoutValue(attributeName, attributeNameEnd, declaration);
@@ -527,13 +499,13 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
                 EndElement();
                 return true;
             } else {
-                Fail(9, p);
+                Fail(XmlParseResult::UnexpectedToken, p);
                 return false;
             }
             break;
         case AfterEquals: {
             if (token.type != TokenType::Plain && token.type != TokenType::Quoted) {
-                Fail(9, p);
+                Fail(XmlParseResult::UnexpectedToken, p);
                 return false;
             }
             const char* valueStart = token.start;
@@ -546,7 +518,7 @@ bool XmlParser::ParseStartTag(const char*& p, bool declaration)
             }
             char* value = Decode(valueStart, valueEnd, token.seen);
             if (!value) {
-                Fail(14, p);
+                Fail(XmlParseResult::UnknownCharacterEntity, p);
                 return false;
             }
             mAttributes.emplace_back(Terminate(attributeName, attributeNameEnd), value);
@@ -570,18 +542,18 @@ void XmlParser::AddAttributeWithoutValue(const char* name, const char* nameEnd, 
 
 bool XmlParser::ParseEndTag(const char*& p)
 {
-    p = SkipSpace(p);
+    p = XmlText::SkipBlanks(p);
     const Token name = !(mClasses[Byte(p)] & (StopClass | QuoteStopClass | SlashClass)) ? ScanPlain(p) : NextToken(p);
     p = name.end;
     if (name.type != TokenType::Plain) {
-        Fail(5, p);
+        Fail(XmlParseResult::MissingEndTagName, p);
         return false;
     }
-    p = SkipSpace(p);
+    p = XmlText::SkipBlanks(p);
     const Token close = *p == '>' ? Token{TokenType::Close, p, p + 1, -1, 0} : NextToken(p);
     p = close.end;
     if (close.type != TokenType::Close) {
-        Fail(5, p);
+        Fail(XmlParseResult::MissingEndTagName, p);
         return false;
     }
 
@@ -595,7 +567,7 @@ bool XmlParser::ParseEndTag(const char*& p)
     // one that closes none is an error.
     while (pending && !mFrames.empty()) {
         if (mFrames.size() == 1) {
-            Fail(7, p);
+            Fail(XmlParseResult::UnmatchedEndTag, p);
             return false;
         }
         if (EndTagMatches(Current(), pending)) {
@@ -611,7 +583,7 @@ bool XmlParser::ParseClear(const Token& opener, const char*& p)
     const ClearSection& section = ClearSections[opener.clear];
     const char* closer = FindCloser(opener.end, opener.clear);
     if (!closer) {
-        Fail(8, opener.end);
+        Fail(XmlParseResult::UnmatchedClearTagEnd, opener.end);
         return false;
     }
     mClears.emplace_back(Terminate(opener.end, closer), section.opener, section.closer);
@@ -703,9 +675,9 @@ bool XmlParser::DecodeReference(const char*& q, const char* end, char*& out) con
         return true;
     }
     const Entity* entity;
-    switch (Classes.fold[Byte(p)]) {
+    switch (XmlText::FoldCase(Byte(p))) {
     case 'a':
-        entity = Classes.fold[Byte(p + 1)] == 'm' ? &Entities[0] : &Entities[4];
+        entity = XmlText::FoldCase(Byte(p + 1)) == 'm' ? &Entities[0] : &Entities[4];
         break;
     case 'l':
         entity = &Entities[1];
@@ -719,7 +691,7 @@ bool XmlParser::DecodeReference(const char*& q, const char* end, char*& out) con
     default:
         return false;
     }
-    if (static_cast<std::size_t>(end - p) < entity->length || !StartsWithNoCase(p, entity->name, entity->length)) {
+    if (static_cast<std::size_t>(end - p) < entity->length || !XmlText::StartsWithNoCase(p, entity->name, entity->length)) {
         return false;
     }
     *out++ = entity->value;
@@ -805,8 +777,8 @@ void XmlParser::Fail(int code, const char* position)
 void XmlParser::Warn(const char* position)
 {
     // The first mismatch is the one worth pointing at; later ones follow from it.
-    if (mCode == 0) {
-        mCode = 1;
+    if (mCode == XmlParseResult::Ok) {
+        mCode = XmlParseResult::UnmatchedEndTagWarning;
         mWarningPosition = position;
     }
 }

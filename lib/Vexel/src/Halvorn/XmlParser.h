@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Halvorn/XmlParseResult.h"
 #include "XmlNode.h"
 
 #include <cstddef>
@@ -58,6 +59,7 @@ private:
     Token NextToken(const char* p) const;
     Token ScanPlain(const char* p) const;
     Token ScanQuoted(const char* p) const;
+    bool StepOverMarked(const char*& q, unsigned char& seen) const;
     // The token at a "<".
     Token ScanMarkup(const char* p) const;
     int MatchClearOpener(const char* p) const;
@@ -93,7 +95,7 @@ private:
     // The text's copy in the document: names, values and texts are ended and
     // decoded in place there, while scanning reads the caller's text.
     char* mCopy = nullptr;
-    int mCode = 0;
+    int mCode = XmlParseResult::Ok;
     const char* mErrorPosition = nullptr;
     const char* mWarningPosition = nullptr;
 

@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 // Shows one picture as a textured rectangle in screen space: sized relative to
@@ -24,7 +25,8 @@ public:
           const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params);
     ~Image() override;
 
-    // Recomputes the position and rebuilds the quad from the window's current size.
+    // Recomputes the position, and the quad when its size changed, from the
+    // window's current size.
     void UpdateDemoPart(double step, double runningTime, double time) override;
     void RenderDemoPart(double step, double runningTime, double time) override;
     DemoPart* Clone() override;
@@ -39,7 +41,8 @@ public:
     };
 
     ShaderProgram mShaderProgram;
-    Texture mTexture;
+    // Shared with every part that shows the same file.
+    std::shared_ptr<const Texture> mTexture;
     VaoMesh mQuad;
     // Read on the 0-255 scale, alpha 255 once given; not used for drawing.
     glm::vec4 mColor;
@@ -58,6 +61,9 @@ public:
     float mPositionX;
     float mPositionY;
     Viewport2d mViewport;
+    // The size the quad holds now; negative before the first update.
+    float mQuadWidth;
+    float mQuadHeight;
 
 private:
     void ApplyAlign(const QString& value);

@@ -5,6 +5,7 @@
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoParts/PartParams.h"
 #include "Halvorn/PartChecks.h"
+#include "PictureCache.h"
 #include "Rect.h"
 #include "Sdl2OpenglWindow.h"
 
@@ -32,6 +33,8 @@ Image::Image(DemoApp* app, double start, double end, unsigned int priority, cons
     , mAlpha(1.0f)
     , mPositionX(0.0f)
     , mPositionY(0.0f)
+    , mQuadWidth(-1.0f)
+    , mQuadHeight(-1.0f)
 {
     const float windowWidth = static_cast<float>(mDemoApp->mWindow->mWidth);
     const float windowHeight = static_cast<float>(mDemoApp->mWindow->mHeight);
@@ -76,15 +79,15 @@ Image::Image(DemoApp* app, double start, double end, unsigned int priority, cons
     if (!missingImage.empty()) {
         throw std::runtime_error(missingImage);
     }
-    mTexture.Load(mDemoApp->GetTexturePath() + imageFile, false, false, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
-    std::cout << "Image real size = " << mTexture.GetWidth() << "x" << mTexture.GetHeight() << std::endl;
+    mTexture = PictureCache::Acquire(mDemoApp->GetTexturePath() + imageFile, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    std::cout << "Image real size = " << mTexture->GetWidth() << "x" << mTexture->GetHeight() << std::endl;
 
     mWidthGiven = mRelativeWidth != 0.0f;
     mHeightGiven = mRelativeHeight != 0.0f;
     CompleteRelativeSize(windowWidth, windowHeight);
     std::cout << "Image relative size = " << mRelativeWidth << "x" << mRelativeHeight << std::endl;
 
-    SetupStandardShaderProgram(mShaderProgram, mDemoApp->GetShaderPath());
+    ShareStandardShaderProgram(mShaderProgram, mDemoApp->GetShaderPath());
 }
 
 Image::~Image() = default;
@@ -134,16 +137,21 @@ void Image::UpdateDemoPart(double /*step*/, double runningTime, double /*time*/)
         break;
     }
 
+    if (pixelWidth == mQuadWidth && pixelHeight == mQuadHeight) {
+        return;
+    }
     // Centred on the origin, so the model matrix turns it about its own centre.
-    MakeRectQuad(mQuad, Rect<float>(pixelWidth * -0.5f, pixelHeight * -0.5f, pixelWidth, pixelHeight),
-                 glm::vec3(0.0f, 0.0f, 1.0f));
+    UpdateRectQuad(mQuad, Rect<float>(pixelWidth * -0.5f, pixelHeight * -0.5f, pixelWidth, pixelHeight),
+                   glm::vec3(0.0f, 0.0f, 1.0f));
+    mQuadWidth = pixelWidth;
+    mQuadHeight = pixelHeight;
     CHECK_GL_ERROR("", mName.toStdString());
 }
 
 void Image::RenderDemoPart(double /*step*/, double /*runningTime*/, double /*time*/)
 {
     Gl::Blend(mBlendMode);
-    mTexture.Bind();
+    mTexture->Bind();
     mShaderProgram.Use();
 
     glm::mat4 model(1.0f);
@@ -152,7 +160,14 @@ void Image::RenderDemoPart(double /*step*/, double /*runningTime*/, double /*tim
     const glm::mat4 mvp = mViewport.mProjection * mViewport.mView * model;
     mShaderProgram.SetUniformMatrix4fv("MVP", 1, GL_FALSE, glm::value_ptr(mvp));
     mShaderProgram.SetUniform1f("Alpha", mAlpha);
+    // The quad lies on the far plane, which a driver may clip by rounding:
+    // clamping depth instead keeps the matrices as they are.
+    const GLboolean depthClamp = glIsEnabled(GL_DEPTH_CLAMP);
+    glEnable(GL_DEPTH_CLAMP);
     mQuad.Draw();
+    if (depthClamp == GL_FALSE) {
+        glDisable(GL_DEPTH_CLAMP);
+    }
 
     // The next part starts from the opaque state whatever this one used.
     glDisable(GL_BLEND);
@@ -208,8 +223,8 @@ void Image::ApplyBlending(const QString& value)
 
 void Image::CompleteRelativeSize(float windowWidth, float windowHeight)
 {
-    const float textureWidth = static_cast<float>(mTexture.GetWidth());
-    const float textureHeight = static_cast<float>(mTexture.GetHeight());
+    const float textureWidth = static_cast<float>(mTexture->GetWidth());
+    const float textureHeight = static_cast<float>(mTexture->GetHeight());
     // Only an exact 0 counts as missing; the side given keeps the picture's aspect.
     if (mRelativeWidth == 0.0f && mRelativeHeight == 0.0f) {
         mRelativeHeight = 1.0f;
@@ -261,8 +276,8 @@ void Image::ApplyAnimations(double runningTime, float windowWidth, float windowH
     }
     // The side that was derived at construction follows the animated one, by
     // the picture's aspect; with both sides given the picture may stretch.
-    const float textureWidth = static_cast<float>(mTexture.GetWidth());
-    const float textureHeight = static_cast<float>(mTexture.GetHeight());
+    const float textureWidth = static_cast<float>(mTexture->GetWidth());
+    const float textureHeight = static_cast<float>(mTexture->GetHeight());
     if (widthGiven && !heightGiven) {
         mRelativeHeight = (mRelativeWidth * windowWidth * textureHeight) / (textureWidth * windowHeight);
     } else if (heightGiven && !widthGiven) {

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Makes the guide's pictures: each example settings file in docs/examples/ is
+# captured at 320x180 and one frame is kept as docs/pictures/NAME.png.
+#
+#   docs/make-pictures.sh [PLAYER]     (default: build/release/player/vexel-player)
+#
+# Needs a built vexel-player. Without a display it runs the captures under
+# Xvfb; without a sound device, with SDL's dummy audio driver.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+player="${1:-$root/build/release/player/vexel-player}"
+examples="$root/docs/examples"
+pictures="$root/docs/pictures"
+
+if [[ ! -x "$player" ]]; then
+  echo "make-pictures: no vexel-player at $player: build it first (scripts/build.sh release)" >&2
+  exit 1
+fi
+
+# The moment each picture shows; every example not named here is taken at 1 s.
+# The test scene turns with time, so it is taken where its shapes are well apart.
+declare -A at=([class-testpartvao]=2)
+# The capture covers one frame's time from there.
+span=0.02
+
+run=()
+if [[ -z "${DISPLAY:-}" ]] || ! xdpyinfo >/dev/null 2>&1; then
+  run=(xvfb-run -a -s "-screen 0 1280x720x24 -noreset")
+fi
+export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
+
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$pictures"
+
+count=0
+for settings in "$examples"/*.xml; do
+  name="$(basename "$settings" .xml)"
+  from="${at[$name]:-1}"
+  to="$(awk -v a="$from" -v b="$span" 'BEGIN { print a + b }')"
+  frames="$scratch/$name"
+  mkdir -p "$frames"
+  if ! "${run[@]}" "$player" --capture "$frames/%d.png" --size 320x180 --from "$from" --to "$to" "$settings" \
+      >"$scratch/$name.log" 2>&1; then
+    echo "make-pictures: the capture of $settings failed:" >&2
+    cat "$scratch/$name.log" >&2
+    exit 1
+  fi
+  # The lowest frame number is the frame at the chosen time.
+  first="$(find "$frames" -name '*.png' -printf '%f\n' | sort -n | head -n 1)"
+  if [[ -z "$first" ]]; then
+    echo "make-pictures: the capture of $settings wrote no frame" >&2
+    exit 1
+  fi
+  cp "$frames/$first" "$pictures/$name.png"
+  echo "docs/pictures/$name.png (at $from s)"
+  count=$((count + 1))
+done
+echo "make-pictures: $count pictures written to docs/pictures/"

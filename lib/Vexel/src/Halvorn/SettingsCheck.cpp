@@ -1,0 +1,584 @@
+#include "Halvorn/SettingsCheck.h"
+
+#include "Halvorn/DemoParts/PartParams.h"
+#include "Halvorn/XmlElement.h"
+#include "Halvorn/XmlEncoding.h"
+#include "ShaderProgram.h"
+#include "XmlText.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <SDL_mixer.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <sstream>
+
+const char* const SettingsCheck::DocumentElement = "Halvorn-demo-settings";
+
+struct SettingsCheck::TimedPart
+{
+    XmlElement element;
+    std::string name;
+    std::string className;
+    float start;
+    float end;
+    unsigned int priority;
+};
+
+namespace {
+
+using Severity = Diagnostic::Severity;
+
+const char* const ImageKeys[] = {"image",     "color",     "align",  "relativeWidth", "relativeHeight",
+                                 "relativeX", "relativeY", "rotate", "blending",      "alpha"};
+const char* const AlignWords[] = {"left", "hcenter", "right", "top", "vcenter", "bottom"};
+const char* const BlendingValues[] = {"opaque", "transcluent", "additive", "subtractive", "reversesubtractive"};
+// The music may end a little before a part written to end with it.
+const double MusicLengthSlack = 1e-3;
+
+std::string Quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+std::string Seconds(double seconds)
+{
+    std::ostringstream stream;
+    stream << seconds;
+    return stream.str();
+}
+
+template <std::size_t N> bool OneOf(const char* text, const char* const (&choices)[N])
+{
+    return std::any_of(std::begin(choices), std::end(choices),
+                       [text](const char* choice) { return std::string(text) == choice; });
+}
+
+// The settings as the timeline gets them: atof, then single precision.
+float NarrowTime(double seconds)
+{
+    if (std::fabs(seconds) > static_cast<double>(std::numeric_limits<float>::max())) {
+        return seconds > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+    }
+    return static_cast<float>(seconds);
+}
+
+std::string ReaderText(int code)
+{
+    // "Error: " and "Warning: " would repeat what the severity says.
+    std::string text = XmlElement::ErrorText(code);
+    for (const char* prefix : {"Error: ", "Warning: "}) {
+        const std::string start(prefix);
+        if (text.compare(0, start.size(), start) == 0) {
+            text.erase(0, start.size());
+        }
+    }
+    return text;
+}
+
+// The reader's table and wide-text switch are process-wide: set them as
+// OpenFile would for this file, and put them back afterwards.
+class ReaderSettingsGuard
+{
+public:
+    explicit ReaderSettingsGuard(const QByteArray& path)
+        : mUtf8(XmlEncoding::Utf8TableInForce()), mWideText(XmlEncoding::WideTextDetection())
+    {
+        if (std::FILE* file = std::fopen(path.constData(), "rb")) {
+            unsigned char bytes[200];
+            const std::size_t count = std::fread(bytes, 1, sizeof bytes, file);
+            std::fclose(file);
+            XmlEncoding::UseUtf8Table(XmlEncoding::GuessUtf8(bytes, count, true));
+            XmlEncoding::SetWideTextDetection(true);
+        }
+    }
+    ~ReaderSettingsGuard()
+    {
+        XmlEncoding::UseUtf8Table(mUtf8);
+        XmlEncoding::SetWideTextDetection(mWideText);
+    }
+    ReaderSettingsGuard(const ReaderSettingsGuard&) = delete;
+    ReaderSettingsGuard& operator=(const ReaderSettingsGuard&) = delete;
+
+private:
+    bool mUtf8;
+    bool mWideText;
+};
+
+struct SurfaceDeleter
+{
+    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+
+} // namespace
+
+void SettingsCheck::AddChildCheck(const std::string& elementName, ChildCheck check)
+{
+    for (auto& [name, existing] : mChildChecks) {
+        if (XmlText::EqualNoCase(name.c_str(), elementName.c_str())) {
+            existing = std::move(check);
+            return;
+        }
+    }
+    mChildChecks.emplace_back(elementName, std::move(check));
+}
+
+std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
+{
+    mFile = settingsFile.toStdString();
+    mFolder = QFileInfo(settingsFile).path();
+    mEntries.clear();
+    mShadersChecked = false;
+    mMusicLength = -1.0;
+
+    const QByteArray localPath = settingsFile.toLocal8Bit();
+    {
+        const ReaderSettingsGuard guard(localPath);
+        XmlParseResult result;
+        const XmlElement root = XmlElement::ParseFile(localPath.constData(), DocumentElement, &result);
+        if (result.code == XmlParseResult::FirstTagNotFound) {
+            // Point at the element that stands where the settings should.
+            XmlElement top = XmlElement::ParseFile(localPath.constData(), nullptr, nullptr);
+            while (top && (!top.Name() || top.IsDeclaration()) && top.ChildCount() > 0) {
+                top = top.ChildAt(0);
+            }
+            if (top && top.Name()) {
+                Add(Severity::Error, top.Line(), top.Column(),
+                    "the document element is <" + std::string(top.Name()) + ">, not <" + DocumentElement + ">");
+            } else {
+                Add(Severity::Error, 1, 1, std::string("no <") + DocumentElement + "> element");
+            }
+        } else if (result.code == XmlParseResult::FileNotFound) {
+            Add(Severity::Error, 1, 1,
+                QFileInfo(settingsFile).isDir() ? "a folder, not a settings file" : "cannot open the file");
+        } else if (result.code == XmlParseResult::NoXmlData) {
+            Add(Severity::Error, 1, 1, "the file is empty");
+        } else if (result.code != XmlParseResult::Ok) {
+            const bool positioned = result.line > 0;
+            Add(Severity::Error, positioned ? result.line : 1, positioned ? result.column : 1,
+                "not well-formed XML: " + ReaderText(result.code));
+        }
+        // The tree of a warning is whole enough to check further.
+        if (root) {
+            CheckDocument(root);
+        }
+    }
+
+    std::stable_sort(mEntries.begin(), mEntries.end(), [](const Entry& a, const Entry& b) {
+        return a.line != b.line ? a.line < b.line : a.column < b.column;
+    });
+    std::vector<Diagnostic> diagnostics;
+    diagnostics.reserve(mEntries.size());
+    for (Entry& entry : mEntries) {
+        diagnostics.push_back(std::move(entry.diagnostic));
+    }
+    mEntries.clear();
+    return diagnostics;
+}
+
+void SettingsCheck::Report(Severity severity, const XmlElement& element, const std::string& message)
+{
+    Add(severity, element.Line(), element.Column(), message);
+}
+
+void SettingsCheck::Report(Severity severity, const XmlElement& element, const char* attribute,
+                           const std::string& message)
+{
+    const int i = element.AttributeIndex(attribute);
+    if (i < 0) {
+        Report(severity, element, message);
+        return;
+    }
+    Add(severity, element.AttributeLine(i), element.AttributeColumn(i), message);
+}
+
+QString SettingsCheck::Resolve(const QString& path) const
+{
+    return QDir::isAbsolutePath(path) ? path : mFolder + QLatin1Char('/') + path;
+}
+
+void SettingsCheck::Add(Severity severity, int line, int column, const std::string& message)
+{
+    mEntries.push_back(Entry{Diagnostic(mFile, line, column, severity, message), line, column});
+}
+
+void SettingsCheck::CheckDocument(const XmlElement& root)
+{
+    CheckSoundtrack(root);
+
+    std::vector<TimedPart> timed;
+    const XmlElement demoParts = root.Child("demoparts");
+    const int partCount = demoParts.ChildCount("part");
+    for (int i = 0; i < partCount; ++i) {
+        CheckPart(demoParts.Child("part", i), timed);
+    }
+    CheckTimeline(timed);
+}
+
+void SettingsCheck::CheckSoundtrack(const XmlElement& root)
+{
+    const XmlElement soundtrack = root.Child("soundtrack");
+    const char* file = soundtrack.Attribute("file");
+    if (!soundtrack) {
+        Report(Severity::Error, root, "no <soundtrack> element");
+        return;
+    }
+    if (file == nullptr) {
+        Report(Severity::Error, soundtrack, "the soundtrack has no file attribute");
+        return;
+    }
+    const QString path = Resolve(QString::fromUtf8(file));
+    if (!QFileInfo(path).isFile()) {
+        Report(Severity::Error, soundtrack, "file", "soundtrack " + Quoted(file) + " not found");
+        return;
+    }
+    const QFileInfo info(path);
+    const FileStamp stamp{true, info.size(), info.lastModified().toMSecsSinceEpoch()};
+    if (path != mMusicPath || !(stamp == mMusicStamp)) {
+        mMusicPath = path;
+        mMusicStamp = stamp;
+        mMusicError.clear();
+        mMusicProbedLength = ProbeMusic(path, mMusicError);
+    }
+    mMusicLength = mMusicProbedLength;
+    const std::string& error = mMusicError;
+    if (!error.empty()) {
+        Report(Severity::Error, soundtrack, "file", "soundtrack " + Quoted(file) + " cannot be loaded: " + error);
+    }
+}
+
+void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& timed)
+{
+    bool timesValid = true;
+    float start = 0.0f;
+    float end = 0.0f;
+    if (part.Attribute("start") == nullptr) {
+        Report(Severity::Error, part, "the part has no start attribute");
+        timesValid = false;
+    } else {
+        timesValid = ReadTime(part, "start", start);
+    }
+    if (part.Attribute("length") != nullptr) {
+        float length = 0.0f;
+        if (ReadTime(part, "length", length) && timesValid) {
+            // As the loader: the sum in double precision, then narrowed.
+            end = NarrowTime(std::atof(part.Attribute("start")) + std::atof(part.Attribute("length")));
+            if (!std::isfinite(end)) {
+                Report(Severity::Error, part, "length", "start + length is not a finite time");
+                timesValid = false;
+            }
+        } else {
+            timesValid = false;
+        }
+    } else if (part.Attribute("end") != nullptr) {
+        timesValid = ReadTime(part, "end", end) && timesValid;
+    } else {
+        Report(Severity::Error, part, "the part has neither an end nor a length attribute");
+        timesValid = false;
+    }
+
+    for (const char* attribute : {"name", "class", "priority"}) {
+        if (part.Attribute(attribute) == nullptr) {
+            Report(Severity::Error, part, std::string("the part has no ") + attribute + " attribute");
+        }
+    }
+    const char* classText = part.Attribute("class");
+    const std::string className = classText ? classText : "";
+    const bool knownClass =
+        className == "lib.Image" || className == "lib.ClearScreen" || className == "lib.TestPartVao";
+    if (classText != nullptr && !knownClass) {
+        Report(Severity::Error, part, "class", "unknown part class " + Quoted(className));
+    }
+
+    for (const char* flag : {"clearBackground", "clearZBuffer"}) {
+        const char* value = part.Attribute(flag);
+        if (value != nullptr && std::string(value) != "true" && std::string(value) != "false") {
+            Report(Severity::Error, part, flag,
+                   std::string(flag) + " must be \"true\" or \"false\", not " + Quoted(value));
+        }
+    }
+    if (const char* clearColor = part.Attribute("clearColor")) {
+        CheckColor(part, "clearColor", clearColor);
+    }
+
+    QString image;
+    XmlElement imageParam;
+    CheckParams(part, knownClass ? className : std::string(), image, imageParam);
+
+    // Other children: scenes are not loaded; the rest have their own checks, if any.
+    for (int i = 0; i < part.ChildCount(); ++i) {
+        const XmlElement child = part.ChildAt(i);
+        for (const auto& [name, check] : mChildChecks) {
+            if (child.Name() && XmlText::EqualNoCase(child.Name(), name.c_str())) {
+                check(*this, part, child);
+            }
+        }
+    }
+
+    if (className == "lib.Image") {
+        if (imageParam) {
+            CheckPicture(imageParam, "image", QStringLiteral("data/textures/") + image);
+        } else {
+            Report(Severity::Error, part, "the lib.Image part has no image parameter");
+        }
+        CheckShaders(part);
+    } else if (className == "lib.TestPartVao") {
+        CheckPicture(part, "class", QStringLiteral("data/textures/test.png"));
+        CheckPicture(part, "class", QStringLiteral("data/textures/bg.jpg"));
+        CheckShaders(part);
+    }
+
+    if (timesValid) {
+        const char* name = part.Attribute("name");
+        const char* priority = part.Attribute("priority");
+        timed.push_back(TimedPart{part, name ? name : "", className, start, end,
+                                  static_cast<unsigned int>(std::strtol(priority ? priority : "0", nullptr, 10))});
+    }
+}
+
+bool SettingsCheck::ReadTime(const XmlElement& part, const char* attribute, float& seconds)
+{
+    const char* text = part.Attribute(attribute);
+    seconds = NarrowTime(std::atof(text));
+    if (std::isfinite(seconds)) {
+        return true;
+    }
+    Report(Severity::Error, part, attribute, std::string(attribute) + " " + Quoted(text) + " is not a finite time");
+    return false;
+}
+
+void SettingsCheck::CheckParams(const XmlElement& part, const std::string& className, QString& image,
+                                XmlElement& imageParam)
+{
+    const int paramCount = part.ChildCount("param");
+    for (int p = 0; p < paramCount; ++p) {
+        const XmlElement param = part.Child("param", p);
+        for (int a = 0; a < param.AttributeCount(); ++a) {
+            const char* key = param.AttributeName(a);
+            const char* value = param.AttributeValue(a) ? param.AttributeValue(a) : "";
+            const std::string keyText(key);
+            const auto warnAt = [&](const std::string& message) {
+                Add(Severity::Warning, param.AttributeLine(a), param.AttributeColumn(a), message);
+            };
+            if (className.empty()) {
+                continue;  // an unknown class was reported already
+            }
+            const bool known = className == "lib.ClearScreen" ? keyText == "color"
+                               : className == "lib.Image"     ? OneOf(key, ImageKeys)
+                                                              : false;
+            if (!known) {
+                warnAt("unknown parameter " + Quoted(keyText) + " for " + className);
+                continue;
+            }
+            if (keyText == "color") {
+                CheckColor(param, "color", value);
+            } else if (keyText == "image") {
+                image = QString::fromUtf8(value);
+                imageParam = param;
+            } else if (keyText == "align") {
+                for (const QString& word : QString::fromUtf8(value).split(QLatin1Char(' '))) {
+                    const QByteArray wordText = word.toUtf8();
+                    if (!OneOf(wordText.constData(), AlignWords)) {
+                        warnAt("unknown align word " + Quoted(wordText.toStdString()));
+                    }
+                }
+            } else if (keyText == "blending" && !OneOf(value, BlendingValues)) {
+                warnAt("unknown blending " + Quoted(value) +
+                       " (opaque, transcluent, additive, subtractive or reversesubtractive)");
+            }
+        }
+    }
+}
+
+bool SettingsCheck::CheckColor(const XmlElement& element, const char* attribute, const char* value)
+{
+    glm::vec4 color;
+    const char* channel = nullptr;
+    switch (PartParams::ReadColor(QString::fromUtf8(value), color)) {
+    case PartParams::ColorChannel::Red:
+        channel = "red";
+        break;
+    case PartParams::ColorChannel::Green:
+        channel = "green";
+        break;
+    case PartParams::ColorChannel::Blue:
+        channel = "blue";
+        break;
+    case PartParams::ColorChannel::None:
+        return true;
+    }
+    Report(Severity::Error, element, attribute,
+           std::string(attribute) + " " + Quoted(value) + " has no whole number for " + channel +
+               ": write 'r g b' with values 0-255");
+    return false;
+}
+
+void SettingsCheck::CheckPicture(const XmlElement& element, const char* attribute, const QString& relativePath)
+{
+    const std::string shown = Quoted(relativePath.toStdString());
+    const Picture& picture = DecodePicture(Resolve(relativePath));
+    if (!picture.exists) {
+        Report(Severity::Error, element, attribute, "picture " + shown + " not found");
+    } else if (!picture.decodeError.empty()) {
+        Report(Severity::Error, element, attribute, "picture " + shown + " cannot be decoded: " + picture.decodeError);
+    } else if (picture.bytesPerPixel != 3 && picture.bytesPerPixel != 4) {
+        Report(Severity::Error, element, attribute,
+               "picture " + shown + " is not true-colour (" + std::to_string(picture.bitsPerPixel) +
+                   " bits per pixel)");
+    } else if (mGlFacts.maxTextureSize > 0 &&
+               (picture.width > mGlFacts.maxTextureSize || picture.height > mGlFacts.maxTextureSize)) {
+        Report(Severity::Warning, element, attribute,
+               "picture " + shown + " is " + std::to_string(picture.width) + "x" + std::to_string(picture.height) +
+                   ", larger than the GL maximum texture size " + std::to_string(mGlFacts.maxTextureSize));
+    }
+}
+
+const SettingsCheck::Picture& SettingsCheck::DecodePicture(const QString& path)
+{
+    // Demos show the same picture in many parts, and a reload changes few
+    // files: decode each once for as long as it stays the same on disk.
+    const QFileInfo info(path);
+    const FileStamp stamp{info.isFile(), info.size(), info.lastModified().toMSecsSinceEpoch()};
+    Picture& picture = mPictures[path];
+    if (picture.decoded && picture.stamp == stamp) {
+        return picture;
+    }
+    picture = Picture();
+    picture.decoded = true;
+    picture.stamp = stamp;
+    picture.exists = stamp.isFile;
+    if (picture.exists) {
+        // Decoded as Texture::Load decodes it, so the verdict is the same.
+        const std::unique_ptr<SDL_Surface, SurfaceDeleter> surface(IMG_Load(path.toLocal8Bit().constData()));
+        if (!surface) {
+            picture.decodeError = SDL_GetError();
+        } else {
+            picture.bytesPerPixel = surface->format->BytesPerPixel;
+            picture.bitsPerPixel = surface->format->BitsPerPixel;
+            picture.width = surface->w;
+            picture.height = surface->h;
+        }
+    }
+    return picture;
+}
+
+void SettingsCheck::CheckShaders(const XmlElement& part)
+{
+    // Every part that draws uses the one standard pair: check it once.
+    if (mShadersChecked) {
+        return;
+    }
+    mShadersChecked = true;
+    const int line = part.Line();
+    const int column = part.Column();
+    const QString vertex = QStringLiteral("data/shaders/") + StandardVertexShaderFile;
+    const QString fragment = QStringLiteral("data/shaders/") + StandardFragmentShaderFile;
+    bool bothExist = true;
+    for (const QString& shader : {vertex, fragment}) {
+        if (!QFileInfo(Resolve(shader)).isFile()) {
+            Report(Severity::Warning, part, "class", "shader " + Quoted(shader.toStdString()) + " not found");
+            bothExist = false;
+        }
+    }
+    if (!mGlFacts.checkShaders) {
+        Report(Severity::Note, part, "class", "shader checks skipped: no GL context");
+        return;
+    }
+    if (!bothExist) {
+        return;
+    }
+    for (Diagnostic& found : mGlFacts.checkShaders(Resolve(vertex), Resolve(fragment))) {
+        found.mSeverity = Severity::Warning;
+        mEntries.push_back(Entry{std::move(found), line, column});
+    }
+}
+
+void SettingsCheck::CheckTimeline(const std::vector<TimedPart>& timed)
+{
+    for (const TimedPart& part : timed) {
+        const std::string name = "part " + Quoted(part.name);
+        if (part.end < part.start) {
+            Report(Severity::Warning, part.element,
+                   name + " ends at " + Seconds(part.end) + " s, before it starts at " + Seconds(part.start) + " s");
+            continue;
+        }
+        if (part.end == part.start) {
+            Report(Severity::Warning, part.element, name + " has zero length and never shows");
+            continue;
+        }
+        for (const TimedPart& cover : timed) {
+            if (cover.className == "lib.ClearScreen" && cover.priority > part.priority && cover.start <= part.start &&
+                cover.end >= part.end) {
+                Report(Severity::Warning, part.element,
+                       name + " never shows: ClearScreen part " + Quoted(cover.name) + " (priority " +
+                           std::to_string(cover.priority) + ") clears the screen over all of its time");
+                break;
+            }
+        }
+        if (mMusicLength >= 0.0 && part.end > mMusicLength + MusicLengthSlack) {
+            const bool startsAfter = part.start >= mMusicLength;
+            Report(Severity::Warning, part.element,
+                   name + (startsAfter ? " starts at " + Seconds(part.start) : " ends at " + Seconds(part.end)) +
+                       " s, after the music ends at " + Seconds(mMusicLength) + " s");
+        }
+    }
+}
+
+double SettingsCheck::ProbeMusic(const QString& path, std::string& error) const
+{
+    // SDL_mixer decodes only with a device open. The player's open device is
+    // used as it is; otherwise a silent one is opened for the probe and closed.
+    const bool wasOpen = Mix_QuerySpec(nullptr, nullptr, nullptr) != 0;
+    std::string previousDriver;
+    const bool hadDriverHint = SDL_GetHint(SDL_HINT_AUDIODRIVER) != nullptr;
+    bool openedAudio = false;
+    bool initedAudio = false;
+    if (!wasOpen) {
+        if (hadDriverHint) {
+            previousDriver = SDL_GetHint(SDL_HINT_AUDIODRIVER);
+        }
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+        // The subsystem counts its users: quit only what was started here.
+        initedAudio = SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        if (SDL_WasInit(SDL_INIT_AUDIO) != 0 && Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 4096) == 0) {
+            openedAudio = true;
+        } else {
+            error = std::string("no sound device to decode with: ") + SDL_GetError();
+        }
+    }
+
+    double length = -1.0;
+    if (error.empty()) {
+        if (Mix_Music* music = Mix_LoadMUS(path.toLocal8Bit().constData())) {
+            length = Mix_MusicDuration(music);
+            Mix_FreeMusic(music);
+        } else {
+            error = Mix_GetError();
+        }
+    }
+
+    if (!wasOpen) {
+        if (openedAudio) {
+            Mix_CloseAudio();
+        }
+        if (initedAudio) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        }
+        if (hadDriverHint) {
+            SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, previousDriver.c_str(), SDL_HINT_OVERRIDE);
+        } else {
+            SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        }
+    }
+    return length;
+}
