@@ -65,14 +65,7 @@ bool PlayerApp::Load(QString& error)
     if (!TimelineBuilder::Build(mOptions.mSettingsFile, this, mModel, error)) {
         return false;
     }
-    mEndTime = 0.0;
-    for (const boost::ptr_list<DemoPart>* list : {&mModel->mFutureParts, &mModel->mCurrentParts}) {
-        for (const DemoPart& part : *list) {
-            if (std::isfinite(part.mEnd)) {
-                mEndTime = std::max(mEndTime, part.mEnd);
-            }
-        }
-    }
+    mEndTime = TimelineBuilder::EndTime(*mModel);
     if (!mOptions.mMute) {
         try {
             mAudio->LoadMusic(QStringLiteral("main"),

@@ -116,6 +116,7 @@ QString PlayerOptions::Usage()
 {
     return QStringLiteral(
         "vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)\n"
+        "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]\n"
         "  --window WxH     windowed and resizable, W x H pixels (default 1280x720)\n"
         "  --fullscreen     fullscreen on the desktop's own mode (no display mode change)\n"
         "  --start TIME     start playing at TIME\n"
@@ -123,5 +124,14 @@ QString PlayerOptions::Usage()
         "  --paused         open paused\n"
         "  --mute           no sound; the clock still runs\n"
         "  --quiet          only warnings and errors on the console\n"
-        "  --help, --version\n");
+        "  --help, --version\n"
+        "capture, every frame n at exactly FROM + n/FPS, with the soundtrack's FROM..TO:\n"
+        "  --capture OUT    OUT.mp4 or OUT.mkv: H.264 video with AAC sound; a pattern such as\n"
+        "                   frames/%05d.png: PNG frames numbered from 0, the sound as audio.wav beside them\n"
+        "  --fps N          frames per second (default 60)\n"
+        "  --size WxH       picture size in pixels, as the parts' window (default 1920x1080)\n"
+        "  --from TIME      first frame's time (default 0)\n"
+        "  --to TIME        end, not included (default: the end of the last part)\n"
+        "  TIME is seconds (12.5) or BAR:BEAT (9:1) with a tempo in the settings file.\n"
+        "  Ctrl+C stops and keeps the frames done; --mute gives silence, --quiet as above.\n");
 }

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 
 namespace {
@@ -81,6 +83,19 @@ bool TimelineBuilder::Build(const QString& settingsFile, DemoApp* app, DemoModel
 QString TimelineBuilder::DataRoot(const QString& settingsFile)
 {
     return QFileInfo(settingsFile).absolutePath() + QLatin1Char('/');
+}
+
+double TimelineBuilder::EndTime(const DemoModel& model)
+{
+    double end = 0.0;
+    for (const boost::ptr_list<DemoPart>* list : {&model.mFutureParts, &model.mCurrentParts}) {
+        for (const DemoPart& part : *list) {
+            if (std::isfinite(part.mEnd)) {
+                end = std::max(end, part.mEnd);
+            }
+        }
+    }
+    return end;
 }
 
 QString TimelineBuilder::SoundtrackPath(const QString& settingsFile, const QString& soundtrack)

@@ -19,6 +19,8 @@ public:
     static bool Build(const QString& settingsFile, DemoApp* app, DemoModel* model, QString& error);
     // The folder the settings file lies in, where its data folder is.
     static QString DataRoot(const QString& settingsFile);
+    // The end of the last part with a finite end, 0 for none.
+    static double EndTime(const DemoModel& model);
     // A soundtrack named in the file, found from its folder.
     static QString SoundtrackPath(const QString& settingsFile, const QString& soundtrack);
 };

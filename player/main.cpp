@@ -1,3 +1,5 @@
+#include "CaptureApp.h"
+#include "CaptureOptions.h"
 #include "Halvorn/Tempo.h"
 #include "PlayerApp.h"
 #include "PlayerOptions.h"
@@ -6,9 +8,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -25,13 +30,50 @@ int Failure(const QString& line)
     return 1;
 }
 
+// Player options that steer a window someone watches; a capture has none.
+QString NotWithCapture(const std::vector<std::string>& rest)
+{
+    for (const std::string& argument : rest) {
+        for (const char* option : {"--window", "--fullscreen", "--start", "--loop", "--paused"}) {
+            if (argument == option) {
+                return QString::fromStdString(argument) + QStringLiteral(": not with --capture");
+            }
+        }
+    }
+    return QString();
+}
+
+int Capture(const PlayerOptions& options, const CaptureOptions& capture, const Tempo* tempo)
+{
+    QString error;
+    CaptureApp::PreferOffscreenVideo();
+    CaptureApp app(options, capture);
+    if (!app.Load(error)) {
+        return Failure(error);
+    }
+    CaptureRange range;
+    std::string rangeError;
+    if (!ResolveCaptureRange(capture, tempo, app.EndTime(), range, rangeError)) {
+        return UsageError(QString::fromStdString(rangeError));
+    }
+    return app.Capture(range);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // The capture options first; the rest are the player's own.
+    std::vector<std::string> given(argv + std::min(argc, 1), argv + argc);
+    std::vector<std::string> rest;
+    CaptureOptions capture;
+    std::string captureError;
+    if (!ParseCaptureOptions(given, capture, rest, captureError)) {
+        return UsageError(QString::fromLocal8Bit(captureError.c_str()));
+    }
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (const std::string& argument : rest) {
+        arguments << QString::fromLocal8Bit(argument.c_str());
     }
 
     PlayerOptions options;
@@ -48,6 +90,12 @@ int main(int argc, char** argv)
     case PlayerOptions::Play:
         break;
     }
+    if (capture.mEnabled) {
+        const QString refused = NotWithCapture(rest);
+        if (!refused.isEmpty()) {
+            return UsageError(refused);
+        }
+    }
 
     // Checked before any window opens: a file that cannot be read is a
     // failure of the work, a time that does not fit its tempo a usage error.
@@ -59,6 +107,16 @@ int main(int argc, char** argv)
     if (!options.ResolveTimes(hasTempo ? &tempo : nullptr, error)) {
         return UsageError(error);
     }
+    if (capture.mEnabled) {
+        // The times' own faults now, before a window opens; the real end of
+        // the demo is known once its parts are built.
+        const double anyEnd = 1e9;
+        CaptureRange range;
+        std::string rangeError;
+        if (!ResolveCaptureRange(capture, hasTempo ? &tempo : nullptr, anyEnd, range, rangeError)) {
+            return UsageError(QString::fromLocal8Bit(rangeError.c_str()));
+        }
+    }
 
     // The engine and the parts talk on standard output; quiet keeps errors only.
     if (options.mQuiet) {
@@ -66,6 +124,9 @@ int main(int argc, char** argv)
     }
 
     try {
+        if (capture.mEnabled) {
+            return Capture(options, capture, hasTempo ? &tempo : nullptr);
+        }
         std::unique_ptr<PlayerApp> app(new PlayerApp(options));
         if (!app->Load(error)) {
             return Failure(error);

@@ -71,7 +71,7 @@ TEST_F(FrameCaptureGLTest, EveryFrameShowsItsOwnTimeAndAStopKeepsTheFramesDone)
     };
     const Case cases[] = {
         {"all", -1, 0, 10, "captured 10 frames to " + out("all") + " in "},
-        {"stopped", 3, 0, 3, "capture stopped after 3 of 10 frames: " + out("stopped") + " holds the frames done"},
+        {"stopped", 3, FrameCapture::StoppedStatus, 3, "capture stopped after 3 of 10 frames: " + out("stopped") + " holds the frames done"},
         {"file", -1, 1, 0,
          "capture failed: " + out("file") + ": cannot write " + (mFolder / "file/audio.wav").string() +
              ": Not a directory"},
@@ -91,6 +91,6 @@ TEST_F(FrameCaptureGLTest, EveryFrameShowsItsOwnTimeAndAStopKeepsTheFramesDone)
             std::snprintf(name, sizeof name, "%02ld.png", n);
             EXPECT_EQ(RedOf(mFolder / c.folder / name), n < c.frames ? 50 + 10 * n : -1) << c.folder << " " << n;
         }
-        EXPECT_EQ(fs::exists(mFolder / c.folder / "audio.wav"), c.status == 0);
+        EXPECT_EQ(fs::exists(mFolder / c.folder / "audio.wav"), c.status != 1);
     }
 }

@@ -149,7 +149,9 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
     ASSERT_FALSE(shown.OutLines().empty());
     EXPECT_EQ(shown.OutLines()[0],
               "usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
-    EXPECT_EQ(shown.OutLines().size(), 9u);
+    EXPECT_EQ(shown.OutLines()[1],
+              "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]");
+    EXPECT_EQ(shown.OutLines().size(), 19u);
 }
 
 TEST(PlayerE2ETest, AFailedPartEntryIsReportedWithStatusOne)

@@ -73,9 +73,9 @@ int FrameCapture::Run(const std::function<void(double time)>& renderAt, const st
     if (stopped) {
         std::fprintf(stderr, "capture stopped after %ld of %ld frames: %s holds the frames done\n", done, total,
                      mOptions.mOut.c_str());
-    } else {
-        std::fprintf(stderr, "captured %ld frames to %s in %.1f s (%.1f fps)\n", done, mOptions.mOut.c_str(), seconds,
-                     seconds > 0.0 ? done / seconds : 0.0);
+        return StoppedStatus;
     }
+    std::fprintf(stderr, "captured %ld frames to %s in %.1f s (%.1f fps)\n", done, mOptions.mOut.c_str(), seconds,
+                 seconds > 0.0 ? done / seconds : 0.0);
     return 0;
 }

@@ -17,10 +17,12 @@ public:
     // renderAt draws the picture for a timeline time into the bound target;
     // shouldStop is asked before each frame (Ctrl+C). Reports progress and the
     // outcome on standard error. Returns the exit status: 0 when every frame
-    // is written or the capture was stopped (the file then holds the frames
-    // done), 1 on a failure.
+    // is written, 1 on a failure, StoppedStatus when stopped (the file then
+    // holds the frames done, but a script must not take it for the range).
     int Run(const std::function<void(double time)>& renderAt, const std::function<bool()>& shouldStop);
 
+    // As a shell reports a program ended by SIGINT.
+    static constexpr int StoppedStatus = 130;
     // The sound rate of the written file.
     static constexpr int SampleRate = 48000;
 

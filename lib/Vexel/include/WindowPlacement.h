@@ -8,11 +8,13 @@ struct WindowPlacement
     {
         Fullscreen,
         Windowed,
-        FullscreenDesktop
+        FullscreenDesktop,
+        // Never shown: for drawing offscreen at a size of its own.
+        Hidden
     };
 
     Mode mMode = Fullscreen;
-    // The window's size in pixels when windowed; 0 takes the logical size.
+    // The window's size in pixels when windowed or hidden; 0 takes the logical size.
     int mWidth = 0;
     int mHeight = 0;
 };

@@ -54,6 +54,11 @@ Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, con
     case WindowPlacement::FullscreenDesktop:
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE;
         break;
+    case WindowPlacement::Hidden:
+        flags |= SDL_WINDOW_HIDDEN;
+        windowWidth = placement.mWidth > 0 ? placement.mWidth : width;
+        windowHeight = placement.mHeight > 0 ? placement.mHeight : height;
+        break;
     }
     mWindow = SDL_CreateWindow(mTitle.toLocal8Bit().constData(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                windowWidth, windowHeight, flags);
@@ -84,7 +89,10 @@ Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, con
 
     glewExperimental = GL_TRUE;
     const GLenum glewResult = glewInit();
-    if (glewResult != GLEW_OK) {
+    // Without an X display (an EGL context, as SDL's offscreen driver makes)
+    // GLEW has loaded the GL entry points and stops at its GLX extensions,
+    // which nothing here uses.
+    if (glewResult != GLEW_OK && glewResult != GLEW_ERROR_NO_GLX_DISPLAY) {
         const std::string text =
             std::string("ERROR: Could not init GLEW: ") + reinterpret_cast<const char*>(glewGetErrorString(glewResult));
         SDL_GL_DeleteContext(mContext);
@@ -101,7 +109,7 @@ Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, con
     }
 
     // A window on the desktop keeps its pointer.
-    if (placement.mMode != WindowPlacement::Windowed) {
+    if (placement.mMode == WindowPlacement::Fullscreen || placement.mMode == WindowPlacement::FullscreenDesktop) {
         SDL_ShowCursor(SDL_DISABLE);
     }
     glClearColor(1.0f, 0.0f, 0.0f, 0.0f);

@@ -1,0 +1,274 @@
+#include "ProgramRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+using namespace std::chrono_literals;
+using VexelTest::ProgramRun;
+using VexelTest::RunResult;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Shell(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[65536];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            out.append(buffer, n);
+        }
+        ::pclose(pipe);
+    }
+    return out;
+}
+
+// One ffprobe field of the file's first stream of a type ("v" or "a").
+std::string Probe(const fs::path& file, const std::string& stream, const std::string& entry)
+{
+    const std::string value = Shell("ffprobe -v error -count_frames -select_streams " + stream + " -show_entries " +
+                                    entry + " -of default=nw=1:nk=1 '" + file.string() + "'");
+    return value.substr(0, value.find('\n'));
+}
+
+std::string Rgb(const fs::path& png)
+{
+    return Shell("ffmpeg -v error -i '" + png.string() + "' -f rawvideo -pix_fmt rgb24 -");
+}
+
+std::string Clear(const std::string& start, const std::string& end, int priority, const std::string& inside)
+{
+    return "<part start=\"" + start + "\" end=\"" + end + "\" name=\"p" + std::to_string(priority) +
+           "\" class=\"lib.ClearScreen\" priority=\"" + std::to_string(priority) + "\">" + inside + "</part>\n";
+}
+
+class CaptureE2ETest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "vexel-capture-XXXXXX").string();
+        mDir = ::mkdtemp(pattern.data());
+    }
+    void TearDown() override { fs::remove_all(mDir); }
+
+    // Settings in mDir with a soundtrack that clicks at clickAt seconds.
+    std::string Settings(const std::string& parts, double clickAt = 1.01)
+    {
+        Shell("ffmpeg -v error -f lavfi -i \"aevalsrc='if(between(t," + std::to_string(clickAt) + "," +
+              std::to_string(clickAt + 0.004) + "),0.9,0)':s=44100:d=3\" '" + (mDir / "click.wav").string() + "'");
+        std::ofstream(mDir / "show.xml") << "<Halvorn-demo-settings><name>C</name><version>1</version>"
+                                            "<soundtrack file=\"click.wav\"/><demoparts>\n"
+                                         << parts << "</demoparts></Halvorn-demo-settings>\n";
+        return (mDir / "show.xml").string();
+    }
+
+    RunResult Capture(std::vector<std::string> args, const std::string& settings)
+    {
+        ProgramRun run;
+        run.args = {"--capture"};
+        run.args.insert(run.args.end(), args.begin(), args.end());
+        run.args.insert(run.args.end(), {"--quiet", settings});
+        run.timeout = 90s;
+        return VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
+    }
+
+    fs::path mDir;
+};
+
+} // namespace
+
+TEST_F(CaptureE2ETest, AVideoHoldsEveryFrameWithItsSoundInStep)
+{
+    // A white flash and a click at 1.01 s; from 0.5 at 25 fps the first frame
+    // at or after it is frame 13 (1.02 s).
+    const std::string settings = Settings(Clear("0", "3", 0, "") + Clear("1.01", "1.1", 1, "<param color=\"255 255 255\"/>"));
+    const fs::path out = mDir / "out.mp4";
+    const RunResult result = Capture({out.string(), "--fps", "25", "--size", "64x36", "--from", "0.5", "--to", "2"}, settings);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto lines = result.ErrLines();
+    ASSERT_EQ(lines.size(), 11u) << result.err;
+    EXPECT_EQ(lines[0].rfind("frame 4/38  10%", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[10].rfind("captured 38 frames to " + out.string() + " in ", 0), 0u) << lines[10];
+
+    EXPECT_EQ(Probe(out, "v", "stream=codec_name"), "h264");
+    EXPECT_EQ(Shell("ffprobe -v error -count_frames -select_streams v -show_entries "
+                    "stream=width,height,pix_fmt,r_frame_rate,nb_read_frames -of csv=p=0 '" + out.string() + "'"),
+              "64,36,yuv420p,25/1,38\n");
+    EXPECT_NEAR(std::atof(Probe(out, "v", "format=duration").c_str()), 1.5, 1.0 / 25);
+    EXPECT_EQ(Probe(out, "a", "stream=codec_name"), "aac");
+
+    const std::string gray = Shell("ffmpeg -v error -i '" + out.string() +
+                                   "' -fps_mode passthrough -vf scale=1:1 -f rawvideo -pix_fmt gray -");
+    ASSERT_EQ(gray.size(), 38u);
+    int flash = -1;
+    for (int n = 0; n < 38 && flash < 0; ++n) {
+        flash = static_cast<unsigned char>(gray[n]) > 200 ? n : -1;
+    }
+    EXPECT_EQ(flash, 13);
+    const std::string pcm = Shell("ffmpeg -v error -i '" + out.string() + "' -f s16le -ac 1 -ar 48000 -");
+    long click = -1;
+    for (size_t i = 0; 2 * i + 1 < pcm.size() && click < 0; ++i) {
+        const short sample = static_cast<short>((static_cast<unsigned char>(pcm[2 * i + 1]) << 8) |
+                                                static_cast<unsigned char>(pcm[2 * i]));
+        click = std::abs(sample) > 8000 ? static_cast<long>(i) : -1;
+    }
+    EXPECT_NEAR(click / 48000.0, flash / 25.0, 1.0 / 25);
+}
+
+TEST_F(CaptureE2ETest, AnAnimatedPartShowsTheValueOfEachFrameTime)
+{
+    const std::string settings =
+        Settings(Clear("0", "2", 0, "<animate key=\"color\" times=\"0 1\" values=\"0 0 0; 200 80 40\"/>"));
+    const RunResult result = Capture({(mDir / "f/%d.png").string(), "--fps", "8", "--size", "16x8", "--to", "1"}, settings);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    for (int n = 0; n < 9; ++n) {
+        const fs::path png = mDir / ("f/" + std::to_string(n) + ".png");
+        ASSERT_EQ(fs::exists(png), n < 8) << n;
+        const std::string rgb = n < 8 ? Rgb(png) : std::string();
+        ASSERT_EQ(rgb.size(), n < 8 ? 16u * 8u * 3u : 0u) << n;
+        for (int channel = 0; n < 8 && channel < 3; ++channel) {
+            EXPECT_NEAR(static_cast<unsigned char>(rgb[channel]), (channel == 0 ? 25 : channel == 1 ? 10 : 5) * n, 1)
+                << "frame " << n << " channel " << channel;
+        }
+    }
+}
+
+TEST_F(CaptureE2ETest, PartsFrameTheirPicturesForTheCaptureSize)
+{
+    // A square picture without a size fills the height, as in a window of the capture's shape.
+    fs::create_directories(mDir / "data/textures");
+    fs::copy(VEXEL_DEMO_DIR "/data/shaders", mDir / "data/shaders", fs::copy_options::recursive);
+    Shell("ffmpeg -v error -f lavfi -i color=c=red:s=8x8 -frames:v 1 '" + (mDir / "data/textures/red.png").string() + "'");
+    const std::string settings = Settings("<part start=\"0\" end=\"1\" name=\"red\" class=\"lib.Image\" "
+                                          "priority=\"0\"><param image=\"red.png\"/></part>\n");
+    struct Case
+    {
+        int width, height, firstRed, lastRed;
+    };
+    for (const Case& c : {Case{90, 90, 0, 89}, Case{160, 40, 60, 99}}) {
+        const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+        const RunResult result = Capture({(mDir / size / "%d.png").string(), "--size", size, "--to", "0.01"}, settings);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const std::string rgb = Rgb(mDir / size / "0.png");
+        ASSERT_EQ(rgb.size(), c.width * c.height * 3u);
+        for (int x = 0; x < c.width; ++x) {
+            const unsigned char* pixel = reinterpret_cast<const unsigned char*>(&rgb[((c.height / 2) * c.width + x) * 3]);
+            EXPECT_EQ(pixel[0] > 200 && pixel[1] < 50, x >= c.firstRed && x <= c.lastRed) << size << " x " << x;
+        }
+    }
+}
+
+TEST_F(CaptureE2ETest, TheBundledDemoCapturesTheSameTwiceAndAsTheLivePlayerShowsIt)
+{
+    // 20.25 s: the spinning scene, images turning and moving, two blend modes.
+    const std::string settings = VEXEL_DEMO_DIR "/morvelin.xml";
+    std::string frames[2];
+    for (int run = 0; run < 2; ++run) {
+        const fs::path pattern = mDir / std::to_string(run) / "%d.png";
+        const RunResult result =
+            Capture({pattern.string(), "--size", "1280x720", "--from", "20.25", "--to", "20.26", "--fps", "100"}, settings);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        frames[run] = VexelTest::ReadFile((mDir / std::to_string(run) / "0.png").string());
+    }
+    ASSERT_FALSE(frames[0].empty());
+    EXPECT_TRUE(frames[0] == frames[1]) << "the PNGs differ";
+
+    ProgramRun live;
+    live.args = {"--paused", "--start", "20.25", "--window", "1280x720", "--mute", settings};
+    std::vector<unsigned char> screen;
+    live.whileRunning = [&](VexelTest::RunningProgram& program) {
+        ASSERT_TRUE(program.WaitForOutput("ready at 0:20.250, paused", 30s)) << program.Err();
+        std::this_thread::sleep_for(500ms);
+        screen = program.Screenshot();
+        program.Key("Escape");
+    };
+    EXPECT_EQ(VexelTest::RunProgram(VEXEL_PLAYER_EXE, live).exitCode, 0);
+    const std::string captured = Rgb(mDir / "0/0.png");
+    ASSERT_EQ(captured.size(), screen.size());
+    // The window and the offscreen target may rasterise a rare edge pixel
+    // differently; a framing, timing or blending fault changes thousands.
+    int off = 0;
+    for (size_t i = 0; i < screen.size(); ++i) {
+        off += std::abs(static_cast<unsigned char>(captured[i]) - screen[i]) > 3 ? 1 : 0;
+    }
+    EXPECT_LE(off, 30) << "channels more than 3 apart";
+}
+
+TEST_F(CaptureE2ETest, BadNamesAndUnwritablePlacesSaySoAndLeaveNoFile)
+{
+    const std::string settings = Settings(Clear("0", "2", 0, ""));
+    fs::create_symlink("/dev/full", mDir / "full.mp4");
+    const std::string hint = "Try 'vexel-player --help' for more information.";
+    struct Case
+    {
+        std::vector<std::string> args;
+        int status;
+        std::string lastLine;
+    };
+    const std::string missing = (mDir / "no/such/out.mp4").string();
+    const std::string full = (mDir / "full.mp4").string();
+    const Case cases[] = {
+        {{"out.avi"}, 2, "vexel-player: --capture: OUT must end in .mp4 or .mkv, or be a PNG pattern such as frames/%05d.png: \"out.avi\""},
+        {{"f/%d-%d.png"}, 2, "vexel-player: --capture: a PNG pattern holds exactly one %d (or %05d) and no other %: \"f/%d-%d.png\""},
+        {{"o.mp4", "--size", "321x180"}, 2, "vexel-player: --size: a video needs an even width and height, got 321x180"},
+        {{"o.mp4", "--paused"}, 2, "vexel-player: --paused: not with --capture"},
+        {{"o.mp4", "--from", "3", "--to", "1"}, 2, "vexel-player: --to: the capture must end after it starts (from 3 s to 1 s)"},
+        {{"o.mp4", "--from", "2.5"}, 2, "vexel-player: --to: the capture must end after it starts (from 2.5 s to 2 s)"},
+        {{missing, "--size", "64x36"}, 1,
+         "capture failed: " + missing + ": cannot write " + missing + ": No such file or directory"},
+        {{"/proc/out.mp4", "--size", "64x36"}, 1,
+         "capture failed: /proc/out.mp4: cannot write /proc/out.mp4: No such file or directory"},
+        {{full, "--size", "64x36"}, 1,
+         "capture failed: " + full + ": cannot start " + full + ": No space left on device (removed the incomplete file)"},
+    };
+    for (const Case& c : cases) {
+        const RunResult result = Capture(c.args, settings);
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_EQ(result.exitCode, c.status) << result.err;
+        const auto lines = result.ErrLines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(c.status == 2 ? lines[lines.size() - 2] : lines.back(), c.lastLine);
+        if (c.status == 2) {
+            EXPECT_EQ(lines.back(), hint);
+        }
+    }
+    EXPECT_FALSE(fs::exists(mDir / "no"));
+    EXPECT_FALSE(fs::exists("/proc/out.mp4"));
+    EXPECT_FALSE(fs::is_symlink(mDir / "full.mp4"));
+}
+
+TEST_F(CaptureE2ETest, CtrlCKeepsAPlayableFileOfTheFramesDoneWithoutAnXServer)
+{
+    // No X server to lose: under xvfb-run, Ctrl+C ends the server too.
+    const std::string settings = Settings(Clear("0", "600", 0, "<param color=\"0 0 255\"/>"));
+    const fs::path out = mDir / "stopped.mkv";
+    ProgramRun run;
+    run.args = {"--capture", out.string(), "--size", "64x36", "--quiet", settings};
+    run.ownDisplay = false;
+    run.unsetEnv = {"DISPLAY"};
+    run.whileRunning = [&out](VexelTest::RunningProgram& program) {
+        // The file opens once the window is up and SDL turns SIGINT into a quit event.
+        for (int i = 0; i < 600 && !fs::exists(out) && !program.HasExited(); ++i) {
+            std::this_thread::sleep_for(50ms);
+        }
+        std::this_thread::sleep_for(500ms);
+        program.Signal(SIGINT);
+    };
+    const RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    long done = -1;
+    ASSERT_FALSE(result.ErrLines().empty());
+    const std::string tail = " of 36000 frames: " + out.string() + " holds the frames done";
+    ASSERT_EQ(std::sscanf(result.ErrLines().back().c_str(), "capture stopped after %ld", &done), 1) << result.err;
+    EXPECT_EQ(result.ErrLines().back(), "capture stopped after " + std::to_string(done) + tail);
+    EXPECT_GT(done, 0);
+    EXPECT_EQ(Probe(out, "v", "stream=nb_read_frames"), std::to_string(done));
+    EXPECT_EQ(Probe(out, "a", "stream=codec_name"), "aac");
+}
