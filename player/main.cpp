@@ -1,5 +1,6 @@
 #include "Halvorn/Tempo.h"
 #include "PlayerApp.h"
+#include "PlayerCheck.h"
 #include "PlayerOptions.h"
 #include "TimelineBuilder.h"
 
@@ -47,6 +48,9 @@ int main(int argc, char** argv)
         return UsageError(error);
     case PlayerOptions::Play:
         break;
+    }
+    if (options.mCheck) {
+        return PlayerCheck::Command(options.mSettingsFile, std::cout);
     }
 
     // Checked before any window opens: a file that cannot be read is a
