@@ -2,10 +2,14 @@
 
 #include "Audio/Audio2d.h"
 #include "Halvorn/DemoModel.h"
+#include "Halvorn/Diagnostic.h"
 #include "Letterbox.h"
+#include "PlayerCheck.h"
 #include "PlayTimeText.h"
 #include "Sdl2OpenglWindow.h"
 #include "TimelineBuilder.h"
+
+#include "AssertException.h"
 
 #include <GL/glew.h>
 #include <SDL.h>
@@ -15,6 +19,7 @@
 #include <cmath>
 #include <iostream>
 #include <set>
+#include <streambuf>
 
 namespace {
 
@@ -33,6 +38,29 @@ WindowPlacement PlacementFor(const PlayerOptions& options)
     return placement;
 }
 
+// Standard output goes nowhere while it lives.
+class ConsoleSilence
+{
+public:
+    ConsoleSilence()
+        : mKept(std::cout.rdbuf(nullptr))
+    {
+    }
+    ~ConsoleSilence()
+    {
+        std::cout.rdbuf(mKept);
+        // Writing to no buffer marks the stream bad; a quiet player has none anyway.
+        if (mKept != nullptr) {
+            std::cout.clear();
+        }
+    }
+    ConsoleSilence(const ConsoleSilence&) = delete;
+    ConsoleSilence& operator=(const ConsoleSilence&) = delete;
+
+private:
+    std::streambuf* mKept;
+};
+
 // Seconds of grace for PageUp: pressed just after a part start, it goes to
 // the one before, as a player's "previous" does.
 const double PreviousGrace = 0.5;
@@ -48,6 +76,7 @@ PlayerApp::PlayerApp(const PlayerOptions& options)
 {
     SetDataRoot(TimelineBuilder::DataRoot(mOptions.mSettingsFile));
     mModel->mQuiet = true;
+    mCheck.reset(new PlayerCheck(true));
 }
 
 PlayerApp::~PlayerApp()
@@ -65,14 +94,8 @@ bool PlayerApp::Load(QString& error)
     if (!TimelineBuilder::Build(mOptions.mSettingsFile, this, mModel, error)) {
         return false;
     }
-    mEndTime = 0.0;
-    for (const boost::ptr_list<DemoPart>* list : {&mModel->mFutureParts, &mModel->mCurrentParts}) {
-        for (const DemoPart& part : *list) {
-            if (std::isfinite(part.mEnd)) {
-                mEndTime = std::max(mEndTime, part.mEnd);
-            }
-        }
-    }
+    UpdateEndTime();
+    mWatch.Watch(TimelineBuilder::InputFiles(mOptions.mSettingsFile));
     if (!mOptions.mMute) {
         try {
             mAudio->LoadMusic(QStringLiteral("main"),
@@ -113,12 +136,20 @@ void PlayerApp::Start()
 bool PlayerApp::Run()
 {
     while (!mQuit) {
+        if (mWatch.Poll(MonotonicSeconds())) {
+            Reload();
+        }
         HandleEvents(0.0, 0.0);
         const double before = mModel->mTime;
         Update(0.0, 0.0);
         Render(mModel->mTime - before, 0.0);
         // Paced by the swap with vertical sync; no sleep.
         mWindow->SwapBuffers();
+        if (mAnnounceReload) {
+            // Said once the new timeline's first frame is on its way to the screen.
+            mAnnounceReload = false;
+            Say(QStringLiteral("reloaded at ") + PlayTimeText::Clock(mClock.Time()));
+        }
         ++mFramesCounted;
         UpdateTitle(false);
     }
@@ -228,6 +259,9 @@ void PlayerApp::KeyDown(int key)
     case SDLK_f:
         mWindow->SetFullscreenDesktop(!mWindow->IsFullscreen());
         break;
+    case SDLK_r:
+        Reload();
+        break;
     case SDLK_ESCAPE:
     case SDLK_q:
         mQuit = true;
@@ -307,6 +341,18 @@ void PlayerApp::UpdateTitle(bool now)
     SDL_SetWindowTitle(mWindow->mWindow, title.toUtf8().constData());
 }
 
+void PlayerApp::UpdateEndTime()
+{
+    mEndTime = 0.0;
+    for (const boost::ptr_list<DemoPart>* list : {&mModel->mFutureParts, &mModel->mCurrentParts}) {
+        for (const DemoPart& part : *list) {
+            if (std::isfinite(part.mEnd)) {
+                mEndTime = std::max(mEndTime, part.mEnd);
+            }
+        }
+    }
+}
+
 double PlayerApp::BarLength() const
 {
     return mModel->mHasTempo ? mModel->mTempo.SecondsPerBar() : SecondsPerBlockWithoutTempo;
@@ -315,4 +361,63 @@ double PlayerApp::BarLength() const
 const Tempo* PlayerApp::TempoOrNull() const
 {
     return mModel->mHasTempo ? &mModel->mTempo : nullptr;
+}
+
+bool PlayerApp::Reload()
+{
+    const QString& file = mOptions.mSettingsFile;
+    QStringList errors;
+    std::unique_ptr<DemoModel> fresh;
+    try {
+        for (Diagnostic diagnostic : mCheck->Run(file)) {
+            if (PlayerCheck::BlocksReload(diagnostic, file)) {
+                diagnostic.mSeverity = Diagnostic::Severity::Error;
+                errors << QString::fromStdString(diagnostic.Format());
+            } else if (diagnostic.mSeverity == Diagnostic::Severity::Warning) {
+                std::cerr << diagnostic.Format() << std::endl;
+            }
+        }
+        if (errors.isEmpty()) {
+            fresh.reset(new DemoModel);
+            fresh->mQuiet = true;
+            QString error;
+            // The loader's lines for every part were shown at the start.
+            const ConsoleSilence silence;
+            if (!TimelineBuilder::Build(file, this, fresh.get(), error)) {
+                errors << error;
+            }
+        }
+    } catch (const std::exception& failure) {
+        errors << file + QStringLiteral(": error: ") + QString::fromUtf8(failure.what()).trimmed();
+    } catch (const AssertException&) {
+        errors << file + QStringLiteral(": error: a part entry cannot be used (see the report above)");
+    }
+    // The files as they are now, whether or not they were good.
+    mWatch.Watch(TimelineBuilder::InputFiles(file));
+
+    if (!errors.isEmpty()) {
+        mLastError = errors.join(QLatin1Char('\n'));
+        for (const QString& line : errors) {
+            std::cerr << line.toStdString() << std::endl;
+        }
+        Say(QStringLiteral("reload failed: the last good timeline plays on"));
+        return false;
+    }
+
+    delete mModel;
+    mModel = fresh.release();
+    mLastError.clear();
+    UpdateEndTime();
+    if (mLooping) {
+        SetLoop(mLoopFrom, mLoopTo);
+    }
+    const double time = std::min(mClock.Time(), mEndTime);
+    if (time != mClock.Time()) {
+        Seek(time);
+    } else {
+        // The music and the clock go on as they were: only the timeline is new.
+        mModel->Seek(time);
+    }
+    mAnnounceReload = true;
+    return true;
 }

@@ -1,8 +1,13 @@
 #pragma once
 
 #include "Halvorn/DemoApp.h"
+#include "FileWatch.h"
 #include "PlaybackClock.h"
 #include "PlayerOptions.h"
+
+#include <memory>
+
+class PlayerCheck;
 
 // A demo application a maker steers: it plays a settings file in a window,
 // seeks, pauses and loops, with the timeline locked to the music. Every
@@ -29,6 +34,14 @@ public:
     // A loop from..to, or none when from >= to.
     void SetLoop(double from, double to);
 
+    // Builds the timeline again from the files, gated by the whole-file
+    // check, and swaps it in at the same time and pause and loop state. On
+    // any failure the timeline playing stays and the errors go to standard
+    // error and LastError. Returns whether the new timeline is in.
+    bool Reload();
+    // The errors of the last reload; empty after a good one.
+    const QString& LastError() const { return mLastError; }
+
     // The end of the last part.
     double EndTime() const { return mEndTime; }
     double Time() const { return mClock.Time(); }
@@ -38,6 +51,7 @@ private:
     void UpdateTitle(bool now);
     double BarLength() const;
     const Tempo* TempoOrNull() const;
+    void UpdateEndTime();
 
     PlayerOptions mOptions;
     PlaybackClock mClock;
@@ -56,4 +70,9 @@ private:
     double mDriftSum = 0.0;
     double mDriftMax = 0.0;
     long mDriftFrames = 0;
+    // Live reload.
+    FileWatch mWatch;
+    std::unique_ptr<PlayerCheck> mCheck;
+    QString mLastError;
+    bool mAnnounceReload = false;
 };
