@@ -8,6 +8,7 @@
 #include "PlayTimeText.h"
 #include "Sdl2OpenglWindow.h"
 #include "TimelineBuilder.h"
+#include "TimelineOverlay.h"
 
 #include "AssertException.h"
 
@@ -77,6 +78,7 @@ PlayerApp::PlayerApp(const PlayerOptions& options)
     SetDataRoot(TimelineBuilder::DataRoot(mOptions.mSettingsFile));
     mModel->mQuiet = true;
     mCheck.reset(new PlayerCheck(true));
+    mOverlay.reset(new TimelineOverlay(mWindow->mWindow));
 }
 
 PlayerApp::~PlayerApp()
@@ -135,6 +137,7 @@ void PlayerApp::Start()
 
 bool PlayerApp::Run()
 {
+    double frameStart = MonotonicSeconds();
     while (!mQuit) {
         if (mWatch.Poll(MonotonicSeconds())) {
             Reload();
@@ -143,6 +146,9 @@ bool PlayerApp::Run()
         const double before = mModel->mTime;
         Update(0.0, 0.0);
         Render(mModel->mTime - before, 0.0);
+        const double now = MonotonicSeconds();
+        DrawOverlay(now - frameStart);
+        frameStart = now;
         // Paced by the swap with vertical sync; no sleep.
         mWindow->SwapBuffers();
         if (mAnnounceReload) {
@@ -262,6 +268,9 @@ void PlayerApp::KeyDown(int key)
     case SDLK_r:
         Reload();
         break;
+    case SDLK_F1:
+        mOverlay->SetVisible(!mOverlay->IsVisible());
+        break;
     case SDLK_ESCAPE:
     case SDLK_q:
         mQuit = true;
@@ -341,6 +350,15 @@ void PlayerApp::UpdateTitle(bool now)
     SDL_SetWindowTitle(mWindow->mWindow, title.toUtf8().constData());
 }
 
+void PlayerApp::DrawOverlay(double frameSeconds)
+{
+    mOverlay->AddFrameTime(frameSeconds);
+    double seekTo = 0.0;
+    if (mOverlay->Draw(*mModel, mClock.Time(), mEndTime, seekTo)) {
+        Seek(seekTo);
+    }
+}
+
 void PlayerApp::UpdateEndTime()
 {
     mEndTime = 0.0;
@@ -397,6 +415,7 @@ bool PlayerApp::Reload()
 
     if (!errors.isEmpty()) {
         mLastError = errors.join(QLatin1Char('\n'));
+        mOverlay->SetError(mLastError);
         for (const QString& line : errors) {
             std::cerr << line.toStdString() << std::endl;
         }
@@ -407,6 +426,7 @@ bool PlayerApp::Reload()
     delete mModel;
     mModel = fresh.release();
     mLastError.clear();
+    mOverlay->SetError(mLastError);
     UpdateEndTime();
     if (mLooping) {
         SetLoop(mLoopFrom, mLoopTo);

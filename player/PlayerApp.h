@@ -8,6 +8,7 @@
 #include <memory>
 
 class PlayerCheck;
+class TimelineOverlay;
 
 // A demo application a maker steers: it plays a settings file in a window,
 // seeks, pauses and loops, with the timeline locked to the music. Every
@@ -42,6 +43,10 @@ public:
     // The errors of the last reload; empty after a good one.
     const QString& LastError() const { return mLastError; }
 
+    // Draws the overlay over the frame, and seeks when the strip asks to.
+    void DrawOverlay(double frameSeconds);
+    TimelineOverlay& Overlay() { return *mOverlay; }
+
     // The end of the last part.
     double EndTime() const { return mEndTime; }
     double Time() const { return mClock.Time(); }
@@ -75,4 +80,5 @@ private:
     std::unique_ptr<PlayerCheck> mCheck;
     QString mLastError;
     bool mAnnounceReload = false;
+    std::unique_ptr<TimelineOverlay> mOverlay;
 };
