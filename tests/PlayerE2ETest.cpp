@@ -149,7 +149,7 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
     ASSERT_FALSE(shown.OutLines().empty());
     EXPECT_EQ(shown.OutLines()[0],
               "usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
-    EXPECT_EQ(shown.OutLines().size(), 9u);
+    EXPECT_EQ(shown.OutLines().size(), 11u);
 }
 
 TEST(PlayerE2ETest, AFailedPartEntryIsReportedWithStatusOne)
