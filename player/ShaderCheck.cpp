@@ -118,7 +118,12 @@ std::vector<Diagnostic> ShaderCheck::ParseLog(const std::string& file, const std
         } else if (std::regex_match(line, match, nvidia) || std::regex_match(line, match, other)) {
             found.emplace_back(file, std::atoi(match[1].str().c_str()), 1, Diagnostic::Severity::Error, match[2]);
         } else if (line.find("error") != std::string::npos) {
-            found.emplace_back(file, 1, 1, Diagnostic::Severity::Error, line);
+            const std::string said = "error: ";
+            const std::size_t at = line.find(said);
+            found.emplace_back(file, 1, 1, Diagnostic::Severity::Error,
+                               at != std::string::npos && line.find_first_not_of(" \t") == at
+                                   ? line.substr(at + said.size())
+                                   : line);
         }
     }
     return found;
