@@ -84,23 +84,3 @@ TEST(PlayerCheckE2ETest, EveryProblemIsListedAtItsLineAndColumnThenTheCounts)
     EXPECT_EQ(noDisplay.exitCode, 0) << noDisplay.err;
     EXPECT_EQ(noDisplay.err, "");
 }
-
-TEST(PlayerCheckE2ETest, AShaderThatDoesNotCompileIsAWarningAtItsOwnLine)
-{
-    ProgramRun run;
-    run.args = {"--check"};
-    run.files["morvelin.xml"] =
-        Head + "    <part start=\"0\" end=\"4\" name=\"star\" class=\"lib.Image\" priority=\"2\">\n"
-               "      <param image=\"star.png\"/>\n    </part>\n" + Tail;
-    run.copies.push_back({VEXEL_DEMO_DIR "/data/music/morvelin.ogg", "data/music/track.ogg"});
-    run.copies.push_back({VEXEL_DEMO_DIR "/data/shaders/standard.330.vert", "data/shaders/standard.330.vert"});
-    run.copies.push_back({VEXEL_DEMO_DIR "/data/textures/star.png", "data/textures/star.png"});
-    run.files["data/shaders/standard.330.frag"] = "#version 330 core\nout vec4 color;\nvoid main()\n{\n  color = 1;\n}\n";
-    const RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
-    const Lines lines = result.OutLines();
-    ASSERT_EQ(lines.size(), 2u) << result.out << result.err;
-    EXPECT_EQ(lines[0].rfind("./data/shaders/standard.330.frag:5:", 0), 0u) << lines[0];
-    EXPECT_NE(lines[0].find(": warning: "), std::string::npos) << lines[0];
-    EXPECT_EQ(lines[1], "0 errors, 1 warning");
-    EXPECT_EQ(result.exitCode, 0);
-}
