@@ -409,6 +409,8 @@ bool PlayerApp::Reload()
         errors << file + QStringLiteral(": error: ") + QString::fromUtf8(failure.what()).trimmed();
     } catch (const AssertException&) {
         errors << file + QStringLiteral(": error: a part entry cannot be used (see the report above)");
+    } catch (...) {
+        errors << file + QStringLiteral(": error: the timeline could not be built");
     }
     // The files as they are now, whether or not they were good.
     mWatch.Watch(TimelineBuilder::InputFiles(file));

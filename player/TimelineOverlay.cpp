@@ -63,9 +63,21 @@ TimelineOverlay::~TimelineOverlay()
     ImGui::DestroyContext();
 }
 
-int TimelineOverlay::FeedEvent(void*, SDL_Event* event)
+int TimelineOverlay::FeedEvent(void* self, SDL_Event* event)
 {
     ImGui_ImplSDL2_ProcessEvent(event);
+    // The backend asks SDL for the pointer only while the window has the
+    // focus, which a window without a window manager may never get.
+    TimelineOverlay& overlay = *static_cast<TimelineOverlay*>(self);
+    if (event->type == SDL_MOUSEMOTION) {
+        overlay.mMouse = ImVec2(static_cast<float>(event->motion.x), static_cast<float>(event->motion.y));
+        overlay.mHasMouse = true;
+    } else if (event->type == SDL_MOUSEBUTTONDOWN || event->type == SDL_MOUSEBUTTONUP) {
+        overlay.mMouse = ImVec2(static_cast<float>(event->button.x), static_cast<float>(event->button.y));
+        overlay.mHasMouse = true;
+    } else if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_LEAVE) {
+        overlay.mHasMouse = false;
+    }
     return 0;
 }
 
@@ -82,6 +94,9 @@ bool TimelineOverlay::Draw(const DemoModel& model, double time, double endTime, 
     }
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
+    if (mHasMouse) {
+        ImGui::GetIO().MousePos = mMouse;
+    }
     ImGui::NewFrame();
 
     const ImVec2 display = ImGui::GetIO().DisplaySize;

@@ -3,7 +3,9 @@
 #include <QString>
 
 #include <SDL.h>
+#include <imgui.h>
 
+#include <string>
 #include <vector>
 
 class DemoModel;
@@ -47,4 +49,7 @@ private:
     int mNextFrame = 0;
     std::string mError;
     double mLastSeek = -1.0;
+    // The pointer in window coordinates, from SDL's events.
+    ImVec2 mMouse;
+    bool mHasMouse = false;
 };
