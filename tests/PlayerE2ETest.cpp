@@ -246,7 +246,7 @@ TEST(PlayerE2ETest, KeysSeekPauseLoopAndQuit)
         EXPECT_TRUE(WaitForLine(program, "seek to 0:03.000"));
         colours[2] = CentreBecomes(program, 0, 0, 255);
         program.Key("Next");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:04.000"));
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:02.000"));
         colours[3] = CentreBecomes(program, 255, 255, 255);
         program.Key("Prior");
         EXPECT_TRUE(WaitForLine(program, "seek to 0:02.000"));
@@ -321,7 +321,7 @@ TEST(PlayerE2ETest, MorvelinPlaysATempoAsIfItWereNotThere)
 TEST(PlayerE2ETest, AClickOnTheOverlaysStripSeeksAndF1HidesIt)
 {
     // One lane: the strip's bars lie 16 to 7 pixels above the window's bottom,
-    // its 1264 pixels from x = 8 spanning the 8 s of the demo.
+    // its 1264 pixels from x = 8 spanning the 8 s of the demo: x = 324 is 2 s.
     ProgramRun run = PlayerRun(Settings(Clear(0, 8, "grey", "100 100 100")));
     run.args = {"show/player.xml", "--paused", "--mute"};
     bool seeked = false;
@@ -330,8 +330,8 @@ TEST(PlayerE2ETest, AClickOnTheOverlaysStripSeeksAndF1HidesIt)
         if (!WaitForLine(program, "ready at 0:00.000, paused")) {
             return;
         }
-        const std::string click = "DISPLAY=" + program.Display() + " xdotool mousemove 640 708 click 1";
-        seeked = std::system(click.c_str()) == 0 && WaitForLine(program, "seek to 0:04.000");
+        const std::string click = "DISPLAY=" + program.Display() + " xdotool mousemove 324 708 click 1";
+        seeked = std::system(click.c_str()) == 0 && WaitForLine(program, "seek to 0:02.000");
         // The strip covers the bottom row while shown, and only then.
         auto bottomIsGrey = [&program]() {
             const std::vector<unsigned char> shot = program.Screenshot();
