@@ -2,6 +2,7 @@
 #include "CaptureOptions.h"
 #include "Halvorn/Tempo.h"
 #include "PlayerApp.h"
+#include "PlayerCheck.h"
 #include "PlayerOptions.h"
 #include "TimelineBuilder.h"
 
@@ -34,7 +35,7 @@ int Failure(const QString& line)
 QString NotWithCapture(const std::vector<std::string>& rest)
 {
     for (const std::string& argument : rest) {
-        for (const char* option : {"--window", "--fullscreen", "--start", "--loop", "--paused"}) {
+        for (const char* option : {"--window", "--fullscreen", "--start", "--loop", "--paused", "--check"}) {
             if (argument == option) {
                 return QString::fromStdString(argument) + QStringLiteral(": not with --capture");
             }
@@ -95,6 +96,9 @@ int main(int argc, char** argv)
         if (!refused.isEmpty()) {
             return UsageError(refused);
         }
+    }
+    if (options.mCheck) {
+        return PlayerCheck::Command(options.mSettingsFile, std::cout);
     }
 
     // Checked before any window opens: a file that cannot be read is a
