@@ -84,7 +84,7 @@ public:
 
 private:
     static Decoded DecodeWhole(const QString& fileName);
-    bool UploadWhole(const QString& fileName, bool mipmaps, bool keepPixels, int wrapS, int wrapT);
+    bool UploadWhole(const QString& fileName, bool mipmaps, int wrapS, int wrapT);
     bool UploadRows(const QString& fileName, bool mipmaps, int wrapS, int wrapT);
     void ThrowIfNotDecoded(const QString& fileName, const Decoded& picture);
     bool UploadDecoded(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels, int wrapS,

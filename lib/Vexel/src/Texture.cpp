@@ -120,34 +120,30 @@ Texture::Decoded Texture::DecodeWhole(const QString& fileName)
 bool Texture::Load(const QString& fileName, bool mipmaps, bool keepPixels, int wrapS, int wrapT)
 {
     // A kept copy holds the whole picture anyway.
-    if (keepPixels) {
-        return UploadWhole(fileName, mipmaps, keepPixels, wrapS, wrapT);
-    }
-    return Upload(fileName, Decode(fileName), mipmaps, keepPixels, wrapS, wrapT);
+    const Decoded picture = keepPixels ? DecodeWhole(fileName) : Decode(fileName);
+    ThrowIfNotDecoded(fileName, picture);
+    CHECK_GL_ERROR("", fileName.toStdString());
+    return picture.mStatus == Decoded::Streamed ? UploadRows(fileName, mipmaps, wrapS, wrapT)
+                                                : UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
 }
 
 bool Texture::Upload(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels, int wrapS,
                      int wrapT)
 {
-    if (picture.mStatus == Decoded::Streamed) {
-        if (keepPixels) {
-            return UploadWhole(fileName, mipmaps, keepPixels, wrapS, wrapT);
-        }
-        mFileName = fileName;
-        CHECK_GL_ERROR("", fileName.toStdString());
-        return UploadRows(fileName, mipmaps, wrapS, wrapT);
+    if (picture.mStatus == Decoded::Streamed && keepPixels) {
+        return Load(fileName, mipmaps, keepPixels, wrapS, wrapT);
     }
     ThrowIfNotDecoded(fileName, picture);
     CHECK_GL_ERROR("", fileName.toStdString());
-    return UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
+    return picture.mStatus == Decoded::Streamed ? UploadRows(fileName, mipmaps, wrapS, wrapT)
+                                                : UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
 }
 
-bool Texture::UploadWhole(const QString& fileName, bool mipmaps, bool keepPixels, int wrapS, int wrapT)
+bool Texture::UploadWhole(const QString& fileName, bool mipmaps, int wrapS, int wrapT)
 {
     const Decoded picture = DecodeWhole(fileName);
     ThrowIfNotDecoded(fileName, picture);
-    CHECK_GL_ERROR("", fileName.toStdString());
-    return UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
+    return UploadDecoded(fileName, picture, mipmaps, false, wrapS, wrapT);
 }
 
 // The texture is made empty and filled a band of rows at a time as they are
@@ -157,7 +153,7 @@ bool Texture::UploadRows(const QString& fileName, bool mipmaps, int wrapS, int w
     PictureRowReader reader(fileName);
     if (!reader.IsOpen()) {
         // Changed on disk since it was looked at: take it as it is now.
-        return UploadWhole(fileName, mipmaps, false, wrapS, wrapT);
+        return UploadWhole(fileName, mipmaps, wrapS, wrapT);
     }
     const unsigned width = reader.GetWidth();
     const unsigned height = reader.GetHeight();
@@ -211,7 +207,7 @@ bool Texture::UploadRows(const QString& fileName, bool mipmaps, int wrapS, int w
         mWidth = 0;
         mHeight = 0;
         mHasAlpha = false;
-        return UploadWhole(fileName, mipmaps, false, wrapS, wrapT);
+        return UploadWhole(fileName, mipmaps, wrapS, wrapT);
     }
     if (mipmaps) {
         glGenerateMipmap(GL_TEXTURE_2D);
