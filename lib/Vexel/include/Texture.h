@@ -22,9 +22,10 @@ public:
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
-    // A picture file decoded into true-colour rows, or why it could not be.
-    // Decoding touches no GL, so it may run on any thread; the reports are
-    // written by Upload, on the thread that loads.
+    // A picture file decoded into true-colour rows, or why it could not be,
+    // or a big picture left in its file to be streamed. Decoding touches no
+    // GL, so it may run on any thread; the reports are written by Upload, on
+    // the thread that loads.
     struct Decoded
     {
         enum Status

@@ -188,8 +188,12 @@ bool Texture::UploadRows(const QString& fileName, bool mipmaps, int wrapS, int w
     glTexImage2D(GL_TEXTURE_2D, 0, pixelFormat, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
                  pixelFormat, GL_UNSIGNED_BYTE, nullptr);
     CHECK_GL_ERROR("", mFileName.toStdString());
+    // A texture GL could not make stays empty, as after a whole upload; its
+    // one error is reported, not another for every band.
+    GLint madeWidth = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &madeWidth);
     bool complete = true;
-    for (unsigned row = 0; row < height && complete; row += bandRows) {
+    for (unsigned row = 0; row < height && complete && madeWidth > 0; row += bandRows) {
         const unsigned count = std::min(bandRows, height - row);
         complete = reader.ReadRows(band.data(), count);
         if (complete) {
