@@ -16,9 +16,10 @@ compare (startup, bigpicture). Sections, all by default:
               the share over 1.5 x median; the first second is left out.
 - demo:       one run of the whole bundled demo: frame intervals and resident
               memory (VmRSS) every 10 s up to 60 s, and the peak (VmHWM).
-- bigpicture: peak resident memory of morvelin showing one 16384x16384 PNG
-              picture part for 2 s (the picture is made once, in /tmp), the
-              program of --old and the new one alternated, N runs each.
+- bigpicture: peak resident memory of morvelin showing one 16384x16384
+              picture part for 2 s, as PNG and (with cjpeg) as JPEG; the
+              pictures are made once, in /tmp. The program of --old and the
+              new one alternated, N runs each.
 
 Swaps are timed by the preloaded frame probe (tools/frame_probe.c); the
 programs run as built, with SDL's dummy audio driver. The machine's load
@@ -41,7 +42,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SECTIONS = ("startup", "steady", "demo", "bigpicture")
 STEADY_SECONDS = 20
 BIG_SIDE = 16384
-BIG_PICTURE = os.path.join(tempfile.gettempdir(), "vexel-measure-%d.png" % BIG_SIDE)
+BIG_PICTURE = os.path.join(tempfile.gettempdir(), "vexel-measure-%d" % BIG_SIDE)
 
 
 def start_xvfb():
@@ -184,11 +185,15 @@ def steady_settings():
     return settings(parts)
 
 
-def make_big_picture(path):
+def big_picture_rows():
+    return [bytes(((x + y) * 3 + y) & 0xFF for x in range(BIG_SIDE * 3)) for y in range(64)]
+
+
+def make_big_png(path):
     """An 8-bit RGB PNG of BIG_SIDE x BIG_SIDE pixels, written row by row."""
     if os.path.exists(path):
-        return
-    rows = [bytes([0]) + bytes(((x + y) * 3 + y) & 0xFF for x in range(BIG_SIDE * 3)) for y in range(64)]
+        return path
+    rows = [bytes([0]) + row for row in big_picture_rows()]
     squeeze = zlib.compressobj(1)
     partial = path + ".part"
     with open(partial, "wb") as out:
@@ -204,6 +209,27 @@ def make_big_picture(path):
         chunk(b"IDAT", squeeze.flush())
         chunk(b"IEND", b"")
     os.replace(partial, path)
+    return path
+
+
+def make_big_jpeg(path):
+    """The same picture as a baseline JPEG, through cjpeg (libjpeg-turbo-progs); None without cjpeg."""
+    if os.path.exists(path):
+        return path
+    if shutil.which("cjpeg") is None:
+        return None
+    partial = path + ".part"
+    with open(partial, "wb") as out:
+        encoder = subprocess.Popen(["cjpeg", "-quality", "90"], stdin=subprocess.PIPE, stdout=out)
+        encoder.stdin.write(b"P6\n%d %d\n255\n" % (BIG_SIDE, BIG_SIDE))
+        rows = big_picture_rows()
+        for y in range(BIG_SIDE):
+            encoder.stdin.write(rows[y % len(rows)])
+        encoder.stdin.close()
+        if encoder.wait() != 0:
+            return None
+    os.replace(partial, path)
+    return path
 
 
 def measure_startup(programs, env, runs):
@@ -262,23 +288,29 @@ def measure_demo(programs, env):
 
 
 def measure_big_picture(programs, env, runs):
-    make_big_picture(BIG_PICTURE)
-    folder = demo_folder(settings([image_part("big", 2, 1, [("image", "big.png")])]))
-    os.symlink(BIG_PICTURE, os.path.join(folder, "data", "textures", "big.png"))
+    pictures = [("PNG", make_big_png(BIG_PICTURE + ".png")), ("JPEG", make_big_jpeg(BIG_PICTURE + ".jpg"))]
     contenders = [("old", programs["old"]), ("new", programs["morvelin"])] if programs["old"] else \
         [("new", programs["morvelin"])]
-    peaks = {name: [] for name, _ in contenders}
-    try:
-        for _ in range(runs):
-            for name, program in contenders:
-                _, swaps, _, peak, status = run(program, [], folder, env, programs["probe"])
-                peaks[name].append(peak / 1024 if status == 0 and swaps else float("nan"))
-    finally:
-        shutil.rmtree(folder)
-    print("peak resident memory (VmHWM) showing one %dx%d PNG picture, %d alternated runs" % (BIG_SIDE, BIG_SIDE, runs))
-    for name, program in contenders:
-        print("  %s %s: median %.0f MB (%s)" % (name, program, statistics.median(peaks[name]),
-                                              ", ".join("%.0f" % p for p in peaks[name])))
+    for kind, picture in pictures:
+        if picture is None:
+            print("no %dx%d %s picture: cjpeg (libjpeg-turbo-progs) is missing" % (BIG_SIDE, BIG_SIDE, kind))
+            continue
+        name = "big" + os.path.splitext(picture)[1]
+        folder = demo_folder(settings([image_part("big", 2, 1, [("image", name)])]))
+        os.symlink(picture, os.path.join(folder, "data", "textures", name))
+        peaks = {contender: [] for contender, _ in contenders}
+        try:
+            for _ in range(runs):
+                for contender, program in contenders:
+                    _, swaps, _, peak, status = run(program, [], folder, env, programs["probe"])
+                    peaks[contender].append(peak / 1024 if status == 0 and swaps else float("nan"))
+        finally:
+            shutil.rmtree(folder)
+        print("peak resident memory (VmHWM) showing one %dx%d %s picture, %d alternated runs"
+              % (BIG_SIDE, BIG_SIDE, kind, runs))
+        for contender, program in contenders:
+            print("  %s %s: median %.0f MB (%s)" % (contender, program, statistics.median(peaks[contender]),
+                                                  ", ".join("%.0f" % p for p in peaks[contender])))
 
 
 def main():
