@@ -246,7 +246,7 @@ TEST(PlayerE2ETest, KeysSeekPauseLoopAndQuit)
         EXPECT_TRUE(WaitForLine(program, "seek to 0:03.000"));
         colours[2] = CentreBecomes(program, 0, 0, 255);
         program.Key("Next");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:02.000"));
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:04.000"));
         colours[3] = CentreBecomes(program, 255, 255, 255);
         program.Key("Prior");
         EXPECT_TRUE(WaitForLine(program, "seek to 0:02.000"));
