@@ -2,10 +2,15 @@
 
 #include "Audio/Audio2d.h"
 #include "Halvorn/DemoModel.h"
+#include "Halvorn/Diagnostic.h"
 #include "Letterbox.h"
+#include "PlayerCheck.h"
 #include "PlayTimeText.h"
 #include "Sdl2OpenglWindow.h"
 #include "TimelineBuilder.h"
+#include "TimelineOverlay.h"
+
+#include "AssertException.h"
 
 #include <GL/glew.h>
 #include <SDL.h>
@@ -15,6 +20,7 @@
 #include <cmath>
 #include <iostream>
 #include <set>
+#include <streambuf>
 
 namespace {
 
@@ -33,6 +39,29 @@ WindowPlacement PlacementFor(const PlayerOptions& options)
     return placement;
 }
 
+// Standard output goes nowhere while it lives.
+class ConsoleSilence
+{
+public:
+    ConsoleSilence()
+        : mKept(std::cout.rdbuf(nullptr))
+    {
+    }
+    ~ConsoleSilence()
+    {
+        std::cout.rdbuf(mKept);
+        // Writing to no buffer marks the stream bad; a quiet player has none anyway.
+        if (mKept != nullptr) {
+            std::cout.clear();
+        }
+    }
+    ConsoleSilence(const ConsoleSilence&) = delete;
+    ConsoleSilence& operator=(const ConsoleSilence&) = delete;
+
+private:
+    std::streambuf* mKept;
+};
+
 // Seconds of grace for PageUp: pressed just after a part start, it goes to
 // the one before, as a player's "previous" does.
 const double PreviousGrace = 0.5;
@@ -48,6 +77,8 @@ PlayerApp::PlayerApp(const PlayerOptions& options)
 {
     SetDataRoot(TimelineBuilder::DataRoot(mOptions.mSettingsFile));
     mModel->mQuiet = true;
+    mCheck.reset(new PlayerCheck(true));
+    mOverlay.reset(new TimelineOverlay(mWindow->mWindow));
 }
 
 PlayerApp::~PlayerApp()
@@ -65,7 +96,8 @@ bool PlayerApp::Load(QString& error)
     if (!TimelineBuilder::Build(mOptions.mSettingsFile, this, mModel, error)) {
         return false;
     }
-    mEndTime = TimelineBuilder::EndTime(*mModel);
+    UpdateEndTime();
+    mWatch.Watch(TimelineBuilder::InputFiles(mOptions.mSettingsFile));
     if (!mOptions.mMute) {
         try {
             mAudio->LoadMusic(QStringLiteral("main"),
@@ -105,13 +137,25 @@ void PlayerApp::Start()
 
 bool PlayerApp::Run()
 {
+    double frameStart = MonotonicSeconds();
     while (!mQuit) {
+        if (mWatch.Poll(MonotonicSeconds())) {
+            Reload();
+        }
         HandleEvents(0.0, 0.0);
         const double before = mModel->mTime;
         Update(0.0, 0.0);
         Render(mModel->mTime - before, 0.0);
+        const double now = MonotonicSeconds();
+        DrawOverlay(now - frameStart);
+        frameStart = now;
         // Paced by the swap with vertical sync; no sleep.
         mWindow->SwapBuffers();
+        if (mAnnounceReload) {
+            // Said once the new timeline's first frame is on its way to the screen.
+            mAnnounceReload = false;
+            Say(QStringLiteral("reloaded at ") + PlayTimeText::Clock(mClock.Time()));
+        }
         ++mFramesCounted;
         UpdateTitle(false);
     }
@@ -221,6 +265,12 @@ void PlayerApp::KeyDown(int key)
     case SDLK_f:
         mWindow->SetFullscreenDesktop(!mWindow->IsFullscreen());
         break;
+    case SDLK_r:
+        Reload();
+        break;
+    case SDLK_F1:
+        mOverlay->SetVisible(!mOverlay->IsVisible());
+        break;
     case SDLK_ESCAPE:
     case SDLK_q:
         mQuit = true;
@@ -300,6 +350,20 @@ void PlayerApp::UpdateTitle(bool now)
     SDL_SetWindowTitle(mWindow->mWindow, title.toUtf8().constData());
 }
 
+void PlayerApp::DrawOverlay(double frameSeconds)
+{
+    mOverlay->AddFrameTime(frameSeconds);
+    double seekTo = 0.0;
+    if (mOverlay->Draw(*mModel, mClock.Time(), mEndTime, seekTo)) {
+        Seek(seekTo);
+    }
+}
+
+void PlayerApp::UpdateEndTime()
+{
+    mEndTime = TimelineBuilder::EndTime(*mModel);
+}
+
 double PlayerApp::BarLength() const
 {
     return mModel->mHasTempo ? mModel->mTempo.SecondsPerBar() : SecondsPerBlockWithoutTempo;
@@ -308,4 +372,69 @@ double PlayerApp::BarLength() const
 const Tempo* PlayerApp::TempoOrNull() const
 {
     return mModel->mHasTempo ? &mModel->mTempo : nullptr;
+}
+
+bool PlayerApp::Reload()
+{
+    const QString& file = mOptions.mSettingsFile;
+    QStringList errors;
+    std::unique_ptr<DemoModel> fresh;
+    try {
+        for (Diagnostic diagnostic : mCheck->Run(file)) {
+            if (PlayerCheck::BlocksReload(diagnostic, file)) {
+                diagnostic.mSeverity = Diagnostic::Severity::Error;
+                errors << QString::fromStdString(diagnostic.Format());
+            } else if (diagnostic.mSeverity == Diagnostic::Severity::Warning) {
+                std::cerr << diagnostic.Format() << std::endl;
+            }
+        }
+        if (errors.isEmpty()) {
+            fresh.reset(new DemoModel);
+            fresh->mQuiet = true;
+            QString error;
+            // The loader's lines for every part were shown at the start.
+            const ConsoleSilence silence;
+            if (!TimelineBuilder::Build(file, this, fresh.get(), error)) {
+                errors << error;
+            }
+        }
+    } catch (const std::exception& failure) {
+        errors << file + QStringLiteral(": error: ") + QString::fromUtf8(failure.what()).trimmed();
+    } catch (const AssertException&) {
+        errors << file + QStringLiteral(": error: a part entry cannot be used (see the report above)");
+    } catch (...) {
+        errors << file + QStringLiteral(": error: the timeline could not be built");
+    }
+    // The files as they are now, whether or not they were good.
+    mWatch.Watch(TimelineBuilder::InputFiles(file));
+
+    if (!errors.isEmpty()) {
+        mLastError = errors.join(QLatin1Char('\n'));
+        mOverlay->SetError(mLastError);
+        for (const QString& line : errors) {
+            std::cerr << line.toStdString() << std::endl;
+        }
+        Say(QStringLiteral("reload failed: the last good timeline plays on"));
+        return false;
+    }
+
+    delete mModel;
+    mModel = fresh.release();
+    mLastError.clear();
+    mOverlay->SetError(mLastError);
+    UpdateEndTime();
+    if (mLooping) {
+        SetLoop(mLoopFrom, mLoopTo);
+    }
+    const double time = std::min(mClock.Time(), mEndTime);
+    // A longer timeline goes on from here rather than from the start.
+    mAtEnd = mAtEnd && time >= mEndTime;
+    if (time != mClock.Time()) {
+        Seek(time);
+    } else {
+        // The music and the clock go on as they were: only the timeline is new.
+        mModel->Seek(time);
+    }
+    mAnnounceReload = true;
+    return true;
 }

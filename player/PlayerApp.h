@@ -1,8 +1,14 @@
 #pragma once
 
 #include "Halvorn/DemoApp.h"
+#include "FileWatch.h"
 #include "PlaybackClock.h"
 #include "PlayerOptions.h"
+
+#include <memory>
+
+class PlayerCheck;
+class TimelineOverlay;
 
 // A demo application a maker steers: it plays a settings file in a window,
 // seeks, pauses and loops, with the timeline locked to the music. Every
@@ -29,6 +35,18 @@ public:
     // A loop from..to, or none when from >= to.
     void SetLoop(double from, double to);
 
+    // Builds the timeline again from the files, gated by the whole-file
+    // check, and swaps it in at the same time and pause and loop state. On
+    // any failure the timeline playing stays and the errors go to standard
+    // error and LastError. Returns whether the new timeline is in.
+    bool Reload();
+    // The errors of the last reload; empty after a good one.
+    const QString& LastError() const { return mLastError; }
+
+    // Draws the overlay over the frame, and seeks when the strip asks to.
+    void DrawOverlay(double frameSeconds);
+    TimelineOverlay& Overlay() { return *mOverlay; }
+
     // The end of the last part.
     double EndTime() const { return mEndTime; }
     double Time() const { return mClock.Time(); }
@@ -38,6 +56,7 @@ private:
     void UpdateTitle(bool now);
     double BarLength() const;
     const Tempo* TempoOrNull() const;
+    void UpdateEndTime();
 
     PlayerOptions mOptions;
     PlaybackClock mClock;
@@ -56,4 +75,10 @@ private:
     double mDriftSum = 0.0;
     double mDriftMax = 0.0;
     long mDriftFrames = 0;
+    // Live reload.
+    FileWatch mWatch;
+    std::unique_ptr<PlayerCheck> mCheck;
+    QString mLastError;
+    bool mAnnounceReload = false;
+    std::unique_ptr<TimelineOverlay> mOverlay;
 };

@@ -68,6 +68,8 @@ PlayerOptions::Outcome PlayerOptions::Parse(const QStringList& arguments, QStrin
             mMute = true;
         } else if (argument == QLatin1String("--quiet")) {
             mQuiet = true;
+        } else if (argument == QLatin1String("--check")) {
+            mCheck = true;
         } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
             error = QStringLiteral("unknown option ") + Quoted(argument);
             return UsageError;
@@ -117,6 +119,8 @@ QString PlayerOptions::Usage()
     return QStringLiteral(
         "vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)\n"
         "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]\n"
+        "   or: vexel-player --check [SETTINGS]  check SETTINGS and all it names, print every problem;\n"
+        "                                       status 0 without errors, 1 with\n"
         "  --window WxH     windowed and resizable, W x H pixels (default 1280x720)\n"
         "  --fullscreen     fullscreen on the desktop's own mode (no display mode change)\n"
         "  --start TIME     start playing at TIME\n"

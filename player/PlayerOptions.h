@@ -33,6 +33,8 @@ public:
     bool mPaused = false;
     bool mMute = false;
     bool mQuiet = false;
+    // Check the settings file instead of playing it.
+    bool mCheck = false;
     QString mStartText;
     QString mLoopText;
 

@@ -4,6 +4,7 @@
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoSettingsLoaderXml.h"
 #include "Halvorn/XmlElement.h"
+#include "ShaderProgram.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -78,6 +79,30 @@ bool TimelineBuilder::Build(const QString& settingsFile, DemoApp* app, DemoModel
     }
     model->Clear();
     return false;
+}
+
+std::vector<QString> TimelineBuilder::InputFiles(const QString& settingsFile)
+{
+    const QString root = DataRoot(settingsFile);
+    std::vector<QString> files = {settingsFile, root + QStringLiteral("data/shaders/") + StandardVertexShaderFile,
+                                  root + QStringLiteral("data/shaders/") + StandardFragmentShaderFile};
+    XmlParseResult result;
+    const QByteArray path = settingsFile.toLocal8Bit();
+    const XmlElement document = XmlElement::ParseFile(path.constData(), RootTag, &result);
+    if (result.code != 0 && result.code != 1) {
+        return files;
+    }
+    for (const XmlElement& part : document.Child("demoparts").Children("part")) {
+        for (const XmlElement& param : part.Children("param")) {
+            if (const char* image = param.Attribute("image")) {
+                const QString file = root + QStringLiteral("data/textures/") + QString::fromUtf8(image);
+                if (std::find(files.begin(), files.end(), file) == files.end()) {
+                    files.push_back(file);
+                }
+            }
+        }
+    }
+    return files;
 }
 
 QString TimelineBuilder::DataRoot(const QString& settingsFile)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class DemoApp;
 class DemoModel;
 class Tempo;
@@ -17,6 +19,9 @@ public:
     // Fills the empty model with parts made by app; the parts load their
     // shaders and pictures, so a GL context must be current.
     static bool Build(const QString& settingsFile, DemoApp* app, DemoModel* model, QString& error);
+    // The files a timeline is made from: the settings file, the shader pair
+    // and every picture the file names (what the file names as it is now).
+    static std::vector<QString> InputFiles(const QString& settingsFile);
     // The folder the settings file lies in, where its data folder is.
     static QString DataRoot(const QString& settingsFile);
     // The end of the last part with a finite end, 0 for none.

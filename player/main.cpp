@@ -2,6 +2,7 @@
 #include "CaptureOptions.h"
 #include "Halvorn/Tempo.h"
 #include "PlayerApp.h"
+#include "PlayerCheck.h"
 #include "PlayerOptions.h"
 #include "TimelineBuilder.h"
 
@@ -89,6 +90,12 @@ int main(int argc, char** argv)
         return UsageError(error);
     case PlayerOptions::Play:
         break;
+    }
+    if (options.mCheck) {
+        if (capture.mEnabled) {
+            return UsageError(QStringLiteral("--check: not with --capture"));
+        }
+        return PlayerCheck::Command(options.mSettingsFile, std::cout);
     }
     if (capture.mEnabled) {
         const QString refused = NotWithCapture(rest);

@@ -1,9 +1,13 @@
 #include "ProgramRunner.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <thread>
@@ -15,6 +19,7 @@ using VexelTest::RunningProgram;
 using VexelTest::RunProgram;
 using VexelTest::RunResult;
 using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -99,6 +104,61 @@ std::string WindowTitle(const RunningProgram& program)
     return title;
 }
 
+// A folder of the test's own, so it can edit the files while the player runs.
+class PlayerReloadE2ETest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vexel-reload-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        mFolder = pattern;
+        fs::create_directories(mFolder / "data/textures");
+        fs::create_directories(mFolder / "data/music");
+        fs::copy(VEXEL_DEMO_DIR "/data/shaders", mFolder / "data/shaders");
+        fs::copy(VEXEL_DEMO_DIR "/data/textures/star.png", mFolder / "data/textures/star.png");
+        fs::copy(VEXEL_DEMO_DIR "/data/music/morvelin.ogg", mFolder / "data/music/track.ogg");
+        SDL_Surface* palette = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 8, SDL_PIXELFORMAT_INDEX8);
+        ASSERT_NE(palette, nullptr);
+        ASSERT_EQ(SDL_SaveBMP(palette, (mFolder / "data/textures/palette.bmp").c_str()), 0);
+        SDL_FreeSurface(palette);
+    }
+    void TearDown() override { fs::remove_all(mFolder); }
+
+    // Editors save in place or by renaming a new file over the old one.
+    void Save(const std::string& relative, const std::string& text, bool byRename)
+    {
+        const fs::path target = mFolder / relative;
+        const fs::path written = byRename ? fs::path(target.string() + ".new") : target;
+        std::ofstream(written, std::ios::binary | std::ios::trunc) << text;
+        if (byRename) {
+            fs::rename(written, target);
+        }
+    }
+
+    fs::path mFolder;
+};
+
+// A red screen with a small star in a corner, or the colour given.
+std::string ReloadSettings(const std::string& color = "255 0 0", const std::string& image = "star.png",
+                     const std::string& ease = "linear")
+{
+    return "<Halvorn-demo-settings>\n  <soundtrack file=\"data/music/track.ogg\"/>\n  <demoparts>\n"
+           "    <part start=\"0\" end=\"60\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\">\n"
+           "      <param color=\"" + color + "\"/>\n    </part>\n"
+           "    <part start=\"0\" end=\"60\" name=\"star\" class=\"lib.Image\" priority=\"1\">\n"
+           "      <param image=\"" + image + "\" relativeX=\"0.1\" relativeY=\"0.1\" relativeWidth=\"0.1\"/>\n"
+           "      <animate key=\"rotate\" times=\"0 60\" values=\"0 360\" ease=\"" + ease + "\"/>\n"
+           "    </part>\n  </demoparts>\n</Halvorn-demo-settings>\n";
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to)
+{
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
 } // namespace
 
 TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
@@ -151,7 +211,7 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
               "usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
     EXPECT_EQ(shown.OutLines()[1],
               "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]");
-    EXPECT_EQ(shown.OutLines().size(), 19u);
+    EXPECT_EQ(shown.OutLines().size(), 21u);
 }
 
 TEST(PlayerE2ETest, AFailedPartEntryIsReportedWithStatusOne)
@@ -258,4 +318,125 @@ TEST(PlayerE2ETest, MorvelinPlaysATempoAsIfItWereNotThere)
     }
     EXPECT_GT(logs[0].size(), 20u);
     EXPECT_EQ(logs[0], logs[1]);
+}
+
+TEST(PlayerE2ETest, AClickOnTheOverlaysStripSeeksAndF1HidesIt)
+{
+    // One lane: the strip's bars lie 16 to 7 pixels above the window's bottom,
+    // its 1264 pixels from x = 8 spanning the 8 s of the demo: x = 324 is 2 s.
+    ProgramRun run = PlayerRun(Settings(Clear(0, 8, "grey", "100 100 100")));
+    run.args = {"show/player.xml", "--paused", "--mute"};
+    bool seeked = false;
+    bool hidden = false;
+    run.whileRunning = [&](RunningProgram& program) {
+        if (!WaitForLine(program, "ready at 0:00.000, paused")) {
+            return;
+        }
+        const std::string click = "DISPLAY=" + program.Display() + " xdotool mousemove 324 708 click 1";
+        seeked = std::system(click.c_str()) == 0 && WaitForLine(program, "seek to 0:02.000");
+        // The strip covers the bottom row while shown, and only then.
+        auto bottomIsGrey = [&program]() {
+            const std::vector<unsigned char> shot = program.Screenshot();
+            return shot.size() == 1280u * 720u * 3u && shot[(715 * 1280 + 300) * 3] == 100;
+        };
+        const bool shownFirst = !bottomIsGrey();
+        program.Key("F1");
+        for (int attempt = 0; attempt < 20 && !hidden; ++attempt) {
+            std::this_thread::sleep_for(100ms);
+            hidden = shownFirst && bottomIsGrey();
+        }
+        program.Key("Escape");
+    };
+    const RunResult result = RunPlayer(run);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(seeked) << result.out;
+    EXPECT_TRUE(hidden);
+}
+
+TEST_F(PlayerReloadE2ETest, EachFailureKeepsTheLastGoodTimelineAndTheFixedFileLoads)
+{
+    const std::string settings = (mFolder / "player.xml").string();
+    const std::string frag = "data/shaders/standard.330.frag";
+    const std::string goodFrag = VexelTest::ReadFile(VEXEL_DEMO_DIR "/" + frag);
+    Save("player.xml", ReloadSettings(), false);
+
+    // Each broken file would also turn the screen blue, were it taken.
+    const std::string blue = ReloadSettings("0 0 255");
+    struct Case
+    {
+        std::string file;
+        std::string text;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"player.xml", Replace(blue, "    </part>\n  </demoparts>", "  </demoparts>"),
+         ":10:15: error: not well-formed XML: Unmatched end tag"},
+        {"player.xml", Replace(Replace(blue, "<Halvorn-demo-settings>", "<demo>"), "</Halvorn-demo-settings>", "</demo>"),
+         ":1:1: error: the document element is <demo>, not <Halvorn-demo-settings>"},
+        {"player.xml", Replace(blue, "lib.ClearScreen", "lib.Clear"), ":4:41: error: unknown part class \"lib.Clear\""},
+        {"player.xml", Replace(blue, " priority=\"0\"", ""), ":4:5: error: the part has no priority attribute"},
+        {"player.xml", Replace(blue, "start=\"0\"", "start=\"1e999\""),
+         ":4:11: error: start \"1e999\" is not a finite time"},
+        {"player.xml", ReloadSettings("0 0"),
+         ":5:14: error: color \"0 0\" has no whole number for blue: write 'r g b' with values 0-255"},
+        {"player.xml", ReloadSettings("0 0 255", "gone.png"), ":8:14: error: picture \"data/textures/gone.png\" not found"},
+        {"player.xml", ReloadSettings("0 0 255", "palette.bmp"),
+         ":8:14: error: picture \"data/textures/palette.bmp\" is not true-colour (8 bits per pixel)"},
+        {"player.xml", ReloadSettings("0 0 255", "star.png", "bouncy"),
+         ":9:57: error: part \"star\": animate \"rotate\" has unknown ease \"bouncy\" (step, linear, smooth, in or out)"},
+        {frag, Replace(goodFrag, "void main", "void main broken"), ""},
+    };
+
+    ProgramRun run;
+    run.args = {settings, "--paused", "--start", "1"};
+    run.timeout = 90s;
+    std::vector<std::string> seen;
+    bool allRed = true;
+    bool green = false;
+    bool pictureSeen = false;
+    run.whileRunning = [&](RunningProgram& program) {
+        if (!WaitForLine(program, "ready at 0:01.000, paused", 1)) {
+            return;
+        }
+        allRed = CentreBecomes(program, 255, 0, 0);
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            Save(cases[i].file, cases[i].text, i % 2 == 1);
+            const bool failed = WaitForLine(program, "reload failed: the last good timeline plays on", int(i) + 1);
+            seen.push_back(failed ? "failed" : "not seen");
+            allRed = CentreBecomes(program, 255, 0, 0) && allRed;
+        }
+        Save(frag, goodFrag, true);
+        Save("player.xml", ReloadSettings("0 255 0"), true);
+        green = WaitForLine(program, "reloaded at 0:01.000", 1) && CentreBecomes(program, 0, 255, 0);
+        // A picture saved over is seen too.
+        fs::copy_file(mFolder / "data/textures/palette.bmp", mFolder / "data/textures/star.png",
+                      fs::copy_options::overwrite_existing);
+        pictureSeen = WaitForLine(program, "reload failed: the last good timeline plays on", int(cases.size()) + 1) &&
+                      CentreBecomes(program, 0, 255, 0);
+        program.Key("Escape");
+    };
+    const VexelTest::RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
+
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(seen, std::vector<std::string>(cases.size(), "failed"));
+    EXPECT_TRUE(allRed);
+    EXPECT_TRUE(green);
+    EXPECT_TRUE(pictureSeen);
+    EXPECT_NE(VexelTest::IndexOf(result.ErrLines(),
+                                 settings + ":8:14: error: picture \"data/textures/star.png\" is not true-colour (8 bits "
+                                            "per pixel)"),
+              -1);
+    const std::vector<std::string> errors = result.ErrLines();
+    for (const Case& c : cases) {
+        if (!c.error.empty()) {
+            EXPECT_NE(VexelTest::IndexOf(errors, settings + c.error), -1) << c.error << "\n" << result.err;
+        }
+    }
+    // The shader's own file and the driver's line.
+    const std::string shaderError = (mFolder / frag).string() + ":";
+    int shaderLines = 0;
+    for (const std::string& line : errors) {
+        shaderLines += line.rfind(shaderError, 0) == 0 && line.find(": error: ") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_GT(shaderLines, 0) << result.err;
 }

@@ -2,6 +2,7 @@
 #include "PlayerApp.h"
 #include "Sdl2OpenglWindow.h"
 #include "TestApp.h"
+#include "TimelineOverlay.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -10,8 +11,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 using VexelTest::AppPtr;
@@ -128,4 +131,76 @@ TEST_F(PlayerGLTest, ASeekShowsThePictureOfAStraightPlay)
     app->Seek(26 / 8.0);
     EXPECT_EQ(differing(Draw(*app, width, height)), 0);
     EXPECT_EQ(app->mModel->mCurrentParts.size(), 2u);
+}
+
+TEST_F(PlayerGLTest, AHiddenOverlayLeavesTheDemosPixelsAsTheyWere)
+{
+    AppPtr<PlayerApp> app =
+        Open("<part start=\"0\" end=\"20\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\">"
+             "<param color=\"20 40 60\"/></part>"
+             "<part start=\"0\" end=\"20\" name=\"spin\" class=\"lib.TestPartVao\" priority=\"1\"/>"
+             "<part start=\"0\" end=\"20\" name=\"pic\" class=\"lib.Image\" priority=\"2\">"
+             "<param image=\"test.png\" blending=\"transcluent\" relativeWidth=\"0.5\"/>"
+             "<animate key=\"alpha\" times=\"0 4\" values=\"0 1\"/><animate key=\"rotate\" times=\"0 4\" values=\"0 90\"/>"
+             "</part>",
+             1280, 720);
+    ASSERT_TRUE(app);
+    app->Seek(2.0);
+    int width = 0;
+    int height = 0;
+    // The frame as the window will show it: the demo, then the overlay.
+    auto frame = [&]() {
+        Draw(*app, width, height);
+        app->DrawOverlay(0.016);
+        std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        app->mWindow->SwapBuffers();
+        return pixels;
+    };
+    auto differing = [](const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+        int count = 0;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            count += a[i] != b[i] ? 1 : 0;
+        }
+        return count;
+    };
+
+    app->Overlay().SetVisible(false);
+    const std::vector<unsigned char> never = frame();
+    app->Overlay().SetVisible(true);
+    EXPECT_GT(differing(frame(), never), 10000) << "the overlay must show while visible";
+    frame();
+    app->Overlay().SetVisible(false);
+    EXPECT_EQ(differing(frame(), never), 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(PlayerGLTest, SeeksAndLoopsShowTheAnimatedValueForTheExactTime)
+{
+    // Red grows by 25 a second of the part's running time, from its start at 1 s.
+    AppPtr<PlayerApp> app = Open("<part start=\"1\" end=\"20\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\">"
+                                 "<param color=\"0 0 0\"/>"
+                                 "<animate key=\"color\" times=\"0 10\" values=\"0 0 0; 250 0 0\"/></part>",
+                                 1280, 720);
+    ASSERT_TRUE(app);
+    int width = 0;
+    int height = 0;
+    auto red = [&]() { return static_cast<int>(Draw(*app, width, height)[(360 * 1280 + 640) * 4]); };
+    struct Step
+    {
+        double time;
+        int red;
+    };
+    // Forwards and backwards, within and past the keys.
+    for (const Step step : {Step{9.0, 200}, Step{3.0, 50}, Step{7.2, 155}, Step{1.5, 13}, Step{15.0, 250}}) {
+        app->Seek(step.time);
+        EXPECT_NEAR(red(), step.red, 1) << step.time;
+    }
+    // Past the loop's end the next update goes back to its start exactly.
+    app->SetLoop(5.0, 5.05);
+    app->Seek(5.04);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    app->Update(0.0, 0.0);
+    EXPECT_DOUBLE_EQ(app->mModel->mTime, 5.0);
+    EXPECT_NEAR(red(), 100, 1);
 }

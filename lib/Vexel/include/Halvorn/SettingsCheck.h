@@ -105,7 +105,8 @@ private:
     void CheckPart(const XmlElement& part, std::vector<TimedPart>& timed);
     bool ReadTime(const XmlElement& part, const char* attribute, float& seconds);
     void CheckParams(const XmlElement& part, const std::string& className, QString& image, XmlElement& imageParam);
-    bool CheckColor(const XmlElement& element, const char* attribute, const char* value);
+    bool CheckColor(const XmlElement& element, const char* attribute, const char* value,
+                    Diagnostic::Severity severity = Diagnostic::Severity::Error);
     void CheckPicture(const XmlElement& element, const char* attribute, const QString& relativePath);
     void CheckShaders(const XmlElement& part);
     void CheckTimeline(const std::vector<TimedPart>& timed);

@@ -307,8 +307,9 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
                    std::string(flag) + " must be \"true\" or \"false\", not " + Quoted(value));
         }
     }
+    // The loader never hands this attribute on, so a bad one cannot stop the demo.
     if (const char* clearColor = part.Attribute("clearColor")) {
-        CheckColor(part, "clearColor", clearColor);
+        CheckColor(part, "clearColor", clearColor, Severity::Warning);
     }
 
     QString image;
@@ -400,7 +401,8 @@ void SettingsCheck::CheckParams(const XmlElement& part, const std::string& class
     }
 }
 
-bool SettingsCheck::CheckColor(const XmlElement& element, const char* attribute, const char* value)
+bool SettingsCheck::CheckColor(const XmlElement& element, const char* attribute, const char* value,
+                               Diagnostic::Severity severity)
 {
     glm::vec4 color;
     const char* channel = nullptr;
@@ -417,7 +419,7 @@ bool SettingsCheck::CheckColor(const XmlElement& element, const char* attribute,
     case PartParams::ColorChannel::None:
         return true;
     }
-    Report(Severity::Error, element, attribute,
+    Report(severity, element, attribute,
            std::string(attribute) + " " + Quoted(value) + " has no whole number for " + channel +
                ": write 'r g b' with values 0-255");
     return false;

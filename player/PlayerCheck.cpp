@@ -1,0 +1,174 @@
+#include "PlayerCheck.h"
+
+#include "Halvorn/Animation.h"
+#include "Halvorn/XmlElement.h"
+#include "ShaderCheck.h"
+#include "TimelineBuilder.h"
+
+#include <GL/glew.h>
+#include <SDL.h>
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <ostream>
+#include <string>
+
+namespace {
+
+// Which attribute a problem of Animation::Parse is about, to point at it.
+// The part's name and the key are skipped: they may hold any text.
+const char* AnimateAttributeOf(const std::string& partName, std::string problem)
+{
+    problem.erase(0, std::min(problem.size(), partName.size() + 9));
+    if (problem.rfind("animate \"", 0) == 0) {
+        problem.erase(0, std::min(problem.size(), problem.find("\" ", 9)));
+    }
+    struct Clue
+    {
+        const char* text;
+        const char* attribute;
+    };
+    static const Clue clues[] = {
+        {"cannot animate", "key"},   {"unknown ease", "ease"},        {"both times and beats", "beats"},
+        {"gives beats but", "beats"}, {"beat \"", "beats"},            {"beats do not", "beats"},
+        {"time \"", "times"},         {"times do not", "times"},       {"value \"", "values"},
+        {" values", "values"},        {"needs times or beats", nullptr}, {"has no key", nullptr},
+    };
+    for (const Clue& clue : clues) {
+        if (problem.find(clue.text) != std::string::npos) {
+            return clue.attribute;
+        }
+    }
+    return nullptr;
+}
+
+// A hidden window with a 3.3 core context, for the shader and texture facts.
+class HiddenContext
+{
+public:
+    HiddenContext()
+    {
+        // Without a display SDL would try its other drivers, which only complain.
+        const char* x11 = SDL_getenv("DISPLAY");
+        const char* wayland = SDL_getenv("WAYLAND_DISPLAY");
+        if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) {
+            return;
+        }
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            return;
+        }
+        mVideo = true;
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        mWindow = SDL_CreateWindow("vexel-player --check", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (mWindow == nullptr) {
+            return;
+        }
+        mContext = SDL_GL_CreateContext(mWindow);
+        if (mContext == nullptr) {
+            return;
+        }
+        glewExperimental = GL_TRUE;
+        mUsable = glewInit() == GLEW_OK;
+        // GLEW may leave an error behind from a core context.
+        glGetError();
+    }
+    ~HiddenContext()
+    {
+        if (mContext != nullptr) {
+            SDL_GL_DeleteContext(mContext);
+        }
+        if (mWindow != nullptr) {
+            SDL_DestroyWindow(mWindow);
+        }
+        if (mVideo) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        }
+    }
+    HiddenContext(const HiddenContext&) = delete;
+    HiddenContext& operator=(const HiddenContext&) = delete;
+
+    bool Usable() const { return mUsable; }
+
+private:
+    bool mVideo = false;
+    SDL_Window* mWindow = nullptr;
+    SDL_GLContext mContext = nullptr;
+    bool mUsable = false;
+};
+
+} // namespace
+
+PlayerCheck::PlayerCheck(bool withGl)
+{
+    if (withGl) {
+        SettingsCheck::GlFacts facts;
+        GLint maxTextureSize = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
+        facts.maxTextureSize = maxTextureSize;
+        facts.checkShaders = &ShaderCheck::Run;
+        mCheck.SetGlFacts(facts);
+    }
+    mCheck.AddChildCheck("animate", [this](SettingsCheck& check, const XmlElement& part, const XmlElement& child) {
+        Animation::Source source;
+        source.key = child.Attribute("key");
+        source.times = child.Attribute("times");
+        source.beats = child.Attribute("beats");
+        source.values = child.Attribute("values");
+        source.ease = child.Attribute("ease");
+        const char* className = part.Attribute("class");
+        const char* partName = part.Attribute("name");
+        // An unknown class has its own error; what it animates is moot.
+        const std::string known = className ? className : "";
+        if (known != "lib.Image" && known != "lib.ClearScreen" && known != "lib.TestPartVao") {
+            return;
+        }
+        Animation animation;
+        std::string problem;
+        if (!Animation::Parse(source, QString::fromUtf8(className ? className : ""),
+                              QString::fromUtf8(partName ? partName : ""), mHasTempo ? &mTempo : nullptr, animation,
+                              problem)) {
+            const char* attribute = AnimateAttributeOf(partName ? partName : "", problem);
+            if (attribute != nullptr) {
+                check.Report(Diagnostic::Severity::Error, child, attribute, problem);
+            } else {
+                check.Report(Diagnostic::Severity::Error, child, problem);
+            }
+        }
+    });
+}
+
+std::vector<Diagnostic> PlayerCheck::Run(const QString& settingsFile)
+{
+    QString ignored;
+    if (!TimelineBuilder::Check(settingsFile, mTempo, mHasTempo, ignored)) {
+        mHasTempo = false;
+    }
+    return mCheck.Run(settingsFile);
+}
+
+bool PlayerCheck::BlocksReload(const Diagnostic& diagnostic, const QString& settingsFile)
+{
+    if (diagnostic.mSeverity == Diagnostic::Severity::Error) {
+        return true;
+    }
+    const bool inSettings = QFileInfo(QString::fromStdString(diagnostic.mFile)) == QFileInfo(settingsFile);
+    return diagnostic.mSeverity == Diagnostic::Severity::Warning &&
+           (!inSettings || diagnostic.mMessage.rfind("shader ", 0) == 0);
+}
+
+int PlayerCheck::Command(const QString& settingsFile, std::ostream& out)
+{
+    const HiddenContext context;
+    PlayerCheck check(context.Usable());
+    const std::vector<Diagnostic> diagnostics = check.Run(settingsFile);
+    bool anyError = false;
+    for (const Diagnostic& diagnostic : diagnostics) {
+        out << diagnostic.Format() << '\n';
+        anyError = anyError || diagnostic.mSeverity == Diagnostic::Severity::Error;
+    }
+    out << Diagnostic::Summary(diagnostics) << std::endl;
+    return anyError ? 1 : 0;
+}

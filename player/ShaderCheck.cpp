@@ -1,0 +1,130 @@
+#include "ShaderCheck.h"
+
+#include <GL/glew.h>
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+std::string InfoLog(GLuint object, bool isProgram)
+{
+    GLint length = 0;
+    if (isProgram) {
+        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
+    } else {
+        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+    }
+    if (length <= 1) {
+        return std::string();
+    }
+    std::string log(static_cast<std::size_t>(length), '\0');
+    if (isProgram) {
+        glGetProgramInfoLog(object, length, nullptr, &log[0]);
+    } else {
+        glGetShaderInfoLog(object, length, nullptr, &log[0]);
+    }
+    log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
+    return log;
+}
+
+// Returns 0 when the file cannot be read or the stage does not compile.
+GLuint Compile(const QString& file, GLenum stage, std::vector<Diagnostic>& problems)
+{
+    const std::string name = file.toStdString();
+    QFile source(file);
+    if (!source.open(QIODevice::ReadOnly)) {
+        problems.emplace_back(name, 1, 1, Diagnostic::Severity::Error, "cannot read the shader file");
+        return 0;
+    }
+    const QByteArray text = source.readAll();
+    const char* pointer = text.constData();
+    const GLint length = static_cast<GLint>(text.size());
+    const GLuint shader = glCreateShader(stage);
+    glShaderSource(shader, 1, &pointer, &length);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (compiled == GL_TRUE) {
+        return shader;
+    }
+    std::vector<Diagnostic> found = ShaderCheck::ParseLog(name, InfoLog(shader, false));
+    if (found.empty()) {
+        found.emplace_back(name, 1, 1, Diagnostic::Severity::Error, "the shader does not compile");
+    }
+    problems.insert(problems.end(), found.begin(), found.end());
+    glDeleteShader(shader);
+    return 0;
+}
+
+} // namespace
+
+std::vector<Diagnostic> ShaderCheck::Run(const QString& vertexFile, const QString& fragmentFile)
+{
+    std::vector<Diagnostic> problems;
+    const GLuint vertex = Compile(vertexFile, GL_VERTEX_SHADER, problems);
+    const GLuint fragment = Compile(fragmentFile, GL_FRAGMENT_SHADER, problems);
+    if (vertex != 0 && fragment != 0) {
+        const GLuint program = glCreateProgram();
+        glAttachShader(program, vertex);
+        glAttachShader(program, fragment);
+        glLinkProgram(program);
+        GLint linked = GL_FALSE;
+        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+        if (linked != GL_TRUE) {
+            // A link has no line of its own: the pair is named at the vertex stage.
+            std::string log = InfoLog(program, true);
+            while (!log.empty() && (log.back() == '\n' || log.back() == ' ')) {
+                log.pop_back();
+            }
+            for (char& c : log) {
+                c = c == '\n' ? ' ' : c;
+            }
+            problems.emplace_back(vertexFile.toStdString(), 1, 1, Diagnostic::Severity::Error,
+                                  "the pair does not link" + (log.empty() ? std::string() : ": " + log));
+        }
+        glDeleteProgram(program);
+    }
+    if (vertex != 0) {
+        glDeleteShader(vertex);
+    }
+    if (fragment != 0) {
+        glDeleteShader(fragment);
+    }
+    return problems;
+}
+
+std::vector<Diagnostic> ShaderCheck::ParseLog(const std::string& file, const std::string& log)
+{
+    // Mesa "0:12(5): error: X", NVIDIA "0(12) : error C1008: X", others "ERROR: 0:12: X".
+    static const std::regex mesa(R"(^\s*\d+:(\d+)\((\d+)\):\s*error:\s*(.*)$)");
+    static const std::regex nvidia(R"(^\s*\d+\((\d+)\)\s*:\s*error\s*\w*:\s*(.*)$)");
+    static const std::regex other(R"(^\s*ERROR:\s*\d+:(\d+):\s*(.*)$)");
+    std::vector<Diagnostic> found;
+    std::istringstream lines(log);
+    std::string line;
+    std::smatch match;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (std::regex_match(line, match, mesa)) {
+            found.emplace_back(file, std::atoi(match[1].str().c_str()), std::max(1, std::atoi(match[2].str().c_str())),
+                               Diagnostic::Severity::Error, match[3]);
+        } else if (std::regex_match(line, match, nvidia) || std::regex_match(line, match, other)) {
+            found.emplace_back(file, std::atoi(match[1].str().c_str()), 1, Diagnostic::Severity::Error, match[2]);
+        } else if (line.find("error") != std::string::npos) {
+            const std::string said = "error: ";
+            const std::size_t at = line.find(said);
+            found.emplace_back(file, 1, 1, Diagnostic::Severity::Error,
+                               at != std::string::npos && line.find_first_not_of(" \t") == at
+                                   ? line.substr(at + said.size())
+                                   : line);
+        }
+    }
+    return found;
+}

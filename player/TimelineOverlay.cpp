@@ -1,0 +1,228 @@
+#include "TimelineOverlay.h"
+
+#include "Halvorn/DemoModel.h"
+
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <string>
+
+namespace {
+
+const float LaneHeight = 9.0f;
+const float GridHeight = 14.0f;
+const ImU32 BarColor = IM_COL32(90, 110, 150, 220);
+const ImU32 RunningColor = IM_COL32(255, 170, 40, 240);
+const ImU32 KeyColor = IM_COL32(255, 255, 255, 230);
+const ImU32 PlayheadColor = IM_COL32(255, 40, 40, 255);
+const ImU32 BarLineColor = IM_COL32(255, 255, 255, 70);
+const ImU32 BeatLineColor = IM_COL32(255, 255, 255, 25);
+const ImU32 ErrorColor = IM_COL32(255, 90, 90, 255);
+
+template <typename Visit>
+void ForEachPart(const DemoModel& model, Visit visit)
+{
+    for (const DemoPart& part : model.mPastParts) {
+        visit(part, false);
+    }
+    for (const DemoPart& part : model.mCurrentParts) {
+        visit(part, true);
+    }
+    for (const DemoPart& part : model.mFutureParts) {
+        visit(part, false);
+    }
+}
+
+} // namespace
+
+TimelineOverlay::TimelineOverlay(SDL_Window* window)
+    : mWindow(window)
+    , mFrameMs(GraphFrames, 0.0f)
+{
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    // No imgui.ini in the maker's folder.
+    io.IniFilename = nullptr;
+    ImGui::StyleColorsDark();
+    ImGui_ImplSDL2_InitForOpenGL(mWindow, SDL_GL_GetCurrentContext());
+    ImGui_ImplOpenGL3_Init("#version 330");
+    // Events reach the overlay as SDL queues them; the player's own event
+    // loop sees every one as before.
+    SDL_AddEventWatch(&TimelineOverlay::FeedEvent, this);
+}
+
+TimelineOverlay::~TimelineOverlay()
+{
+    SDL_DelEventWatch(&TimelineOverlay::FeedEvent, this);
+    ImGui_ImplOpenGL3_Shutdown();
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext();
+}
+
+int TimelineOverlay::FeedEvent(void* self, SDL_Event* event)
+{
+    ImGui_ImplSDL2_ProcessEvent(event);
+    // The backend asks SDL for the pointer only while the window has the
+    // focus, which a window without a window manager may never get.
+    TimelineOverlay& overlay = *static_cast<TimelineOverlay*>(self);
+    if (event->type == SDL_MOUSEMOTION) {
+        overlay.mMouse = ImVec2(static_cast<float>(event->motion.x), static_cast<float>(event->motion.y));
+        overlay.mHasMouse = true;
+    } else if (event->type == SDL_MOUSEBUTTONDOWN || event->type == SDL_MOUSEBUTTONUP) {
+        overlay.mMouse = ImVec2(static_cast<float>(event->button.x), static_cast<float>(event->button.y));
+        overlay.mHasMouse = true;
+    } else if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_LEAVE) {
+        overlay.mHasMouse = false;
+    }
+    return 0;
+}
+
+void TimelineOverlay::AddFrameTime(double seconds)
+{
+    mFrameMs[static_cast<std::size_t>(mNextFrame)] = static_cast<float>(seconds * 1000.0);
+    mNextFrame = (mNextFrame + 1) % GraphFrames;
+}
+
+bool TimelineOverlay::Draw(const DemoModel& model, double time, double endTime, double& seekTo)
+{
+    if (!mVisible) {
+        return false;
+    }
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    if (mHasMouse) {
+        ImGui::GetIO().MousePos = mMouse;
+    }
+    ImGui::NewFrame();
+
+    const ImVec2 display = ImGui::GetIO().DisplaySize;
+    const ImGuiWindowFlags fixed = ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove |
+                                   ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing |
+                                   ImGuiWindowFlags_AlwaysAutoResize;
+
+    ImGui::SetNextWindowPos(ImVec2(8.0f, 8.0f));
+    ImGui::SetNextWindowBgAlpha(0.6f);
+    ImGui::Begin("status", nullptr, fixed);
+    float latest = mFrameMs[static_cast<std::size_t>((mNextFrame + GraphFrames - 1) % GraphFrames)];
+    float worst = *std::max_element(mFrameMs.begin(), mFrameMs.end());
+    ImGui::Text("frame %.1f ms, worst %.1f ms", latest, worst);
+    ImGui::PlotLines("##frames", mFrameMs.data(), GraphFrames, mNextFrame, nullptr, 0.0f,
+                     std::max(33.4f, worst), ImVec2(240.0f, 40.0f));
+    if (!mError.empty()) {
+        ImGui::PushStyleColor(ImGuiCol_Text, ErrorColor);
+        ImGui::PushTextWrapPos(std::min(display.x - 24.0f, 720.0f));
+        ImGui::TextUnformatted("last load failed; the last good timeline plays on:");
+        ImGui::TextUnformatted(mError.c_str());
+        ImGui::PopTextWrapPos();
+        ImGui::PopStyleColor();
+    }
+    ImGui::End();
+
+    const bool seek = DrawStrip(model, time, endTime, seekTo);
+
+    ImGui::Render();
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    return seek;
+}
+
+bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endTime, double& seekTo)
+{
+    std::map<unsigned int, int> lanes;
+    ForEachPart(model, [&lanes](const DemoPart& part, bool) { lanes.emplace(part.mPriority, 0); });
+    int lane = 0;
+    for (auto& entry : lanes) {
+        entry.second = lane++;
+    }
+
+    const ImVec2 display = ImGui::GetIO().DisplaySize;
+    const float stripHeight = GridHeight + LaneHeight * static_cast<float>(std::max(lane, 1));
+    const ImGuiStyle& style = ImGui::GetStyle();
+    ImGui::SetNextWindowPos(ImVec2(0.0f, display.y - stripHeight - 2.0f * style.WindowPadding.y));
+    ImGui::SetNextWindowSize(ImVec2(display.x, stripHeight + 2.0f * style.WindowPadding.y));
+    ImGui::SetNextWindowBgAlpha(0.6f);
+    ImGui::Begin("timeline", nullptr,
+                 ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
+                     ImGuiWindowFlags_NoFocusOnAppearing);
+
+    const ImVec2 origin = ImGui::GetCursorScreenPos();
+    const float width = std::max(ImGui::GetContentRegionAvail().x, 1.0f);
+    ImGui::InvisibleButton("strip", ImVec2(width, stripHeight));
+    const double span = std::max(endTime, 1.0);
+    auto x = [&](double t) { return origin.x + static_cast<float>(std::clamp(t / span, 0.0, 1.0)) * width; };
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+
+    if (model.mHasTempo && model.mTempo.IsValid()) {
+        const double bar = model.mTempo.SecondsPerBar();
+        const double beat = model.mTempo.SecondsPerBeat();
+        const bool beats = beat / span * width >= 6.0;
+        // Bars counted from the tempo's offset, which may lie before zero.
+        double first = model.mTempo.mOffset - std::ceil(model.mTempo.mOffset / bar) * bar;
+        // Bar numbers as the title shows them (bar 1 at the offset), spaced to stay readable.
+        int every = 1;
+        while (every < 1024 && every * bar / span * width < 28.0) {
+            every *= 2;
+        }
+        for (double t = first; t <= span && bar / span * width >= 2.0; t += bar) {
+            draw->AddLine(ImVec2(x(t), origin.y), ImVec2(x(t), origin.y + stripHeight), BarLineColor);
+            const long number = std::lround((t - model.mTempo.mOffset) / bar) + 1;
+            if ((number - 1) % every == 0 && t >= 0.0) {
+                draw->AddText(ImVec2(x(t) + 2.0f, origin.y), BarLineColor | IM_COL32(0, 0, 0, 255),
+                              std::to_string(number).c_str());
+            }
+            for (int b = 1; beats && b < model.mTempo.mBeatsPerBar; ++b) {
+                const float bx = x(t + b * beat);
+                draw->AddLine(ImVec2(bx, origin.y + GridHeight), ImVec2(bx, origin.y + stripHeight), BeatLineColor);
+            }
+        }
+    }
+
+    const ImVec2 mouse = ImGui::GetIO().MousePos;
+    const DemoPart* hovered = nullptr;
+    ForEachPart(model, [&](const DemoPart& part, bool running) {
+        if (!std::isfinite(part.mStart) || !std::isfinite(part.mEnd)) {
+            return;
+        }
+        const float top = origin.y + GridHeight + LaneHeight * static_cast<float>(lanes[part.mPriority]);
+        const ImVec2 from(x(part.mStart), top + 1.0f);
+        const ImVec2 to(std::max(x(part.mEnd), from.x + 2.0f), top + LaneHeight - 1.0f);
+        draw->AddRectFilled(from, to, running ? RunningColor : BarColor);
+        for (const Animation& animation : part.mAnimations) {
+            for (double key : animation.mTimes) {
+                const double at = part.mStart + key;
+                if (at >= part.mStart && at <= part.mEnd) {
+                    draw->AddLine(ImVec2(x(at), from.y), ImVec2(x(at), to.y), KeyColor);
+                }
+            }
+        }
+        if (ImGui::IsMouseHoveringRect(from, to)) {
+            hovered = &part;
+        }
+    });
+    draw->AddLine(ImVec2(x(time), origin.y), ImVec2(x(time), origin.y + stripHeight), PlayheadColor, 2.0f);
+
+    if (hovered != nullptr) {
+        ImGui::SetTooltip("%s (%s) %.3f-%.3f s, priority %u", hovered->mName.toUtf8().constData(),
+                          hovered->mClassName.toUtf8().constData(), hovered->mStart, hovered->mEnd,
+                          hovered->mPriority);
+    }
+
+    bool seek = false;
+    if (ImGui::IsItemActive()) {
+        const double target = std::clamp((mouse.x - origin.x) / width, 0.0f, 1.0f) * span;
+        // A held button seeks again only when the mouse moves.
+        if (ImGui::IsItemActivated() || target != mLastSeek) {
+            seekTo = std::min(target, endTime);
+            mLastSeek = target;
+            seek = true;
+        }
+    } else {
+        mLastSeek = -1.0;
+    }
+    ImGui::End();
+    return seek;
+}
