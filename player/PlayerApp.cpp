@@ -427,6 +427,8 @@ bool PlayerApp::Reload()
         SetLoop(mLoopFrom, mLoopTo);
     }
     const double time = std::min(mClock.Time(), mEndTime);
+    // A longer timeline goes on from here rather than from the start.
+    mAtEnd = mAtEnd && time >= mEndTime;
     if (time != mClock.Time()) {
         Seek(time);
     } else {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -161,8 +162,18 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
         const bool beats = beat / span * width >= 6.0;
         // Bars counted from the tempo's offset, which may lie before zero.
         double first = model.mTempo.mOffset - std::ceil(model.mTempo.mOffset / bar) * bar;
+        // Bar numbers as the title shows them (bar 1 at the offset), spaced to stay readable.
+        int every = 1;
+        while (every < 1024 && every * bar / span * width < 28.0) {
+            every *= 2;
+        }
         for (double t = first; t <= span && bar / span * width >= 2.0; t += bar) {
             draw->AddLine(ImVec2(x(t), origin.y), ImVec2(x(t), origin.y + stripHeight), BarLineColor);
+            const long number = std::lround((t - model.mTempo.mOffset) / bar) + 1;
+            if ((number - 1) % every == 0 && t >= 0.0) {
+                draw->AddText(ImVec2(x(t) + 2.0f, origin.y), BarLineColor | IM_COL32(0, 0, 0, 255),
+                              std::to_string(number).c_str());
+            }
             for (int b = 1; beats && b < model.mTempo.mBeatsPerBar; ++b) {
                 const float bx = x(t + b * beat);
                 draw->AddLine(ImVec2(bx, origin.y + GridHeight), ImVec2(bx, origin.y + stripHeight), BeatLineColor);

@@ -35,7 +35,7 @@ int Failure(const QString& line)
 QString NotWithCapture(const std::vector<std::string>& rest)
 {
     for (const std::string& argument : rest) {
-        for (const char* option : {"--window", "--fullscreen", "--start", "--loop", "--paused", "--check"}) {
+        for (const char* option : {"--window", "--fullscreen", "--start", "--loop", "--paused"}) {
             if (argument == option) {
                 return QString::fromStdString(argument) + QStringLiteral(": not with --capture");
             }
@@ -91,14 +91,17 @@ int main(int argc, char** argv)
     case PlayerOptions::Play:
         break;
     }
+    if (options.mCheck) {
+        if (capture.mEnabled) {
+            return UsageError(QStringLiteral("--check: not with --capture"));
+        }
+        return PlayerCheck::Command(options.mSettingsFile, std::cout);
+    }
     if (capture.mEnabled) {
         const QString refused = NotWithCapture(rest);
         if (!refused.isEmpty()) {
             return UsageError(refused);
         }
-    }
-    if (options.mCheck) {
-        return PlayerCheck::Command(options.mSettingsFile, std::cout);
     }
 
     // Checked before any window opens: a file that cannot be read is a

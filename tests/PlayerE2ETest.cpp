@@ -213,8 +213,6 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
               "usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
     EXPECT_EQ(shown.OutLines()[1],
               "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]");
-    EXPECT_EQ(shown.OutLines()[2],
-              "   or: vexel-player --check [SETTINGS]  check SETTINGS and all it names, print every problem;");
     EXPECT_EQ(shown.OutLines().size(), 21u);
 }
 
@@ -252,7 +250,7 @@ TEST(PlayerE2ETest, KeysSeekPauseLoopAndQuit)
         EXPECT_TRUE(WaitForLine(program, "seek to 0:03.000"));
         colours[2] = CentreBecomes(program, 0, 0, 255);
         program.Key("Next");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:02.000"));
+        EXPECT_TRUE(WaitForLine(program, "seek to 0:04.000"));
         colours[3] = CentreBecomes(program, 255, 255, 255);
         program.Key("Prior");
         EXPECT_TRUE(WaitForLine(program, "seek to 0:02.000"));

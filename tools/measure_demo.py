@@ -1,29 +1,48 @@
 #!/usr/bin/env python3
-"""Measures the bundled demo from outside, on a private Xvfb server.
+"""Measures morvelin and vexel-player from outside, on a private Xvfb server.
 
-  python3 tools/measure_demo.py [BUILD_DIR]      (default: build/release)
+  python3 tools/measure_demo.py [--build DIR] [--old DIR] [--runs N] [SECTION...]
 
-- Start-up: the time from starting the process to the end of its first buffer
-  swap, for the demo and for tools/bare_window.cpp, a bare SDL + OpenGL program
-  that opens the same window and swaps once.
-- Frame intervals: the time between consecutive swaps over the whole demo:
-  median, 99th percentile and the share of frames longer than 1.5 x median.
-- Resident memory (VmRSS) every 10 s from the start, from 5 s to 60 s.
+DIR is a build folder (default build/release); --old names a second build
+folder, or a morvelin program, measured in the same run for the sections that
+compare (startup, bigpicture). Sections, all by default:
+
+- startup:    process start to the end of the first buffer swap, the bundled
+              demo against tools/bare_window (a bare SDL + OpenGL program that
+              opens the same window and swaps once); N alternated runs of
+              each, medians and their ratio.
+- steady:     frame intervals on a steady scene (the same parts for 20 s) for
+              morvelin and vexel-player (windowed): median, p99, p99/median,
+              the share over 1.5 x median; the first second is left out.
+- demo:       one run of the whole bundled demo: frame intervals and resident
+              memory (VmRSS) every 10 s up to 60 s, and the peak (VmHWM).
+- bigpicture: peak resident memory of morvelin showing one 16384x16384
+              picture part for 2 s, as PNG and (with cjpeg) as JPEG; the
+              pictures are made once, in /tmp. The program of --old and the
+              new one alternated, N runs each.
 
 Swaps are timed by the preloaded frame probe (tools/frame_probe.c); the
-program runs as built, with SDL's dummy audio driver.
+programs run as built, with SDL's dummy audio driver. The machine's load
+average is printed before and after: figures from a busy machine are noise.
 """
 
+import argparse
 import os
 import shutil
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-BARE_RUNS = 5
+SECTIONS = ("startup", "steady", "demo", "bigpicture")
+STEADY_SECONDS = 20
+BIG_SIDE = 16384
+BIG_PICTURE = os.path.join(tempfile.gettempdir(), "vexel-measure-%d" % BIG_SIDE)
 
 
 def start_xvfb():
@@ -43,38 +62,68 @@ def start_xvfb():
     sys.exit("no free display for Xvfb")
 
 
-def rss_kib(pid):
+def proc_status_kib(pid, field):
     try:
         with open("/proc/%d/status" % pid) as status:
             for line in status:
-                if line.startswith("VmRSS:"):
+                if line.startswith(field + ":"):
                     return int(line.split()[1])
     except OSError:
         pass
     return None
 
 
-def run(program, args, cwd, env, probe, samples=()):
-    """Runs the program; returns (start ns, swap times ns, {second: VmRSS kiB}, exit status)."""
+def rss_kib(pid):
+    return proc_status_kib(pid, "VmRSS")
+
+
+def run(program, args, cwd, env, probe, samples=(), steer=None, stop_after=None):
+    """Runs the program to its end, or asks it to quit (SIGTERM) stop_after seconds after its first swap;
+    returns (start ns, swap times ns, {second: VmRSS kiB}, peak VmHWM kiB, exit status).
+    steer(stdout lines so far, key) runs beside it on a thread."""
     log = tempfile.NamedTemporaryFile(prefix="vexel-frames-", delete=False)
     log.close()
     env = dict(env, LD_PRELOAD=probe, VEXEL_FRAME_LOG=log.name)
     began = time.monotonic_ns()
-    process = subprocess.Popen([program] + args, cwd=cwd, env=env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL)
+    process = subprocess.Popen([program] + args, cwd=cwd, env=env, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True)
+    lines = []
+    reader = threading.Thread(target=lambda: lines.extend(iter(process.stdout.readline, "")))
+    reader.start()
+    if steer is not None:
+        def key(name):
+            subprocess.run(["xdotool", "key", name], env=env, check=False)
+        threading.Thread(target=steer, args=(lines, key), daemon=True).start()
     memory = {}
+    peak = 0
     pending = sorted(samples)
     while process.poll() is None:
         elapsed = (time.monotonic_ns() - began) / 1e9
         if pending and elapsed >= pending[0]:
             memory[pending.pop(0)] = rss_kib(process.pid)
+        peak = max(peak, proc_status_kib(process.pid, "VmHWM") or 0)
+        if stop_after is not None and os.path.getsize(log.name) > 0:
+            stop_after -= 0.02
+            if stop_after <= 0:
+                process.terminate()
+                stop_after = None
         if elapsed > 300:
             process.kill()
         time.sleep(0.02)
+    reader.join()
     with open(log.name) as frames:
         swaps = [int(line) for line in frames if line.strip()]
     os.unlink(log.name)
-    return began, swaps, memory, process.returncode
+    return began, swaps, memory, peak, process.returncode
+
+
+def wait_for(lines, prefix, seconds):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if any(line.startswith(prefix) for line in list(lines)):
+            return True
+        time.sleep(0.05)
+    return False
 
 
 def percentile(values, fraction):
@@ -83,51 +132,231 @@ def percentile(values, fraction):
     return ordered[index]
 
 
-def main():
-    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "release"))
-    demo_program = os.path.join(build, "src", "morvelin")
-    bare_program = os.path.join(build, "tools", "bare_window")
-    probe = os.path.join(build, "tools", "libvexel_frame_probe.so")
-    for path in (demo_program, bare_program, probe):
-        if not os.path.exists(path):
-            sys.exit("missing %s: build first (scripts/build.sh)" % path)
+def interval_text(swaps, skip_seconds=0.0):
+    kept = [s for s in swaps if s >= swaps[0] + skip_seconds * 1e9] if swaps else []
+    intervals = [(b - a) / 1e6 for a, b in zip(kept, kept[1:])]
+    if len(intervals) < 2:
+        return "too few frames (%d)" % len(intervals)
+    median = statistics.median(intervals)
+    p99 = percentile(intervals, 0.99)
+    slow = sum(1 for i in intervals if i > 1.5 * median)
+    return ("%d frames: median %.2f ms, p99 %.2f ms, p99/median %.2f, max %.2f ms, over 1.5 x median %d (%.2f %%)"
+            % (len(intervals), median, p99, p99 / median, max(intervals), slow, 100.0 * slow / len(intervals)))
 
+
+def load_average():
+    with open("/proc/loadavg") as loadavg:
+        return " ".join(loadavg.read().split()[:3])
+
+
+def demo_folder(settings_text=None):
+    """A copy of the bundled demo in a fresh folder, with its settings file replaced when given."""
+    folder = tempfile.mkdtemp(prefix="vexel-measure-")
+    shutil.copytree(os.path.join(ROOT, "demo"), folder, dirs_exist_ok=True)
+    if settings_text is not None:
+        with open(os.path.join(folder, "morvelin.xml"), "w") as settings:
+            settings.write(settings_text)
+    return folder
+
+
+def settings(parts):
+    return ('<Halvorn-demo-settings><soundtrack file="data/music/morvelin.ogg"/><demoparts>\n%s'
+            '</demoparts></Halvorn-demo-settings>\n' % "".join(parts))
+
+
+def image_part(name, seconds, priority, params):
+    values = "".join('<param %s="%s"/>' % item for item in params)
+    return ('<part name="%s" class="lib.Image" start="0" length="%g" priority="%d">%s</part>\n'
+            % (name, seconds, priority, values))
+
+
+def steady_settings():
+    """A backdrop, a few blended pictures and a turning one, the same from start to end."""
+    parts = ['<part name="clear" class="lib.ClearScreen" start="0" length="%d" priority="0">'
+             '<param color="10 12 30"/></part>\n' % STEADY_SECONDS,
+             image_part("backdrop", STEADY_SECONDS, 1, [("image", "backdrop.jpg"), ("relativeWidth", "1"),
+                                                       ("relativeHeight", "1")]),
+             image_part("glow", STEADY_SECONDS, 2, [("image", "glow_warm.png"), ("blending", "additive"),
+                                                   ("alpha", "0.7")]),
+             image_part("ring", STEADY_SECONDS, 3, [("image", "ring.png"), ("blending", "transcluent"),
+                                                   ("rotate", "30")]),
+             image_part("logo", STEADY_SECONDS, 4, [("image", "logo.png"), ("blending", "transcluent"),
+                                                   ("align", "left top"), ("relativeWidth", "0.3")])]
+    return settings(parts)
+
+
+def big_picture_rows():
+    return [bytes(((x + y) * 3 + y) & 0xFF for x in range(BIG_SIDE * 3)) for y in range(64)]
+
+
+def make_big_png(path):
+    """An 8-bit RGB PNG of BIG_SIDE x BIG_SIDE pixels, written row by row."""
+    if os.path.exists(path):
+        return path
+    rows = [bytes([0]) + row for row in big_picture_rows()]
+    squeeze = zlib.compressobj(1)
+    partial = path + ".part"
+    with open(partial, "wb") as out:
+        def chunk(kind, data):
+            out.write(struct.pack(">I", len(data)) + kind + data
+                      + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+        out.write(b"\x89PNG\r\n\x1a\n")
+        chunk(b"IHDR", struct.pack(">IIBBBBB", BIG_SIDE, BIG_SIDE, 8, 2, 0, 0, 0))
+        for y in range(BIG_SIDE):
+            data = squeeze.compress(rows[y % len(rows)])
+            if data:
+                chunk(b"IDAT", data)
+        chunk(b"IDAT", squeeze.flush())
+        chunk(b"IEND", b"")
+    os.replace(partial, path)
+    return path
+
+
+def make_big_jpeg(path):
+    """The same picture as a baseline JPEG, through cjpeg (libjpeg-turbo-progs); None without cjpeg."""
+    if os.path.exists(path):
+        return path
+    if shutil.which("cjpeg") is None:
+        return None
+    partial = path + ".part"
+    with open(partial, "wb") as out:
+        encoder = subprocess.Popen(["cjpeg", "-quality", "90"], stdin=subprocess.PIPE, stdout=out)
+        encoder.stdin.write(b"P6\n%d %d\n255\n" % (BIG_SIDE, BIG_SIDE))
+        rows = big_picture_rows()
+        for y in range(BIG_SIDE):
+            encoder.stdin.write(rows[y % len(rows)])
+        encoder.stdin.close()
+        if encoder.wait() != 0:
+            return None
+    os.replace(partial, path)
+    return path
+
+
+def measure_startup(programs, env, runs):
+    demo = []
+    bare = []
+    folder = demo_folder()
+    try:
+        # Alternated, so a change in the machine's load falls on both.
+        for _ in range(runs):
+            began, swaps, _, _, _ = run(programs["morvelin"], [], folder, env, programs["probe"], stop_after=0.5)
+            demo.append((swaps[0] - began) / 1e6 if swaps else float("nan"))
+            began, swaps, _, _, _ = run(programs["bare"], [], ROOT, env, programs["probe"])
+            bare.append((swaps[0] - began) / 1e6 if swaps else float("nan"))
+    finally:
+        shutil.rmtree(folder)
+    print("start-up to first swapped frame, %d alternated runs each" % runs)
+    print("  bundled demo:           median %.0f ms (%s)" % (statistics.median(demo), ", ".join("%.0f" % d for d in demo)))
+    print("  bare SDL+OpenGL window: median %.0f ms (%s)" % (statistics.median(bare), ", ".join("%.0f" % b for b in bare)))
+    print("  ratio of the medians:   %.2f" % (statistics.median(demo) / statistics.median(bare)))
+
+
+def measure_steady(programs, env):
+    folder = demo_folder(steady_settings())
+    try:
+        _, swaps, _, _, status = run(programs["morvelin"], [], folder, env, programs["probe"])
+        demo_text = interval_text(swaps, 1.0) if status == 0 else "failed (status %s)" % status
+
+        def to_the_end(lines, key):
+            wait_for(lines, "end at", STEADY_SECONDS + 60)
+            key("q")
+
+        player_text = "not built"
+        if os.path.exists(programs["player"]):
+            _, swaps, _, _, status = run(programs["player"], ["morvelin.xml", "--window", "1280x720"], folder, env,
+                                         programs["probe"], steer=to_the_end)
+            player_text = interval_text(swaps, 1.0) if status == 0 else "failed (status %s)" % status
+    finally:
+        shutil.rmtree(folder)
+    print("frame intervals on a steady scene (%d s, 5 parts; first second left out)" % STEADY_SECONDS)
+    print("  morvelin:     %s" % demo_text)
+    print("  vexel-player: %s" % player_text)
+
+
+def measure_demo(programs, env):
+    folder = demo_folder()
+    try:
+        _, swaps, memory, peak, status = run(programs["morvelin"], [], folder, env, programs["probe"],
+                                             samples=(10, 20, 30, 40, 50, 60))
+    finally:
+        shutil.rmtree(folder)
+    print("the whole bundled demo (exit status %s)" % status)
+    print("  frame intervals: %s" % interval_text(swaps))
+    print("  resident memory (VmRSS): %s; peak (VmHWM) %.0f MB" % (
+        ", ".join("%d s %s" % (second, "%.0f MB" % (memory[second] / 1024) if memory[second] else "(gone)")
+                  for second in sorted(memory)), peak / 1024))
+
+
+def measure_big_picture(programs, env, runs):
+    pictures = [("PNG", make_big_png(BIG_PICTURE + ".png")), ("JPEG", make_big_jpeg(BIG_PICTURE + ".jpg"))]
+    contenders = [("old", programs["old"]), ("new", programs["morvelin"])] if programs["old"] else \
+        [("new", programs["morvelin"])]
+    for kind, picture in pictures:
+        if picture is None:
+            print("no %dx%d %s picture: cjpeg (libjpeg-turbo-progs) is missing" % (BIG_SIDE, BIG_SIDE, kind))
+            continue
+        name = "big" + os.path.splitext(picture)[1]
+        folder = demo_folder(settings([image_part("big", 2, 1, [("image", name)])]))
+        os.symlink(picture, os.path.join(folder, "data", "textures", name))
+        peaks = {contender: [] for contender, _ in contenders}
+        try:
+            for _ in range(runs):
+                for contender, program in contenders:
+                    _, swaps, _, peak, status = run(program, [], folder, env, programs["probe"])
+                    peaks[contender].append(peak / 1024 if status == 0 and swaps else float("nan"))
+        finally:
+            shutil.rmtree(folder)
+        print("peak resident memory (VmHWM) showing one %dx%d %s picture, %d alternated runs"
+              % (BIG_SIDE, BIG_SIDE, kind, runs))
+        for contender, program in contenders:
+            print("  %s %s: median %.0f MB (%s)" % (contender, program, statistics.median(peaks[contender]),
+                                                  ", ".join("%.0f" % p for p in peaks[contender])))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--build", default=os.path.join(ROOT, "build", "release"))
+    parser.add_argument("--old", help="a second build folder or morvelin program to compare with")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("sections", nargs="*", metavar="SECTION", help=", ".join(SECTIONS))
+    options = parser.parse_args()
+    for section in options.sections:
+        if section not in SECTIONS:
+            parser.error("unknown section %s (choose from %s)" % (section, ", ".join(SECTIONS)))
+    options.sections = options.sections or list(SECTIONS)
+    build = os.path.abspath(options.build)
+    programs = {
+        "morvelin": os.path.join(build, "src", "morvelin"),
+        "player": os.path.join(build, "player", "vexel-player"),
+        "bare": os.path.join(build, "tools", "bare_window"),
+        "probe": os.path.join(build, "tools", "libvexel_frame_probe.so"),
+        "old": None,
+    }
+    if options.old:
+        old = os.path.abspath(options.old)
+        programs["old"] = os.path.join(old, "src", "morvelin") if os.path.isdir(old) else old
+    for name in ("morvelin", "bare", "probe", "old"):
+        if programs[name] and not os.path.exists(programs[name]):
+            sys.exit("missing %s: build first (scripts/build.sh)" % programs[name])
+
+    print("load average before: %s (%d cores)" % (load_average(), os.cpu_count()))
     server, display = start_xvfb()
     try:
         env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy")
-        bare = []
-        for _ in range(BARE_RUNS):
-            began, swaps, _, status = run(bare_program, [], ROOT, env, probe)
-            if status != 0 or not swaps:
-                sys.exit("bare_window failed (status %s)" % status)
-            bare.append((swaps[0] - began) / 1e6)
-
-        workdir = tempfile.mkdtemp(prefix="vexel-measure-")
-        shutil.copytree(os.path.join(ROOT, "demo"), workdir, dirs_exist_ok=True)
-        began, swaps, memory, status = run(demo_program, [], workdir, env, probe, samples=(5, 10, 20, 30, 40, 50, 60))
-        shutil.rmtree(workdir)
+        for section in options.sections:
+            if section == "startup":
+                measure_startup(programs, env, options.runs)
+            elif section == "steady":
+                measure_steady(programs, env)
+            elif section == "demo":
+                measure_demo(programs, env)
+            elif section == "bigpicture":
+                measure_big_picture(programs, env, options.runs)
+            sys.stdout.flush()
     finally:
         server.kill()
         server.wait()
-
-    if status != 0 or len(swaps) < 2:
-        sys.exit("the demo failed (status %s, %d frames)" % (status, len(swaps)))
-    intervals = [(b - a) / 1e6 for a, b in zip(swaps, swaps[1:])]
-    median = statistics.median(intervals)
-    slow = sum(1 for i in intervals if i > 1.5 * median)
-
-    print("start-up to first swapped frame")
-    print("  bare SDL+OpenGL window: median %.0f ms of %d runs (%s)"
-          % (statistics.median(bare), len(bare), ", ".join("%.0f" % b for b in bare)))
-    print("  bundled demo:           %.0f ms" % ((swaps[0] - began) / 1e6))
-    print("frame intervals over %d frames (%.1f s of swaps)" % (len(intervals), (swaps[-1] - swaps[0]) / 1e9))
-    print("  median %.2f ms, p99 %.2f ms, max %.2f ms, over 1.5 x median: %d (%.2f %%)"
-          % (median, percentile(intervals, 0.99), max(intervals), slow, 100.0 * slow / len(intervals)))
-    print("resident memory (VmRSS)")
-    for second in sorted(memory):
-        value = memory[second]
-        print("  at %2d s: %s" % (second, "%d kiB" % value if value is not None else "(process gone)"))
-    print("total run %.1f s, exit status %d" % ((time.monotonic_ns() - began) / 1e9, status))
+    print("load average after: %s" % load_average())
 
 
 if __name__ == "__main__":

@@ -86,8 +86,8 @@ def main():
 
     print("save to the first frame of the new timeline over %d saves: median %.0f ms, 90th %.0f ms, max %.0f ms"
           % (len(latencies), statistics.median(latencies), percentile(latencies, 0.9), max(latencies)))
-    print("resident memory: %d KiB at the start, %d KiB after save 1, %d KiB after save %d (max %d KiB)"
-          % (memory[0], memory[1], memory[-1], len(latencies), max(memory)))
+    marks = [0, 1] + list(range(25, len(latencies) + 1, 25))
+    print("resident memory (KiB) after save: " + ", ".join("%d: %d" % (n, memory[n]) for n in marks if n < len(memory)))
     soak = os.path.join(build, "tools/reload_soak")
     server, display = start_xvfb()
     try:

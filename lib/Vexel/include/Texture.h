@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,9 +22,10 @@ public:
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
-    // A picture file decoded into true-colour rows, or why it could not be.
-    // Decoding touches no GL, so it may run on any thread; the reports are
-    // written by Upload, on the thread that loads.
+    // A picture file decoded into true-colour rows, or why it could not be,
+    // or a big picture left in its file to be streamed. Decoding touches no
+    // GL, so it may run on any thread; the reports are written by Upload, on
+    // the thread that loads.
     struct Decoded
     {
         enum Status
@@ -31,13 +33,19 @@ public:
             Ok,
             NotLoaded,
             NotTrueColor,
-            NotConverted
+            NotConverted,
+            // Too big to hold decoded: read from the file by rows at upload.
+            Streamed
         };
         Status mStatus = NotLoaded;
         std::string mError;
         std::shared_ptr<SDL_Surface> mSurface;
     };
     static Decoded Decode(const QString& fileName);
+
+    // Pictures from this many decoded bytes on are streamed rather than
+    // decoded whole, when their layout allows (see PictureRowReader).
+    static constexpr std::size_t StreamedPictureBytes = std::size_t(32) << 20;
 
     // Returns true whenever it returns: undecodable and non-true-colour
     // images throw std::runtime_error.
@@ -76,6 +84,9 @@ public:
     QString mFileName;
 
 private:
+    static Decoded DecodeWhole(const QString& fileName);
+    bool UploadWhole(const QString& fileName, bool mipmaps, int wrapS, int wrapT);
+    bool UploadRows(const QString& fileName, bool mipmaps, int wrapS, int wrapT);
     void ThrowIfNotDecoded(const QString& fileName, const Decoded& picture);
     bool UploadDecoded(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels, int wrapS,
                        int wrapT);

@@ -2,10 +2,12 @@
 
 #include "AssertException.h"
 #include "CheckGlError.h"
+#include "PictureRowReader.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -44,6 +46,16 @@ bool ChooseFormat(SDL_Surface* surface, UploadFormat& format)
     return false;
 }
 
+// Rows decoded and sent to GL at a time when a picture is streamed.
+const std::size_t StreamBandBytes = std::size_t(4) << 20;
+
+bool IsStreamed(const QString& fileName)
+{
+    const PictureRowReader reader(fileName);
+    return reader.IsOpen() && std::size_t(reader.GetWidth()) * reader.GetHeight() * reader.GetBytesPerPixel() >=
+                                  Texture::StreamedPictureBytes;
+}
+
 } // namespace
 
 Texture::Texture()
@@ -67,6 +79,16 @@ Texture::~Texture()
 }
 
 Texture::Decoded Texture::Decode(const QString& fileName)
+{
+    if (IsStreamed(fileName)) {
+        Decoded picture;
+        picture.mStatus = Decoded::Streamed;
+        return picture;
+    }
+    return DecodeWhole(fileName);
+}
+
+Texture::Decoded Texture::DecodeWhole(const QString& fileName)
 {
     Decoded picture;
     SurfacePtr surface(IMG_Load(fileName.toLocal8Bit().constData()));
@@ -97,18 +119,105 @@ Texture::Decoded Texture::Decode(const QString& fileName)
 
 bool Texture::Load(const QString& fileName, bool mipmaps, bool keepPixels, int wrapS, int wrapT)
 {
-    const Decoded picture = Decode(fileName);
+    // A kept copy holds the whole picture anyway.
+    const Decoded picture = keepPixels ? DecodeWhole(fileName) : Decode(fileName);
     ThrowIfNotDecoded(fileName, picture);
     CHECK_GL_ERROR("", fileName.toStdString());
-    return UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
+    return picture.mStatus == Decoded::Streamed ? UploadRows(fileName, mipmaps, wrapS, wrapT)
+                                                : UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
 }
 
 bool Texture::Upload(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels, int wrapS,
                      int wrapT)
 {
+    if (picture.mStatus == Decoded::Streamed && keepPixels) {
+        return Load(fileName, mipmaps, keepPixels, wrapS, wrapT);
+    }
     ThrowIfNotDecoded(fileName, picture);
     CHECK_GL_ERROR("", fileName.toStdString());
-    return UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
+    return picture.mStatus == Decoded::Streamed ? UploadRows(fileName, mipmaps, wrapS, wrapT)
+                                                : UploadDecoded(fileName, picture, mipmaps, keepPixels, wrapS, wrapT);
+}
+
+bool Texture::UploadWhole(const QString& fileName, bool mipmaps, int wrapS, int wrapT)
+{
+    const Decoded picture = DecodeWhole(fileName);
+    ThrowIfNotDecoded(fileName, picture);
+    return UploadDecoded(fileName, picture, mipmaps, false, wrapS, wrapT);
+}
+
+// The texture is made empty and filled a band of rows at a time as they are
+// decoded, so the picture is never held whole beside the texture.
+bool Texture::UploadRows(const QString& fileName, bool mipmaps, int wrapS, int wrapT)
+{
+    PictureRowReader reader(fileName);
+    if (!reader.IsOpen()) {
+        // Changed on disk since it was looked at: take it as it is now.
+        return UploadWhole(fileName, mipmaps, wrapS, wrapT);
+    }
+    const unsigned width = reader.GetWidth();
+    const unsigned height = reader.GetHeight();
+    const bool hasAlpha = reader.GetBytesPerPixel() == 4;
+    const GLenum pixelFormat = hasAlpha ? GL_RGBA : GL_RGB;
+
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (maxSize > 0 && (width > static_cast<unsigned>(maxSize) || height > static_cast<unsigned>(maxSize))) {
+        std::cerr << "Texture::Load(): " << fileName.toStdString() << " is " << width << "x" << height
+                  << " pixels, more than the largest texture this GL takes (" << maxSize << "x" << maxSize << ")"
+                  << std::endl;
+        throw std::runtime_error("Cannot load image!");
+    }
+
+    mKeepPixels = false;
+    mMipmaps = mipmaps;
+    mWrapS = wrapS;
+    mWrapT = wrapT;
+    if (mipmaps) {
+        mMinFilter = GL_NEAREST_MIPMAP_NEAREST;
+    }
+    SetupAndReserveTextureHandle(width, height, hasAlpha, mipmaps, wrapS, wrapT);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    Bind();
+
+    const std::size_t rowBytes = std::size_t(width) * reader.GetBytesPerPixel();
+    const unsigned bandRows = static_cast<unsigned>(std::clamp<std::size_t>(StreamBandBytes / rowBytes, 1, height));
+    std::vector<unsigned char> band(rowBytes * bandRows);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    glTexImage2D(GL_TEXTURE_2D, 0, pixelFormat, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
+                 pixelFormat, GL_UNSIGNED_BYTE, nullptr);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    // A texture GL could not make stays empty, as after a whole upload; its
+    // one error is reported, not another for every band.
+    GLint madeWidth = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &madeWidth);
+    bool complete = true;
+    for (unsigned row = 0; row < height && complete && madeWidth > 0; row += bandRows) {
+        const unsigned count = std::min(bandRows, height - row);
+        complete = reader.ReadRows(band.data(), count);
+        if (complete) {
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, static_cast<GLint>(row), static_cast<GLsizei>(width),
+                            static_cast<GLsizei>(count), pixelFormat, GL_UNSIGNED_BYTE, band.data());
+            CHECK_GL_ERROR("", mFileName.toStdString());
+        }
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+    if (!complete) {
+        // A damaged file fails, or is read as far as it goes, exactly as when
+        // it is decoded whole.
+        Destroy();
+        mWidth = 0;
+        mHeight = 0;
+        mHasAlpha = false;
+        return UploadWhole(fileName, mipmaps, wrapS, wrapT);
+    }
+    if (mipmaps) {
+        glGenerateMipmap(GL_TEXTURE_2D);
+        CHECK_GL_ERROR("", mFileName.toStdString());
+    }
+    return true;
 }
 
 void Texture::ThrowIfNotDecoded(const QString& fileName, const Decoded& picture)
@@ -125,6 +234,7 @@ void Texture::ThrowIfNotDecoded(const QString& fileName, const Decoded& picture)
         std::cerr << "SDL could not convert " << fileName.toStdString() << ": " << picture.mError << std::endl;
         throw std::runtime_error("Cannot load image!");
     case Decoded::Ok:
+    case Decoded::Streamed:
         break;
     }
 }
