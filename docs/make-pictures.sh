@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the guide's pictures: each example settings file in docs/examples/ is
-# captured at 320x180 and one frame is kept as docs/pictures/NAME.png.
+# Makes the guide's pictures: each example settings file in docs/examples/ and
+# docs/examples/first-demo/ is captured at 320x180 and one frame is kept as
+# docs/pictures/NAME.png (first-demo/animated.xml gives first-demo-animated.png).
 #
 #   docs/make-pictures.sh [PLAYER]     (default: build/release/player/vexel-player)
 #
@@ -19,7 +20,9 @@ fi
 
 # The moment each picture shows; every example not named here is taken at 1 s.
 # The test scene turns with time, so it is taken where its shapes are well apart.
-declare -A at=([class-testpartvao]=2)
+# The walkthrough's demo is taken on a flash over the turning logo, its
+# animated twin halfway through the picture's fade-in.
+declare -A at=([class-testpartvao]=2 [first-demo-morvelin]=10.05 [first-demo-animated]=3)
 # The capture covers one frame's time from there.
 span=0.02
 
@@ -34,8 +37,10 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$pictures"
 
 count=0
-for settings in "$examples"/*.xml; do
-  name="$(basename "$settings" .xml)"
+for settings in "$examples"/*.xml "$examples"/first-demo/*.xml; do
+  relative="${settings#"$examples"/}"
+  name="${relative%.xml}"
+  name="${name//\//-}"
   from="${at[$name]:-1}"
   to="$(awk -v a="$from" -v b="$span" 'BEGIN { print a + b }')"
   frames="$scratch/$name"

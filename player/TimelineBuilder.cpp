@@ -26,8 +26,10 @@ QString ParseErrorText(int code)
         return QStringLiteral("expected the document element <%1>").arg(QString::fromLatin1(RootTag));
     }
     QString text = QString::fromUtf8(XmlElement::ErrorText(code));
-    if (text.startsWith(QLatin1String("Error: "))) {
-        text = text.mid(7);
+    for (const QLatin1String prefix : {QLatin1String("Error: "), QLatin1String("Warning: ")}) {
+        if (text.startsWith(prefix)) {
+            text = text.mid(prefix.size());
+        }
     }
     if (!text.isEmpty()) {
         text[0] = text[0].toLower();
@@ -47,8 +49,9 @@ bool TimelineBuilder::Check(const QString& settingsFile, Tempo& tempo, bool& has
     XmlParseResult result;
     const QByteArray path = settingsFile.toLocal8Bit();
     const XmlElement root = XmlElement::ParseFile(path.constData(), RootTag, &result);
-    // Code 1 is a warning: the tree is whole and the loader accepts it.
-    if (result.code != 0 && result.code != 1) {
+    // Even the reader's warning (an element never closed) makes the loader
+    // show a message box and end the process, so it is an error here too.
+    if (result.code != 0) {
         QString where = settingsFile;
         if (result.line > 0) {
             where += QStringLiteral(":%1:%2").arg(result.line).arg(result.column);

@@ -184,6 +184,8 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
         {{"show/missing.xml"}, good, 1, {"show/missing.xml: error: no such settings file"}},
         {{}, "<Halvorn-demo-settings>\n  <name>x</nam>\n</Halvorn-demo-settings>\n", 1,
          {"show/player.xml:2:16: error: unmatched end tag"}},
+        {{}, "<Halvorn-demo-settings>\n  <demoparts>\n</Halvorn-demo-settings>\n", 1,
+         {"show/player.xml:3:25: error: unmatched end tag"}},
         {{}, "<other/>\n", 1, {"show/player.xml: error: expected the document element <Halvorn-demo-settings>"}},
     };
     for (const Case& c : cases) {
