@@ -111,6 +111,10 @@ bool PlayerOptions::ResolveTimes(const Tempo* tempo, QString& error)
         return false;
     }
     mHasLoop = true;
+    // Played over and over from FROM: without a start of its own it begins there.
+    if (mStartText.isNull()) {
+        mStart = mLoopFrom;
+    }
     return true;
 }
 
