@@ -3,11 +3,13 @@
 #include "AssertException.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoSettingsLoaderXml.h"
+#include "Halvorn/SettingsCheck.h"
 #include "Halvorn/XmlElement.h"
 #include "ShaderProgram.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -16,13 +18,12 @@
 namespace {
 
 const char* const RootTag = "Halvorn-demo-settings";
-const int FirstTagNotFound = 13;
 
 // The reader's texts carry their own "Error: " in front; here the line
 // already says so, as compilers do, in lower case.
 QString ParseErrorText(int code)
 {
-    if (code == FirstTagNotFound) {
+    if (code == XmlParseResult::FirstTagNotFound) {
         return QStringLiteral("expected the document element <%1>").arg(QString::fromLatin1(RootTag));
     }
     QString text = QString::fromUtf8(XmlElement::ErrorText(code));
@@ -77,8 +78,17 @@ bool TimelineBuilder::Build(const QString& settingsFile, DemoApp* app, DemoModel
     } catch (const std::exception& failure) {
         error = settingsFile + QStringLiteral(": error: ") + QString::fromUtf8(failure.what()).trimmed();
     } catch (const AssertException&) {
-        // The check has written its report above.
-        error = settingsFile + QStringLiteral(": error: a part entry cannot be used (see the report above)");
+        // The failed check's report above names no place; the whole-file
+        // check says where, when it finds the fault.
+        QStringList located;
+        for (const Diagnostic& found : SettingsCheck().Run(settingsFile)) {
+            if (found.mSeverity == Diagnostic::Severity::Error) {
+                located << QString::fromStdString(found.Format());
+            }
+        }
+        error = located.isEmpty()
+                    ? settingsFile + QStringLiteral(": error: a part entry cannot be used (see the report above)")
+                    : located.join(QLatin1Char('\n'));
     }
     model->Clear();
     return false;

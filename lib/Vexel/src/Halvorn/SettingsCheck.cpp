@@ -393,6 +393,12 @@ void SettingsCheck::CheckParams(const XmlElement& part, const std::string& class
                         warnAt("unknown align word " + Quoted(wordText.toStdString()));
                     }
                 }
+            } else if (keyText == "relativeWidth" || keyText == "relativeHeight" || keyText == "relativeX" ||
+                       keyText == "relativeY" || keyText == "rotate" || keyText == "alpha") {
+                // As the part reads it: text that is no number is 0 without a word, an infinity or NaN warns.
+                if (!std::isfinite(QString::fromUtf8(value).toFloat())) {
+                    warnAt("value " + Quoted(value) + " for " + Quoted(keyText) + " is not a finite number; 0 is used");
+                }
             } else if (keyText == "blending" && !OneOf(value, BlendingValues)) {
                 warnAt("unknown blending " + Quoted(value) +
                        " (opaque, transcluent, additive, subtractive or reversesubtractive)");
