@@ -223,7 +223,7 @@ TEST(PlayerE2ETest, AFailedPartEntryIsReportedWithStatusOne)
     const RunResult result = RunPlayer(run);
     EXPECT_EQ(result.exitCode, 1) << result.err;
     ASSERT_FALSE(result.ErrLines().empty());
-    EXPECT_EQ(result.ErrLines().back(), "show/player.xml: error: a part entry cannot be used (see the report above)");
+    EXPECT_EQ(result.ErrLines().back(), "show/player.xml:8:1: error: the part has no start attribute");
     EXPECT_EQ(result.out, "");
 }
 
