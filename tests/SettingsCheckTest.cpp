@@ -81,7 +81,7 @@ const std::string Tail = "  </demoparts>\n</Halvorn-demo-settings>\n";
 TEST_F(SettingsCheckTest, EveryProblemAtItsPlaceInFileOrder)
 {
     const std::string settings =
-        Head +
+        Head + "    <part start=\"nan\" length=\"2\" name=\"ghost\" class=\"lib.Nothing\" priority=\"1\"/>\n"
         "    <part start=\"1\" end=\"2\" name=\"big\" class=\"lib.Image\" priority=\"2\">\n"
         "      <param image=\"big.png\" align=\"left  top\"/>\n"
         "      <animate to=\"9\"/>\n"
@@ -99,26 +99,28 @@ TEST_F(SettingsCheckTest, EveryProblemAtItsPlaceInFileOrder)
     });
     const std::string f = (mFolder / "morvelin.xml").string();
     const std::vector<std::string> expected = {
+        f + ":5:11: error: start \"nan\" is not a finite time",
+        f + ":5:47: error: unknown part class \"lib.Nothing\"",
         "std.frag:3:7: warning: 'x' : undeclared",
-        f + ":6:14: warning: picture \"data/textures/big.png\" is 100x10, larger than the GL maximum texture size 64",
-        f + ":6:30: warning: unknown align word \"\"",
-        f + ":7:16: warning: animate checked",
-        f + ":9:5: error: the part has no name attribute",
-        f + ":9:5: warning: part \"\" ends at 1 s, before it starts at 3 s",
-        f + ":9:67: error: picture \"data/textures/missing.png\" not found",
-        f + ":10:5: warning: part \"hidden\" never shows: ClearScreen part \"cover\" (priority 9) clears the screen "
+        f + ":7:14: warning: picture \"data/textures/big.png\" is 100x10, larger than the GL maximum texture size 64",
+        f + ":7:30: warning: unknown align word \"\"",
+        f + ":8:16: warning: animate checked",
+        f + ":10:5: error: the part has no name attribute",
+        f + ":10:5: warning: part \"\" ends at 1 s, before it starts at 3 s",
+        f + ":10:67: error: picture \"data/textures/missing.png\" not found",
+        f + ":11:5: warning: part \"hidden\" never shows: ClearScreen part \"cover\" (priority 9) clears the screen "
             "over all of its time",
-        f + ":11:14: error: picture \"data/textures/palette.bmp\" is not true-colour (8 bits per pixel)",
-        f + ":11:34: warning: unknown blending \"translucent\" (opaque, transcluent, additive, subtractive or "
+        f + ":12:14: error: picture \"data/textures/palette.bmp\" is not true-colour (8 bits per pixel)",
+        f + ":12:34: warning: unknown blending \"translucent\" (opaque, transcluent, additive, subtractive or "
             "reversesubtractive)",
-        f + ":14:5: warning: part \"late\" ends at 70 s, after the music ends at 64 s",
-        f + ":14:43: error: picture \"data/textures/bg.jpg\" not found",
+        f + ":15:5: warning: part \"late\" ends at 70 s, after the music ends at 64 s",
+        f + ":15:43: error: picture \"data/textures/bg.jpg\" not found",
     };
     const std::vector<std::string> found = Check(settings, check);
     EXPECT_EQ(found, expected);
     std::vector<Diagnostic> again = check.Run(QString::fromStdString(f));
-    EXPECT_EQ(Diagnostic::Summary(again), "4 errors, 8 warnings");
-    EXPECT_EQ(again.at(0).mSeverity, Diagnostic::Severity::Warning) << "shader reports are warnings";
+    EXPECT_EQ(Diagnostic::Summary(again), "6 errors, 8 warnings");
+    EXPECT_EQ(again.at(2).mSeverity, Diagnostic::Severity::Warning) << "shader reports are warnings";
 }
 
 TEST_F(SettingsCheckTest, CleanFileAndFilesThatCannotBeRead)
