@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using VexelTest::IndexOf;
 using VexelTest::ProgramRun;
 using VexelTest::RunningProgram;
 using VexelTest::RunProgram;
@@ -380,28 +382,25 @@ TEST_F(PlayerReloadE2ETest, EachFailureKeepsTheLastGoodTimelineAndTheFixedFileLo
                       CentreBecomes(program, 0, 255, 0);
         program.Key("Escape");
     };
-    const VexelTest::RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
+    const RunResult result = RunPlayer(run);
 
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(seen, std::vector<std::string>(cases.size(), "failed"));
     EXPECT_TRUE(allRed);
     EXPECT_TRUE(green);
     EXPECT_TRUE(pictureSeen);
-    EXPECT_NE(VexelTest::IndexOf(result.ErrLines(),
-                                 settings + ":8:14: error: picture \"data/textures/star.png\" is not true-colour (8 bits "
-                                            "per pixel)"),
+    const Lines errors = result.ErrLines();
+    EXPECT_NE(IndexOf(errors, settings + ":8:14: error: picture \"data/textures/star.png\" is not true-colour (8 bits "
+                                         "per pixel)"),
               -1);
-    const std::vector<std::string> errors = result.ErrLines();
     for (const Case& c : cases) {
         if (!c.error.empty()) {
-            EXPECT_NE(VexelTest::IndexOf(errors, settings + c.error), -1) << c.error << "\n" << result.err;
+            EXPECT_NE(IndexOf(errors, settings + c.error), -1) << c.error << "\n" << result.err;
         }
     }
     // The shader's own file and the driver's line.
     const std::string shaderError = (mFolder / frag).string() + ":";
-    int shaderLines = 0;
-    for (const std::string& line : errors) {
-        shaderLines += line.rfind(shaderError, 0) == 0 && line.find(": error: ") != std::string::npos ? 1 : 0;
-    }
-    EXPECT_GT(shaderLines, 0) << result.err;
+    EXPECT_TRUE(std::any_of(errors.begin(), errors.end(), [&](const std::string& line) {
+        return line.rfind(shaderError, 0) == 0 && line.find(": error: ") != std::string::npos;
+    })) << result.err;
 }
