@@ -155,8 +155,7 @@ TEST_F(SettingsCheckTest, CleanFileAndFilesThatCannotBeRead)
         std::string settings;
         std::string diagnostic;
     } cases[] = {
-        {Head + "  <part start=\"1\" =>\n" + Tail, f + ":5:20: error: not well-formed XML: Unexpected token found"},
-        {"<!-- x -->\n  <settings/>\n", f + ":2:3: error: the document element is <settings>, not <Halvorn-demo-settings>"},
+        // Bad XML and a wrong document element are shown by the reload test.
         {"<Halvorn-demo-settings>\n <soundtrack/>\n</Halvorn-demo-settings>\n",
          f + ":2:2: error: the soundtrack has no file attribute"},
         {"<Halvorn-demo-settings><soundtrack file=\"none.ogg\"/></Halvorn-demo-settings>",
