@@ -1,7 +1,7 @@
+#include "DemoData.h"
 #include "ProgramRunner.h"
 #include "TempFolder.h"
 
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -98,15 +98,8 @@ class PlayerReloadE2ETest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        fs::create_directories(mFolder / "data/textures");
-        fs::create_directories(mFolder / "data/music");
-        fs::copy(VEXEL_DEMO_DIR "/data/shaders", mFolder / "data/shaders");
+        VexelTest::CopyDemoData(mFolder);
         fs::copy(VEXEL_DEMO_DIR "/data/textures/star.png", mFolder / "data/textures/star.png");
-        fs::copy(VEXEL_DEMO_DIR "/data/music/morvelin.ogg", mFolder / "data/music/track.ogg");
-        SDL_Surface* palette = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 8, SDL_PIXELFORMAT_INDEX8);
-        ASSERT_NE(palette, nullptr);
-        ASSERT_EQ(SDL_SaveBMP(palette, (mFolder / "data/textures/palette.bmp").c_str()), 0);
-        SDL_FreeSurface(palette);
     }
 
     // Editors save in place or by renaming a new file over the old one.

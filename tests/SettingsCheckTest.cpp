@@ -2,6 +2,7 @@
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
 
+#include "DemoData.h"
 #include "TempFolder.h"
 
 #include <SDL.h>
@@ -25,24 +26,18 @@ class SettingsCheckTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        fs::create_directories(mFolder / "data/textures");
-        fs::create_directories(mFolder / "data/music");
-        fs::copy(VEXEL_DEMO_DIR "/data/music/morvelin.ogg", mFolder / "data/music/track.ogg");
-        fs::copy(VEXEL_DEMO_DIR "/data/shaders", mFolder / "data/shaders");
+        VexelTest::CopyDemoData(mFolder);
         Picture("good.png", 32, 32, 24);
         Picture("big.png", 100, 10, 32);
         Picture("test.png", 8, 8, 24);
-        Picture("palette.bmp", 8, 8, 8);
     }
 
     void Picture(const std::string& name, int width, int height, int bits)
     {
         SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(
-            0, width, height, bits,
-            bits == 8 ? SDL_PIXELFORMAT_INDEX8 : bits == 24 ? SDL_PIXELFORMAT_RGB24 : SDL_PIXELFORMAT_RGBA32);
+            0, width, height, bits, bits == 24 ? SDL_PIXELFORMAT_RGB24 : SDL_PIXELFORMAT_RGBA32);
         ASSERT_NE(surface, nullptr);
-        const std::string path = (mFolder / "data/textures" / name).string();
-        ASSERT_EQ(bits == 8 ? SDL_SaveBMP(surface, path.c_str()) : IMG_SavePNG(surface, path.c_str()), 0);
+        ASSERT_EQ(IMG_SavePNG(surface, (mFolder / "data/textures" / name).c_str()), 0);
         SDL_FreeSurface(surface);
     }
 
