@@ -128,14 +128,9 @@ TEST_F(SettingsCheckTest, CleanFileAndFilesThatCannotBeRead)
                               "    </part>\n" +
                               Tail;
     SettingsCheck withGl = WithGl(4096, {});
+    // A picture changed on disk between runs is shown by the reload test.
     EXPECT_EQ(Check(clean, withGl), std::vector<std::string>{});
-    // A picture changed on disk is decoded again, not taken from the last run.
-    fs::copy_file(mFolder / "data/textures/palette.bmp", mFolder / "data/textures/good.png",
-                  fs::copy_options::overwrite_existing);
     const std::string f = (mFolder / "morvelin.xml").string();
-    EXPECT_EQ(Check(clean, withGl), std::vector<std::string>{f + ":9:14: error: picture \"data/textures/good.png\" is "
-                                                                 "not true-colour (8 bits per pixel)"});
-    Picture("good.png", 32, 32, 24);
 
     // The reader's process-wide table is put back as it was.
     XmlEncoding::UseUtf8Table(false);
