@@ -113,7 +113,9 @@ TEST_F(CaptureE2ETest, AnAnimatedPartShowsTheValueOfEachFrameTime)
         Settings(Clear("0", "2", 0, "<animate key=\"color\" times=\"0 1\" values=\"0 0 0; 200 80 40\"/>"));
     const RunResult result = Capture({(mDir / "f/%d.png").string(), "--fps", "8", "--size", "16x8", "--to", "1"}, settings);
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(fs::exists(mDir / "f/audio.wav"));
+    EXPECT_EQ(ShellOutput("ffprobe -v error -show_entries stream=codec_name,channels:format=duration -of csv=p=0 '" +
+                          (mDir / "f/audio.wav").string() + "'"),
+              "pcm_s16le,2\n1.000000\n");
     for (int n = 0; n < 9; ++n) {
         const fs::path png = mDir / ("f/" + std::to_string(n) + ".png");
         ASSERT_EQ(fs::exists(png), n < 8) << n;

@@ -39,12 +39,6 @@ TEST(CaptureOptionsTest, OptionsAreTakenOutAndTheRestKeptInOrder)
         EXPECT_EQ(options.mToText, c.to);
         EXPECT_EQ(rest, c.rest);
     }
-
-    CaptureOptions none;
-    std::vector<std::string> rest;
-    std::string error;
-    ASSERT_TRUE(ParseCaptureOptions({"demo.xml"}, none, rest, error));
-    EXPECT_FALSE(none.mEnabled);
 }
 
 // The errors the end-to-end tests show with their status are left to them.
