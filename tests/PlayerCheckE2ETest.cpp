@@ -41,7 +41,7 @@ TEST(PlayerCheckE2ETest, EveryProblemIsListedAtItsLineAndColumnThenTheCounts)
         "    <part start=\"0\" end=\"4\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\">\n"
         "      <param color=\"0 0 x\" colour=\"1\"/>\n"
         "    </part>\n"
-        "    <part start=\"1\" end=\"9\" name=\"star\" class=\"lib.Image\" priority=\"2\" clearBackground=\"yes\">\n"
+        "    <part start=\"1\" end=\"9\" name=\"star\" class=\"lib.Image\" priority=\"2\" clearBackground=\"True\">\n"
         "      <param image=\"star.png\"/>\n"
         "      <animate key=\"alpha\" beats=\"0 2 1\" values=\"0 1 0\"/>\n"
         "      <animate key=\"spin\" times=\"0 1\" values=\"0 1\"/>\n"
@@ -56,7 +56,7 @@ TEST(PlayerCheckE2ETest, EveryProblemIsListedAtItsLineAndColumnThenTheCounts)
               (Lines{
                   f + ":6:14: error: color \"0 0 x\" has no whole number for blue: write 'r g b' with values 0-255",
                   f + ":6:28: warning: unknown parameter \"colour\" for lib.ClearScreen",
-                  f + ":8:72: error: clearBackground must be \"true\" or \"false\", not \"yes\"",
+                  f + ":8:72: error: clearBackground must be \"true\" or \"false\", not \"True\"",
                   f + ":10:28: error: part \"star\": animate \"alpha\" beats do not increase (1 after 2)",
                   f + ":11:16: error: part \"star\": lib.Image cannot animate \"spin\" (it animates alpha, rotate, "
                       "relativeWidth, relativeHeight, relativeX, relativeY)",

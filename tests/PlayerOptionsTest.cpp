@@ -45,7 +45,6 @@ TEST(PlayerOptionsTest, TimesAsSecondsOrBarsAndBeats)
         {"9:2.5", "1:1-3:1", true, "", 17.25, 0.5, 4.5},
         {"0", "10-12.5", false, "", 0.0, 10.0, 12.5},
         {QString(), "5:1-7:1", true, "", 8.5, 8.5, 12.5},
-        {"9:1", QString(), false, "--start: BAR:BEAT needs a tempo in the settings file, not \"9:1\""},
         {"-3", QString(), false, "--start: expected seconds (12.5), not \"-3\""},
         {"1:5", QString(), true, "--start: expected BAR:BEAT with bar from 1 and beat from 1 to 4, not \"1:5\""},
         {QString(), "12", false, "--loop: expected FROM-TO with FROM before TO, not \"12\""},

@@ -66,8 +66,12 @@ bool RunningProgram::WaitForOutput(const std::string& text, std::chrono::millise
 
 std::string RunningProgram::Shell(const std::string& command)
 {
-    const std::string full = "DISPLAY=" + mDisplay + " " + command + " 2>/dev/null";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(full.c_str(), "r"), pclose);
+    return ShellOutput("DISPLAY=" + mDisplay + " " + command + " 2>/dev/null");
+}
+
+std::string ShellOutput(const std::string& command)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe) {
         return "";
     }

@@ -33,9 +33,10 @@ public:
     std::vector<unsigned char> Screenshot();
     // The wait status once HasExited() is true.
     int Status() const { return mStatus; }
+    // A command's standard output, run against this program's display.
+    std::string Shell(const std::string& command);
 
 private:
-    std::string Shell(const std::string& command);
 
     pid_t mPid;
     std::string mDisplay;
@@ -84,5 +85,7 @@ bool ContainsSequence(const std::vector<std::string>& lines, const std::vector<s
 int IndexOf(const std::vector<std::string>& lines, const std::string& text, int from = 0);
 
 std::string ReadFile(const std::string& path);
+// A shell command's standard output.
+std::string ShellOutput(const std::string& command);
 
 } // namespace VexelTest
