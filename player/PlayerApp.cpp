@@ -21,6 +21,7 @@
 #include <iostream>
 #include <set>
 #include <streambuf>
+#include <thread>
 
 namespace {
 
@@ -138,6 +139,8 @@ void PlayerApp::Start()
 bool PlayerApp::Run()
 {
     double frameStart = MonotonicSeconds();
+    const double framePeriod = FramePeriodWithoutVsync();
+    double nextSwap = frameStart;
     while (!mQuit) {
         if (mWatch.Poll(MonotonicSeconds())) {
             Reload();
@@ -149,7 +152,12 @@ bool PlayerApp::Run()
         const double now = MonotonicSeconds();
         DrawOverlay(now - frameStart);
         frameStart = now;
-        // Paced by the swap with vertical sync; no sleep.
+        // Paced by the swap with vertical sync. A driver without it would swap
+        // as fast as it draws, unevenly: then frames keep the display's rate.
+        if (framePeriod > 0.0) {
+            nextSwap = std::max(nextSwap + framePeriod, now - framePeriod);
+            std::this_thread::sleep_for(std::chrono::duration<double>(nextSwap - now));
+        }
         mWindow->SwapBuffers();
         if (mAnnounceReload) {
             // Said once the new timeline's first frame is on its way to the screen.
@@ -160,6 +168,17 @@ bool PlayerApp::Run()
         UpdateTitle(false);
     }
     return true;
+}
+
+double PlayerApp::FramePeriodWithoutVsync() const
+{
+    if (SDL_GL_GetSwapInterval() != 0) {
+        return 0.0;
+    }
+    SDL_DisplayMode mode{};
+    const int display = SDL_GetWindowDisplayIndex(mWindow->mWindow);
+    const bool known = display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0;
+    return 1.0 / (known ? mode.refresh_rate : 60);
 }
 
 void PlayerApp::Update(double, double)
@@ -213,9 +232,22 @@ void PlayerApp::Render(double delta, double) const
     glDisable(GL_SCISSOR_TEST);
 }
 
+void PlayerApp::KeyUp(int key)
+{
+    if (key == SDLK_LSHIFT || key == SDLK_RSHIFT) {
+        mShiftHeld = false;
+    }
+}
+
 void PlayerApp::KeyDown(int key)
 {
-    const bool shift = (SDL_GetModState() & KMOD_SHIFT) != 0;
+    // Shift as it was when this key went down: by the time a frame reads the
+    // queued events, the keyboard may have let go of it.
+    if (key == SDLK_LSHIFT || key == SDLK_RSHIFT) {
+        mShiftHeld = true;
+        return;
+    }
+    const bool shift = mShiftHeld;
     const double now = mClock.Time();
     switch (key) {
     case SDLK_SPACE:

@@ -28,6 +28,7 @@ public:
     void Update(double delta, double total) override;
     void Render(double delta, double total) const override;
     void KeyDown(int key) override;
+    void KeyUp(int key) override;
 
     // Clamped to the demo; moves the timeline and the music together.
     void Seek(double time);
@@ -52,6 +53,8 @@ public:
     double Time() const { return mClock.Time(); }
 
 private:
+    // The display's frame time when the swap does not wait for it; 0 when it does.
+    double FramePeriodWithoutVsync() const;
     void Say(const QString& line) const;
     void UpdateTitle(bool now);
     double BarLength() const;
@@ -69,6 +72,7 @@ private:
     // Frame rate over the last second, for the title.
     int mFps = 0;
     int mFramesCounted = 0;
+    bool mShiftHeld = false;
     double mFpsSince = 0.0;
     double mTitleShownAt = -1.0;
     // How far the timeline was from the music, over the frames that had both.
