@@ -112,12 +112,7 @@ PlayerCheck::PlayerCheck(bool withGl)
         mCheck.SetGlFacts(facts);
     }
     mCheck.AddChildCheck("animate", [this](SettingsCheck& check, const XmlElement& part, const XmlElement& child) {
-        Animation::Source source;
-        source.key = child.Attribute("key");
-        source.times = child.Attribute("times");
-        source.beats = child.Attribute("beats");
-        source.values = child.Attribute("values");
-        source.ease = child.Attribute("ease");
+        const Animation::Source source = Animation::Source::Of(child);
         const char* className = part.Attribute("class");
         const char* partName = part.Attribute("name");
         // An unknown class has its own error; what it animates is moot.

@@ -11,6 +11,8 @@
 
 // One parameter of a part moving along keys over the part's running time:
 // the value of an `animate` element of the settings file.
+class XmlElement;
+
 class Animation
 {
 public:
@@ -44,6 +46,9 @@ public:
         const char* beats = nullptr;
         const char* values = nullptr;
         const char* ease = nullptr;
+
+        // The attributes of an animate element; the texts live as long as it does.
+        static Source Of(const XmlElement& element);
     };
 
     // Checks and reads one element of a part of the given factory class

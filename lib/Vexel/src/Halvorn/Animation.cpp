@@ -1,5 +1,7 @@
 #include "Halvorn/Animation.h"
 
+#include "Halvorn/XmlElement.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -217,4 +219,15 @@ double Animation::EaseFraction(Ease ease, double u)
         return u * (2.0 - u);
     }
     return u;
+}
+
+Animation::Source Animation::Source::Of(const XmlElement& element)
+{
+    Source source;
+    source.key = element.Attribute("key");
+    source.times = element.Attribute("times");
+    source.beats = element.Attribute("beats");
+    source.values = element.Attribute("values");
+    source.ease = element.Attribute("ease");
+    return source;
 }

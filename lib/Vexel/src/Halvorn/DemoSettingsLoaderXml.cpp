@@ -205,12 +205,7 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
         const int animateCount = part.ChildCount("animate");
         for (int a = 0; a < animateCount; ++a) {
             const XmlElement animate = part.Child("animate", a);
-            Animation::Source source;
-            source.key = animate.Attribute("key");
-            source.times = animate.Attribute("times");
-            source.beats = animate.Attribute("beats");
-            source.values = animate.Attribute("values");
-            source.ease = animate.Attribute("ease");
+            const Animation::Source source = Animation::Source::Of(animate);
             Animation animation;
             std::string problem;
             if (!Animation::Parse(source, className, name, model->mHasTempo ? &model->mTempo : nullptr, animation,
