@@ -11,15 +11,13 @@
 #include <vector>
 
 using VexelTest::Capture;
+using namespace VexelTest::Colours;
 using VexelTest::ParseKeys;
 using VexelTest::PixelNear;
 using VexelTest::Rgba;
 using Params = std::vector<DemoPartParam>;
 
 namespace {
-
-const Rgba Black{0, 0, 0};
-const Rgba Red{255, 0, 0};
 
 struct Key
 {

@@ -11,20 +11,13 @@
 #include <vector>
 
 using VexelTest::Capture;
+using namespace VexelTest::Colours;
 using VexelTest::PixelNear;
 using VexelTest::Rgba;
 using Lines = std::vector<std::string>;
 using Params = std::vector<DemoPartParam>;
 
 namespace {
-
-const Rgba Black{0, 0, 0};
-const Rgba Red{255, 0, 0};
-const Rgba Green{0, 255, 0};
-const Rgba Blue{0, 0, 255};
-const Rgba Yellow{255, 255, 0};
-const Rgba Magenta{255, 0, 255};
-const Rgba Cyan{0, 255, 255};
 
 // 512x256: red, green, blue and yellow quarters (top left, top right, bottom
 // left, bottom right) with a magenta stripe down the left 32 columns and a

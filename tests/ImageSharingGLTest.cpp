@@ -15,19 +15,10 @@
 #include <vector>
 
 using VexelTest::Capture;
+using namespace VexelTest::Colours;
 using VexelTest::PixelNear;
 using VexelTest::Rgba;
 using Params = std::vector<DemoPartParam>;
-
-namespace {
-
-const Rgba Black{0, 0, 0};
-const Rgba Red{255, 0, 0};
-const Rgba Green{0, 255, 0};
-const Rgba Blue{0, 0, 255};
-const Rgba Yellow{255, 255, 0};
-
-} // namespace
 
 class ImageSharingGLTest : public VexelTest::PartGLFixture
 {

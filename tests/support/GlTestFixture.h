@@ -14,6 +14,17 @@ struct Rgba
     int a = 0;
 };
 
+// Pure colours as the parts' pictures read back, with alpha 0.
+namespace Colours {
+inline constexpr Rgba Black{0, 0, 0};
+inline constexpr Rgba Red{255, 0, 0};
+inline constexpr Rgba Green{0, 255, 0};
+inline constexpr Rgba Blue{0, 0, 255};
+inline constexpr Rgba Yellow{255, 255, 0};
+inline constexpr Rgba Magenta{255, 0, 255};
+inline constexpr Rgba Cyan{0, 255, 255};
+} // namespace Colours
+
 ::testing::AssertionResult PixelNear(const Rgba& actual, const Rgba& expected, int tolerance = 3);
 
 // A visible 1280x720 window with an OpenGL 3.3 core context and GLEW, shared
