@@ -88,6 +88,9 @@ private:
     bool UploadWhole(const QString& fileName, bool mipmaps, int wrapS, int wrapT);
     bool UploadRows(const QString& fileName, bool mipmaps, int wrapS, int wrapT);
     void ThrowIfNotDecoded(const QString& fileName, const Decoded& picture);
+    // Refuses a picture larger than GL takes, then makes the empty texture.
+    void ReserveFor(const QString& fileName, unsigned width, unsigned height, bool hasAlpha, bool mipmaps,
+                    bool keepPixels, int wrapS, int wrapT);
     bool UploadDecoded(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels, int wrapS,
                        int wrapT);
 };

@@ -160,24 +160,7 @@ bool Texture::UploadRows(const QString& fileName, bool mipmaps, int wrapS, int w
     const bool hasAlpha = reader.GetBytesPerPixel() == 4;
     const GLenum pixelFormat = hasAlpha ? GL_RGBA : GL_RGB;
 
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    if (maxSize > 0 && (width > static_cast<unsigned>(maxSize) || height > static_cast<unsigned>(maxSize))) {
-        std::cerr << "Texture::Load(): " << fileName.toStdString() << " is " << width << "x" << height
-                  << " pixels, more than the largest texture this GL takes (" << maxSize << "x" << maxSize << ")"
-                  << std::endl;
-        throw std::runtime_error("Cannot load image!");
-    }
-
-    mKeepPixels = false;
-    mMipmaps = mipmaps;
-    mWrapS = wrapS;
-    mWrapT = wrapT;
-    if (mipmaps) {
-        mMinFilter = GL_NEAREST_MIPMAP_NEAREST;
-    }
-    SetupAndReserveTextureHandle(width, height, hasAlpha, mipmaps, wrapS, wrapT);
-    CHECK_GL_ERROR("", mFileName.toStdString());
+    ReserveFor(fileName, width, height, hasAlpha, mipmaps, false, wrapS, wrapT);
     Bind();
 
     const std::size_t rowBytes = std::size_t(width) * reader.GetBytesPerPixel();
@@ -239,6 +222,30 @@ void Texture::ThrowIfNotDecoded(const QString& fileName, const Decoded& picture)
     }
 }
 
+void Texture::ReserveFor(const QString& fileName, unsigned width, unsigned height, bool hasAlpha, bool mipmaps,
+                         bool keepPixels, int wrapS, int wrapT)
+{
+    // GL refuses larger pictures with GL_INVALID_VALUE and then samples nothing.
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (maxSize > 0 && (width > static_cast<unsigned>(maxSize) || height > static_cast<unsigned>(maxSize))) {
+        std::cerr << "Texture::Load(): " << fileName.toStdString() << " is " << width << "x" << height
+                  << " pixels, more than the largest texture this GL takes (" << maxSize << "x" << maxSize << ")"
+                  << std::endl;
+        throw std::runtime_error("Cannot load image!");
+    }
+
+    mKeepPixels = keepPixels;
+    mMipmaps = mipmaps;
+    mWrapS = wrapS;
+    mWrapT = wrapT;
+    if (mipmaps) {
+        mMinFilter = GL_NEAREST_MIPMAP_NEAREST;
+    }
+    SetupAndReserveTextureHandle(width, height, hasAlpha, mipmaps, wrapS, wrapT);
+    CHECK_GL_ERROR("", mFileName.toStdString());
+}
+
 bool Texture::UploadDecoded(const QString& fileName, const Decoded& picture, bool mipmaps, bool keepPixels,
                             int wrapS, int wrapT)
 {
@@ -248,35 +255,15 @@ bool Texture::UploadDecoded(const QString& fileName, const Decoded& picture, boo
     UploadFormat format{};
     ChooseFormat(surface, format);
 
-    // GL refuses larger pictures with GL_INVALID_VALUE and then samples nothing.
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    if (maxSize > 0 && (surface->w > maxSize || surface->h > maxSize)) {
-        std::cerr << "Texture::Load(): " << fileName.toStdString() << " is " << surface->w << "x" << surface->h
-                  << " pixels, more than the largest texture this GL takes (" << maxSize << "x" << maxSize << ")"
-                  << std::endl;
-        throw std::runtime_error("Cannot load image!");
-    }
-
     const unsigned width = static_cast<unsigned>(surface->w);
     const unsigned height = static_cast<unsigned>(surface->h);
     const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
+    ReserveFor(fileName, width, height, bytesPerPixel == 4, mipmaps, keepPixels, wrapS, wrapT);
     const bool mustLock = SDL_MUSTLOCK(surface);
     if (mustLock) {
         SDL_LockSurface(surface);
     }
     const auto* source = static_cast<const unsigned char*>(surface->pixels);
-
-    mKeepPixels = keepPixels;
-    mMipmaps = mipmaps;
-    mWrapS = wrapS;
-    mWrapT = wrapT;
-    if (mipmaps) {
-        mMinFilter = GL_NEAREST_MIPMAP_NEAREST;
-    }
-
-    SetupAndReserveTextureHandle(width, height, bytesPerPixel == 4, mipmaps, wrapS, wrapT);
-    CHECK_GL_ERROR("", mFileName.toStdString());
     Bind();
 
     // Decoded rows may be padded to the surface's pitch: GL skips the padding
