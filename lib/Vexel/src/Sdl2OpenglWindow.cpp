@@ -40,24 +40,22 @@ Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, con
     CHECK_GL_ERROR("", "");
 
     Uint32 flags = SDL_WINDOW_OPENGL;
-    int windowWidth = width;
-    int windowHeight = height;
+    // Fullscreen modes take the demo's size; the others may have their own.
+    const bool ownSize = placement.mMode == WindowPlacement::Windowed || placement.mMode == WindowPlacement::Hidden;
+    const int windowWidth = ownSize && placement.mWidth > 0 ? placement.mWidth : width;
+    const int windowHeight = ownSize && placement.mHeight > 0 ? placement.mHeight : height;
     switch (placement.mMode) {
     case WindowPlacement::Fullscreen:
         flags |= SDL_WINDOW_FULLSCREEN;
         break;
     case WindowPlacement::Windowed:
         flags |= SDL_WINDOW_RESIZABLE;
-        windowWidth = placement.mWidth > 0 ? placement.mWidth : width;
-        windowHeight = placement.mHeight > 0 ? placement.mHeight : height;
         break;
     case WindowPlacement::FullscreenDesktop:
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE;
         break;
     case WindowPlacement::Hidden:
         flags |= SDL_WINDOW_HIDDEN;
-        windowWidth = placement.mWidth > 0 ? placement.mWidth : width;
-        windowHeight = placement.mHeight > 0 ? placement.mHeight : height;
         break;
     }
     mWindow = SDL_CreateWindow(mTitle.toLocal8Bit().constData(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
