@@ -26,7 +26,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from measure_demo import ROOT, percentile, start_xvfb  # noqa: E402
+from measure_demo import ROOT, percentile, start_xvfb, wait_for  # noqa: E402
 
 RUNS = 5
 SEEK_KEYS = ["Right", "Left", "shift+Right", "shift+Left", "Next", "Prior", "Home"]
@@ -61,15 +61,6 @@ def play(program, args, env, probe, steer=None):
         swaps = [int(line) for line in frames if line.strip()]
     os.unlink(log.name)
     return began, swaps, "".join(lines), process.returncode
-
-
-def wait_for(lines, prefix, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if any(line.startswith(prefix) for line in list(lines)):
-            return True
-        time.sleep(0.05)
-    return False
 
 
 def intervals_ms(swaps):
