@@ -3,6 +3,7 @@
 #include "Halvorn/XmlEncoding.h"
 
 #include "DemoData.h"
+#include "HugePng.h"
 #include "TempFolder.h"
 
 #include <SDL.h>
@@ -11,6 +12,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -96,8 +98,8 @@ TEST_F(SettingsCheckTest, EveryProblemAtItsPlaceInFileOrder)
     const std::vector<std::string> expected = {
         f + ":5:11: error: start \"nan\" is not a finite time",
         f + ":5:47: error: unknown part class \"lib.Nothing\"",
-        "std.frag:3:7: warning: 'x' : undeclared",
-        f + ":7:14: warning: picture \"data/textures/big.png\" is 100x10, larger than the GL maximum texture size 64",
+        "std.frag:3:7: error: 'x' : undeclared",
+        f + ":7:14: error: picture \"data/textures/big.png\" is 100x10, larger than the GL maximum texture size 64",
         f + ":7:30: warning: unknown align word \"\"",
         f + ":7:48: warning: value \"inf\" for \"alpha\" is not a finite number; 0 is used",
         f + ":8:16: warning: animate checked",
@@ -115,8 +117,7 @@ TEST_F(SettingsCheckTest, EveryProblemAtItsPlaceInFileOrder)
     const std::vector<std::string> found = Check(settings, check);
     EXPECT_EQ(found, expected);
     std::vector<Diagnostic> again = check.Run(QString::fromStdString(f));
-    EXPECT_EQ(Diagnostic::Summary(again), "6 errors, 9 warnings");
-    EXPECT_EQ(again.at(2).mSeverity, Diagnostic::Severity::Warning) << "shader reports are warnings";
+    EXPECT_EQ(Diagnostic::Summary(again), "8 errors, 7 warnings");
 }
 
 TEST_F(SettingsCheckTest, CleanFileAndFilesThatCannotBeRead)
@@ -169,4 +170,137 @@ TEST(DiagnosticTest, SummaryCountsErrorsAndWarningsNotNotes)
     const std::vector<Diagnostic> diagnostics = {{"f.xml", 1, 1, S::Error, "m"}, {"f.xml", 1, 1, S::Warning, "m"},
                                                  {"f.xml", 1, 1, S::Note, "m"}};
     EXPECT_EQ(Diagnostic::Summary(diagnostics), "1 error, 1 warning");
+}
+
+namespace {
+
+// "LINE:COL" of the first occurrence of needle in text.
+std::string At(const std::string& text, const std::string& needle)
+{
+    const std::size_t at = text.find(needle);
+    EXPECT_NE(at, std::string::npos) << needle;
+    const std::size_t lineStart = text.rfind('\n', at) == std::string::npos ? 0 : text.rfind('\n', at) + 1;
+    const long line = 1 + std::count(text.begin(), text.begin() + static_cast<long>(at), '\n');
+    return std::to_string(line) + ":" + std::to_string(at - lineStart + 1);
+}
+
+std::string Clear(const std::string& attributes, const std::string& color = "1 2 3")
+{
+    return "    <part " + attributes + " name=\"p\" class=\"lib.ClearScreen\"><param color=\"" + color +
+           "\"/></part>\n";
+}
+
+} // namespace
+
+TEST_F(SettingsCheckTest, ValuesTheLoaderReadsOtherwiseAreNamedWithWhatItMakesOfThem)
+{
+    std::string nested = "<Halvorn-demo-settings>\n";
+    for (int i = 0; i < 1001; ++i) {
+        nested += "<a>";
+    }
+    struct Case
+    {
+        std::string settings;
+        // Where the problem is; the message after "warning: " or "error: ".
+        std::string at;
+        std::string diagnostic;
+    };
+    const std::string tempo = "<Halvorn-demo-settings>\n  <soundtrack file=\"data/music/track.ogg\"/>\n  ";
+    const Case cases[] = {
+        {Head + Clear("start=\"soon\" end=\"2\" priority=\"0\"") + Tail,
+         "start=", "warning: start \"soon\" is not a number; 0 is used"},
+        {Head + Clear("start=\"0\" end=\"2,5\" priority=\"0\"") + Tail, "end=", "warning: end \"2,5\" is read as 2"},
+        {Head + Clear("start=\"1\" length=\"1s\" priority=\"0\"") + Tail,
+         "length=", "warning: length \"1s\" is read as 1"},
+        {Head + Clear("start=\"0\" end=\"2\" priority=\"-1\"") + Tail,
+         "priority=", "warning: priority \"-1\" is negative and is read as 4294967295"},
+        {Head + Clear("start=\"0\" end=\"2\" priority=\"4294967296\"") + Tail,
+         "priority=", "warning: priority \"4294967296\" is larger than 4294967295 and is read as 0"},
+        {Head + Clear("start=\"0\" end=\"2\" priority=\"99999999999999999999\"") + Tail,
+         "priority=", "warning: priority \"99999999999999999999\" is larger than 4294967295 and is read as 4294967295"},
+        {Head + Clear("start=\"0\" end=\"2\" priority=\"high\"") + Tail,
+         "priority=", "warning: priority \"high\" is not a whole number; 0 is used"},
+        {Head + Clear("start=\"0\" end=\"2\" priority=\"2.5\"") + Tail,
+         "priority=", "warning: priority \"2.5\" is read as 2"},
+        {Head + Clear("start=\"0\" end=\"2\" priority=\"0\"", "0 0 -1") + Tail,
+         "color=", "warning: color \"0 0 -1\": blue -1 is outside 0-255 and is read as 255"},
+        {Head + Clear("start=\"0\" end=\"2\" priority=\"0\"", "0 99999999999 0") + Tail, "color=",
+         "error: color \"0 99999999999 0\": green 99999999999 is out of range: write 'r g b' with values 0-255"},
+        {tempo + "<tempo bpm=\"0\"/>\n</Halvorn-demo-settings>\n",
+         "bpm=", "warning: tempo bpm \"0\" is not a number greater than 0; the file has no tempo"},
+        {tempo + "<tempo bpm=\"fast\"/>\n</Halvorn-demo-settings>\n",
+         "bpm=", "warning: tempo bpm \"fast\" is not a number greater than 0; the file has no tempo"},
+        {tempo + "<tempo bpm=\"1e400\"/>\n</Halvorn-demo-settings>\n",
+         "bpm=", "warning: tempo bpm \"1e400\" is not a number greater than 0; the file has no tempo"},
+        {tempo + "<tempo bpm=\"1e-320\"/>\n</Halvorn-demo-settings>\n",
+         "bpm=", "warning: tempo bpm \"1e-320\" is so small that a bar has no finite length; the file has no tempo"},
+        {tempo + "<tempo bpm=\"120\" beatsPerBar=\"0\"/>\n</Halvorn-demo-settings>\n",
+         "beatsPerBar=", "warning: tempo beatsPerBar \"0\" is not a whole number from 1; the file has no tempo"},
+        {tempo + "<tempo bpm=\"120\" offset=\"-inf\"/>\n</Halvorn-demo-settings>\n",
+         "offset=", "warning: tempo offset \"-inf\" is not a finite time; the file has no tempo"},
+        {tempo + "<tempo beatsPerBar=\"3\"/>\n</Halvorn-demo-settings>\n", "<tempo",
+         "warning: the tempo has no bpm attribute; the file has no tempo"},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", "<?xml",
+         "error: the file has no document element <Halvorn-demo-settings>"},
+        // The 1000th <a> would be the 1001st element: refused after its "<".
+        {nested, "", "error: not well-formed XML: nested deeper than 1000 elements"},
+    };
+    const std::string f = (mFolder / "morvelin.xml").string();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings.substr(0, 300));
+        SettingsCheck check;
+        const std::string at = c.at.empty() ? "2:" + std::to_string(999 * 3 + 2) : At(c.settings, c.at);
+        EXPECT_EQ(Check(c.settings, check), std::vector<std::string>{f + ":" + at + ": " + c.diagnostic});
+    }
+}
+
+TEST_F(SettingsCheckTest, PicturesTooLargeAreRefusedFromTheirHeaderWithoutDecoding)
+{
+    // Each header asks for more than 2 GiB decoded; the data stops after a few rows.
+    VexelTest::WriteHugePngHeader((mFolder / "data/textures/rgb.png").string(), 27000, 27000, false);
+    VexelTest::WriteHugePngHeader((mFolder / "data/textures/rgba.png").string(), 23200, 23200, true);
+    VexelTest::WriteHugePngHeader((mFolder / "data/textures/interlaced.png").string(), 27000, 27000, false, true);
+    std::string parts;
+    for (const char* picture : {"rgb.png", "rgba.png", "interlaced.png"}) {
+        parts += "    <part start=\"0\" end=\"8\" name=\"p\" class=\"lib.Image\" priority=\"1\"><param image=\"" +
+                 std::string(picture) + "\"/></part>\n";
+    }
+    const std::string settings = Head + parts + Tail;
+    const std::string f = (mFolder / "morvelin.xml").string() + ":";
+    struct Case
+    {
+        int maxTextureSize;
+        std::string refusal;
+    };
+    for (const Case& c : {Case{16384, ", larger than the GL maximum texture size 16384"},
+                          Case{0, ", too large to decode (more than 2 GiB)"}}) {
+        SettingsCheck check = c.maxTextureSize > 0 ? WithGl(c.maxTextureSize, {}) : SettingsCheck();
+        std::vector<std::string> expected = {
+            f + "5:76: error: picture \"data/textures/rgb.png\" is 27000x27000" + c.refusal,
+            f + "6:76: error: picture \"data/textures/rgba.png\" is 23200x23200" + c.refusal,
+            f + "7:76: error: picture \"data/textures/interlaced.png\" is 27000x27000" + c.refusal,
+        };
+        if (c.maxTextureSize == 0) {
+            expected.insert(expected.begin(), f + "5:38: note: shader checks skipped: no GL context");
+        }
+        EXPECT_EQ(Check(settings, check), expected);
+    }
+}
+
+TEST(DiagnosticTest, AReportStaysOnItsLineWhateverTheFileHolds)
+{
+    // Found by fuzzing: a picture name with a line end split its report in two.
+    const struct
+    {
+        std::string message;
+        std::string shown;
+    } cases[] = {
+        {"picture \"a\nb.png\" not found", "picture \"a\\nb.png\" not found"},
+        {"value \"1\r\n\t2\"", "value \"1\\r\\n\\t2\""},
+        {std::string("key \"\x01\x7f\xc3\xa9\""), "key \"\\x01\\x7f\xc3\xa9\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Diagnostic("d\nir/f.xml", 3, 4, Diagnostic::Severity::Warning, c.message).Format(),
+                  "d\\nir/f.xml:3:4: warning: " + c.shown);
+    }
 }
