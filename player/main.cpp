@@ -1,9 +1,11 @@
 #include "CaptureApp.h"
 #include "CaptureOptions.h"
 #include "Halvorn/Tempo.h"
+#include "PlayTimeText.h"
 #include "PlayerApp.h"
 #include "PlayerCheck.h"
 #include "PlayerOptions.h"
+#include "Sdl2OpenglWindow.h"
 #include "TimelineBuilder.h"
 
 #include <QString>
@@ -31,13 +33,14 @@ int Failure(const QString& line)
     return 1;
 }
 
-// Player options that steer a window someone watches; a capture has none.
-QString NotWithCapture(const std::vector<std::string>& rest)
+// Player options that steer a window someone watches; a capture and a check
+// have none.
+QString NotWith(const std::vector<std::string>& rest, const char* mode)
 {
     for (const std::string& argument : rest) {
         for (const char* option : {"--window", "--fullscreen", "--start", "--loop", "--paused"}) {
             if (argument == option) {
-                return QString::fromStdString(argument) + QStringLiteral(": not with --capture");
+                return QString::fromStdString(argument) + QStringLiteral(": not with ") + QLatin1String(mode);
             }
         }
     }
@@ -91,14 +94,23 @@ int main(int argc, char** argv)
     case PlayerOptions::Play:
         break;
     }
+    // Given twice, an option is more likely a slip than a wish for the last one.
+    const std::string repeated = PlayerOptions::RepeatedOption(given);
+    if (!repeated.empty()) {
+        return UsageError(QString::fromStdString(repeated) + QStringLiteral(": given more than once"));
+    }
     if (options.mCheck) {
         if (capture.mEnabled) {
             return UsageError(QStringLiteral("--check: not with --capture"));
         }
+        const QString refused = NotWith(rest, "--check");
+        if (!refused.isEmpty()) {
+            return UsageError(refused);
+        }
         return PlayerCheck::Command(options.mSettingsFile, std::cout);
     }
     if (capture.mEnabled) {
-        const QString refused = NotWithCapture(rest);
+        const QString refused = NotWith(rest, "--capture");
         if (!refused.isEmpty()) {
             return UsageError(refused);
         }
@@ -138,9 +150,19 @@ int main(int argc, char** argv)
         if (!app->Load(error)) {
             return Failure(error);
         }
+        // Only the parts tell where the demo ends.
+        if (options.mHasLoop && options.mLoopFrom >= app->EndTime()) {
+            return UsageError(QStringLiteral("--loop: the demo ends at ") + PlayTimeText::Clock(app->EndTime()) +
+                              QStringLiteral(", before the loop starts, not \"") + options.mLoopText +
+                              QLatin1Char('"'));
+        }
         app->Start();
         app->Run();
         return 0;
+    } catch (const Sdl2OpenglWindow::NoDisplay& failure) {
+        return Failure(QStringLiteral("vexel-player: error: no display could be opened: ") +
+                       QString::fromStdString(failure.mReason) +
+                       QStringLiteral("; --check and --capture work without one"));
     } catch (const std::exception& failure) {
         return Failure(QStringLiteral("vexel-player: error: ") + QString::fromUtf8(failure.what()).trimmed());
     } catch (...) {
