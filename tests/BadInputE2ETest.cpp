@@ -204,3 +204,37 @@ TEST(BadInputE2ETest, ASignalWhileTheMessageBoxIsOpenEndsMorvelinAndTheBox)
             << result.err;
     }
 }
+
+// Where the demo ends is known once its parts are: a loop wholly past it is
+// refused then, one that runs past it ends with it.
+TEST(BadInputE2ETest, ALoopPastTheEndSaysSo)
+{
+    struct Case
+    {
+        std::string loop;
+        int status;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"20-30", 2, "vexel-player: --loop: the demo ends at 0:02.000, before the loop starts, not \"20-30\""},
+        {"1-30", 0, "loop 0:01.000-0:02.000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.loop);
+        ProgramRun run;
+        run.files["demo.xml"] = "<Halvorn-demo-settings><soundtrack file=\"none.ogg\"/><demoparts><part start=\"0\" "
+                                "end=\"2\" name=\"a\" class=\"lib.ClearScreen\" priority=\"0\"/></demoparts>"
+                                "</Halvorn-demo-settings>\n";
+        run.args = {"--mute", "--window", "64x36", "--loop", c.loop, "demo.xml"};
+        run.timeout = 30s;
+        run.whileRunning = [](VexelTest::RunningProgram& program) {
+            if (program.WaitForOutput("ready at", 20s)) {
+                program.Key("Escape");
+            }
+        };
+        const RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
+        EXPECT_EQ(result.exitCode, c.status) << result.err;
+        const Lines lines = c.status == 0 ? result.OutLines() : result.ErrLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.line), lines.end()) << result.out << result.err;
+    }
+}
