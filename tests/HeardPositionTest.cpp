@@ -26,11 +26,11 @@ TEST(HeardPositionTest, RunsOnInRealTimeBetweenMixesAndWaitsForALateOne)
         {"reset", 0.0, 0.0, 0.0}, {"at", 9.5, 50.31, 9.5}, // a seek: the mixer's own until it mixes
         {"mix", 9.6, 50.32, 0.0}, {"at", 9.6, 50.33, 9.51},
     };
-    HeardPosition heard(0.1);
+    HeardPosition heard;
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what + " " + std::to_string(step.position) + " at " + std::to_string(step.now));
         if (step.what == "mix") {
-            heard.Mixed(step.position, step.now);
+            heard.Mixed(step.position, 0.1, step.now);
         } else if (step.what == "reset") {
             heard.Reset();
         } else {

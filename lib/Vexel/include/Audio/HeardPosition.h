@@ -11,11 +11,10 @@
 class HeardPosition
 {
 public:
-    explicit HeardPosition(double bufferSeconds);
-
     // From the audio thread after each mix: where the music stands once the
-    // buffer just mixed has been heard, and when (seconds on any steady clock).
-    void Mixed(double position, double now);
+    // buffer just mixed has been heard, how long that buffer plays, and when
+    // (seconds on any steady clock).
+    void Mixed(double position, double bufferSeconds, double now);
     // The music jumped, stopped or paused: until the next mix, the mixer's
     // own position is the one heard.
     void Reset();
@@ -23,8 +22,8 @@ public:
     double At(double mixerPosition, double now) const;
 
 private:
-    const double mBufferSeconds;
     mutable std::mutex mMutex;
+    double mBufferSeconds = 0.0;
     bool mKnown = false;
     bool mAdvancing = false;
     double mMixedTo = 0.0;

@@ -4,7 +4,6 @@
 
 #include <SDL.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <iostream>
@@ -316,7 +315,7 @@ bool BassAudio2d::OpenDevice(bool noSound, int frequency, bool stereo)
     mOutputFrequency = openedFrequency;
     mOutputChannels = openedChannels;
     mOutputBytesPerSample = SDL_AUDIO_BITSIZE(openedFormat) / 8;
-    mHeard.reset(new HeardPosition(static_cast<double>(ChunkSize) / std::max(openedFrequency, 1)));
+    mHeard.reset(new HeardPosition);
     Mix_SetPostMix(&BassAudio2d::AfterMix, this);
     return true;
 }
@@ -356,14 +355,16 @@ void BassAudio2d::SetPlayingMusic(Mix_Music* music)
     }
 }
 
-void BassAudio2d::AfterMix(void* self, Uint8*, int)
+void BassAudio2d::AfterMix(void* self, Uint8*, int length)
 {
     auto* audio = static_cast<BassAudio2d*>(self);
     Mix_Music* music = audio->mMixedMusic;
-    if (music != nullptr && audio->mHeard) {
+    const int frameBytes = audio->mOutputChannels * audio->mOutputBytesPerSample;
+    if (music != nullptr && audio->mHeard && frameBytes > 0 && audio->mOutputFrequency > 0) {
         const double position = Mix_GetMusicPosition(music);
         if (position >= 0.0) {
-            audio->mHeard->Mixed(position, SteadySeconds());
+            const double seconds = static_cast<double>(length / frameBytes) / audio->mOutputFrequency;
+            audio->mHeard->Mixed(position, seconds, SteadySeconds());
         }
     }
 }

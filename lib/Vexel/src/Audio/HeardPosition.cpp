@@ -2,14 +2,10 @@
 
 #include <algorithm>
 
-HeardPosition::HeardPosition(double bufferSeconds)
-    : mBufferSeconds(bufferSeconds)
-{
-}
-
-void HeardPosition::Mixed(double position, double now)
+void HeardPosition::Mixed(double position, double bufferSeconds, double now)
 {
     const std::lock_guard<std::mutex> lock(mMutex);
+    mBufferSeconds = bufferSeconds;
     // A paused mixer mixes silence and keeps its position.
     mAdvancing = !mKnown || position != mMixedTo;
     mKnown = true;
