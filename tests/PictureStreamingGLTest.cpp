@@ -1,5 +1,4 @@
 #include "GlTestFixture.h"
-#include "HugePng.h"
 #include "OutputCapture.h"
 #include "PictureCache.h"
 #include "Texture.h"
@@ -196,49 +195,5 @@ TEST_F(PictureStreamingGLTest, BigPicturesOutsideTheStreamedLayoutsFailAsBefore)
         EXPECT_FALSE(texture.mTextureInUse);
         EXPECT_EQ(texture.GetWidth(), 0u);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    }
-}
-
-TEST_F(PictureStreamingGLTest, PicturesTooLargeAreRefusedFromTheirHeader)
-{
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    const std::string gl = std::to_string(maxSize);
-    const QString rgb = mDir.filePath("rgb.png");
-    const QString interlaced = mDir.filePath("interlaced.png");
-    VexelTest::WriteHugePngHeader(rgb.toStdString(), 27000, 27000, false);
-    VexelTest::WriteHugePngHeader(interlaced.toStdString(), 27000, 27000, false, true);
-    struct Case
-    {
-        QString file;
-        Texture::Decoded::Status decoded;
-        std::string err;
-    };
-    const Case cases[] = {
-        // Streamed: the texture is refused before a row is read.
-        {rgb, Texture::Decoded::Streamed,
-         " is 27000x27000 pixels, more than the largest texture this GL takes (" + gl + "x" + gl + ")\n"},
-        // Decoded whole it would take more than SDL_image can address.
-        {interlaced, Texture::Decoded::TooLarge, " is 27000x27000 pixels, too large to decode (more than 2 GiB)\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file.toStdString());
-        EXPECT_EQ(Texture::Decode(c.file).mStatus, c.decoded);
-        for (const bool viaCache : {false, true}) {
-            Texture texture;
-            const auto captured = Capture([&] {
-                if (viaCache) {
-                    PictureCache::Prefetch({c.file});
-                    PictureCache::Acquire(c.file, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
-                } else {
-                    texture.Load(c.file, false, false, GL_REPEAT, GL_REPEAT);
-                }
-            });
-            PictureCache::DropPrefetched();
-            EXPECT_EQ(captured.What(), "Cannot load image!");
-            EXPECT_EQ(captured.err, "Texture::Load(): " + c.file.toStdString() + c.err);
-            EXPECT_FALSE(texture.mTextureInUse);
-            EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-        }
     }
 }

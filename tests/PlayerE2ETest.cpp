@@ -1,5 +1,4 @@
 #include "DemoData.h"
-#include "HugePng.h"
 #include "ProgramRunner.h"
 #include "TempFolder.h"
 
@@ -54,15 +53,6 @@ ProgramRun PlayerRun(const std::string& settings)
 RunResult RunPlayer(const ProgramRun& run)
 {
     return RunProgram(VEXEL_PLAYER_EXE, run);
-}
-
-std::string Repeat(const std::string& text, int times)
-{
-    std::string repeated;
-    for (int i = 0; i < times; ++i) {
-        repeated += text;
-    }
-    return repeated;
 }
 
 int Count(const std::string& text, const std::string& line)
@@ -153,6 +143,10 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
 {
     const std::string hint = "Try 'vexel-player --help' for more information.";
     const std::string good = Settings(Clear(0, 1, "a", "1 2 3"));
+    std::string deep = "<Halvorn-demo-settings>\n";
+    for (int i = 0; i < 1001; ++i) {
+        deep += "<a>";
+    }
     struct Case
     {
         Lines args;
@@ -162,59 +156,27 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
     };
     const std::vector<Case> cases = {
         {{"--frobnicate"}, good, 2, {"vexel-player: unknown option \"--frobnicate\"", hint}},
-        {{"--window", "0x540"},
-         good,
-         2,
-         {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"0x540\"", hint}},
-        {{"--window", "wide"},
-         good,
-         2,
-         {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"wide\"", hint}},
+        {{"--window", "0x540"}, good, 2, {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"0x540\"", hint}},
+        {{"--window", "wide"}, good, 2, {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"wide\"", hint}},
         {{"show/player.xml", "--loop"}, good, 2, {"vexel-player: --loop: missing value", hint}},
-        {{"--start", "9:1"},
-         good,
-         2,
+        {{"--start", "9:1"}, good, 2,
          {"vexel-player: --start: BAR:BEAT needs a tempo in the settings file, not \"9:1\"", hint}},
-        {{"--loop", "3:1-2:1"},
-         Settings(Clear(0, 1, "a", "1 2 3"), "<tempo bpm=\"120\"/>"),
-         2,
+        {{"--loop", "3:1-2:1"}, Settings(Clear(0, 1, "a", "1 2 3"), "<tempo bpm=\"120\"/>"), 2,
          {"vexel-player: --loop: expected FROM-TO with FROM before TO, not \"3:1-2:1\"", hint}},
         {{"show/missing.xml"}, good, 1, {"show/missing.xml: error: no such settings file"}},
-        {{},
-         "<Halvorn-demo-settings>\n  <name>x</nam>\n</Halvorn-demo-settings>\n",
-         1,
+        {{}, "<Halvorn-demo-settings>\n  <name>x</nam>\n</Halvorn-demo-settings>\n", 1,
          {"show/player.xml:2:16: error: unmatched end tag"}},
-        {{},
-         "<Halvorn-demo-settings>\n  <demoparts>\n</Halvorn-demo-settings>\n",
-         1,
+        {{}, "<Halvorn-demo-settings>\n  <demoparts>\n</Halvorn-demo-settings>\n", 1,
          {"show/player.xml:3:25: error: unmatched end tag"}},
         {{}, "<other/>\n", 1, {"show/player.xml: error: expected the document element <Halvorn-demo-settings>"}},
-        {{},
-         "<?xml version=\"1.0\"?>\n",
-         1,
-         {"show/player.xml: error: the file has no document element <Halvorn-demo-settings>"}},
-        {{},
-         "<Halvorn-demo-settings>\n" + Repeat("<a>", 1001),
-         1,
-         {"show/player.xml:2:2999: error: nested deeper than 1000 elements"}},
+        {{}, "<?xml version=\"1.0\"?>\n", 1, {"show/player.xml: error: the file has no document element <Halvorn-demo-settings>"}},
+        {{}, deep, 1, {"show/player.xml:2:2999: error: nested deeper than 1000 elements"}},
         // Options are checked before any file is read, and none counts twice.
-        {{"show/missing.xml", "--start", "soon"},
-         good,
-         2,
+        {{"show/missing.xml", "--start", "soon"}, good, 2,
          {"vexel-player: --start: expected seconds (12.5) or BAR:BEAT (9:1), not \"soon\"", hint}},
-        {{"show/missing.xml", "--loop", "1-x"},
-         good,
-         2,
-         {"vexel-player: --loop: expected seconds (12.5) or BAR:BEAT (9:1), not \"1-x\"", hint}},
         {{"--start", "1", "--start", "2"}, good, 2, {"vexel-player: --start: given more than once", hint}},
-        {{"--mute", "--quiet", "--mute"}, good, 2, {"vexel-player: --mute: given more than once", hint}},
-        {{"--capture", "o.mp4", "--fps", "10", "--fps=20"},
-         good,
-         2,
-         {"vexel-player: --fps: given more than once", hint}},
+        {{"--capture", "o.mp4", "--fps", "10", "--fps=20"}, good, 2, {"vexel-player: --fps: given more than once", hint}},
         {{"--check", "--start", "1"}, good, 2, {"vexel-player: --start: not with --check", hint}},
-        {{"--loop", "0-1", "--check"}, good, 2, {"vexel-player: --loop: not with --check", hint}},
-        {{"--check", "--window", "960x540"}, good, 2, {"vexel-player: --window: not with --check", hint}},
         {{"--paused", "--check"}, good, 2, {"vexel-player: --paused: not with --check", hint}},
     };
     for (const Case& c : cases) {
@@ -372,7 +334,6 @@ TEST_F(PlayerReloadE2ETest, EachFailureKeepsTheLastGoodTimelineAndTheFixedFileLo
 {
     const std::string settings = (mFolder / "player.xml").string();
     const std::string frag = "data/shaders/standard.330.frag";
-    VexelTest::WriteHugePngHeader((mFolder / "data/textures/huge.png").string(), 27000, 27000, false);
     const std::string goodFrag = VexelTest::ReadFile(VEXEL_DEMO_DIR "/" + frag);
     Save("player.xml", ReloadSettings(), false);
 
@@ -388,17 +349,12 @@ TEST_F(PlayerReloadE2ETest, EachFailureKeepsTheLastGoodTimelineAndTheFixedFileLo
     const std::vector<Case> cases = {
         {"player.xml", Replace(blue, "    </part>\n  </demoparts>", "  </demoparts>"),
          ":10:15: error: not well-formed XML: Unmatched end tag"},
-        {"player.xml",
-         Replace(Replace(blue, "<Halvorn-demo-settings>", "<demo>"), "</Halvorn-demo-settings>", "</demo>"),
+        {"player.xml", Replace(Replace(blue, "<Halvorn-demo-settings>", "<demo>"), "</Halvorn-demo-settings>", "</demo>"),
          ":1:1: error: the document element is <demo>, not <Halvorn-demo-settings>"},
         {"player.xml", Replace(blue, "lib.ClearScreen", "lib.Clear"), ":4:41: error: unknown part class \"lib.Clear\""},
         {"player.xml", ReloadSettings("0 0"),
          ":5:14: error: color \"0 0\" has no whole number for blue: write 'r g b' with values 0-255"},
-        {"player.xml", ReloadSettings("0 0 255", "gone.png"),
-         ":8:14: error: picture \"data/textures/gone.png\" not found"},
-        // Refused from its header, never decoded; the maximum is the driver's.
-        {"player.xml", ReloadSettings("0 0 255", "huge.png"),
-         ":8:14: error: picture \"data/textures/huge.png\" is 27000x27000, larger than the GL maximum texture size "},
+        {"player.xml", ReloadSettings("0 0 255", "gone.png"), ":8:14: error: picture \"data/textures/gone.png\" not found"},
         {"player.xml", ReloadSettings("0 0 255", "star.png", "bouncy"),
          ":9:57: error: part \"star\": animate \"rotate\" has unknown ease \"bouncy\" (step, linear, smooth, in or out)"},
         {frag, Replace(goodFrag, "void main", "void main broken"), ""},
@@ -445,10 +401,7 @@ TEST_F(PlayerReloadE2ETest, EachFailureKeepsTheLastGoodTimelineAndTheFixedFileLo
               -1);
     for (const Case& c : cases) {
         if (!c.error.empty()) {
-            EXPECT_TRUE(std::any_of(errors.begin(), errors.end(),
-                                    [&](const std::string& line) { return line.rfind(settings + c.error, 0) == 0; }))
-                << c.error << "\n"
-                << result.err;
+            EXPECT_NE(IndexOf(errors, settings + c.error), -1) << c.error << "\n" << result.err;
         }
     }
     // The shader's own file and the driver's line.
