@@ -123,8 +123,11 @@ QString PlayerOptions::Usage()
     return QStringLiteral(
         "vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)\n"
         "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]\n"
-        "   or: vexel-player --check [SETTINGS]  check SETTINGS and all it names, print every problem;\n"
-        "                                       status 0 without errors, 1 with\n"
+        "   or: vexel-player --check [SETTINGS]\n"
+        "SETTINGS is a settings file, or a demo folder with a morvelin.xml.\n"
+        "\n"
+        "  --check          check SETTINGS and all it names, print every problem;\n"
+        "                   status 0 without errors, 1 with\n"
         "  --window WxH     windowed and resizable, W x H pixels (default 1280x720)\n"
         "  --fullscreen     fullscreen on the desktop's own mode (no display mode change)\n"
         "  --start TIME     start playing at TIME\n"

@@ -40,11 +40,23 @@ QString ParseErrorText(int code)
 
 } // namespace
 
+QString TimelineBuilder::SettingsFileIn(const QString& given)
+{
+    if (!QFileInfo(given).isDir()) {
+        return given;
+    }
+    const QString inside = QDir(given).filePath(QStringLiteral("morvelin.xml"));
+    return QFileInfo::exists(inside) ? inside : given;
+}
+
 bool TimelineBuilder::Check(const QString& settingsFile, Tempo& tempo, bool& hasTempo, QString& error)
 {
     hasTempo = false;
-    if (!QFileInfo(settingsFile).isFile()) {
-        error = settingsFile + QStringLiteral(": error: no such settings file");
+    const QFileInfo info(settingsFile);
+    if (!info.isFile()) {
+        error =
+            settingsFile + QStringLiteral(": error: ") +
+            (info.isDir() ? QString::fromLatin1(SettingsCheck::FolderText) : QStringLiteral("no such settings file"));
         return false;
     }
     XmlParseResult result;

@@ -14,6 +14,9 @@ class Tempo;
 class TimelineBuilder
 {
 public:
+    // The settings file a SETTINGS argument names: a folder's morvelin.xml
+    // when the folder has one, otherwise the argument as it is.
+    static QString SettingsFileIn(const QString& given);
     // Parses only; tempo and hasTempo as the file states them.
     static bool Check(const QString& settingsFile, Tempo& tempo, bool& hasTempo, QString& error);
     // Fills the empty model with parts made by app; the parts load their

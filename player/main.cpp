@@ -4,6 +4,7 @@
 #include "PlayerApp.h"
 #include "PlayerCheck.h"
 #include "PlayerOptions.h"
+#include "StandardShaders.h"
 #include "TimelineBuilder.h"
 
 #include <QString>
@@ -81,7 +82,7 @@ int main(int argc, char** argv)
     QString error;
     switch (options.Parse(arguments, error)) {
     case PlayerOptions::ShowHelp:
-        std::cout << "usage: " << PlayerOptions::Usage().toStdString();
+        std::cout << "Usage: " << PlayerOptions::Usage().toStdString();
         return 0;
     case PlayerOptions::ShowVersion:
         std::cout << "vexel-player " << VEXEL_PLAYER_VERSION << std::endl;
@@ -91,6 +92,9 @@ int main(int argc, char** argv)
     case PlayerOptions::Play:
         break;
     }
+    // A demo folder stands for its settings file.
+    options.mSettingsFile = TimelineBuilder::SettingsFileIn(options.mSettingsFile);
+    StandardShaders::UseInstalledBesideProgram();
     if (options.mCheck) {
         if (capture.mEnabled) {
             return UsageError(QStringLiteral("--check: not with --capture"));

@@ -2,6 +2,7 @@
 # Installs the Debian packages the project needs and the machine lacks.
 #   scripts/install-deps.sh          what building and running the demo needs
 #   scripts/install-deps.sh --test   that, plus what the test suite needs
+#   scripts/install-deps.sh --package   that, plus what making the Debian package needs
 set -euo pipefail
 
 packages=(
@@ -12,13 +13,20 @@ packages=(
   libimgui-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 xvfb xauth x11-utils
   xfonts-base  # SDL's X11 message box cannot open without the server's fonts
+  help2man go-md2man  # the man pages are made at build time
 )
+# What cpack needs for the Debian package and its dependencies.
+package_tools=(dpkg-dev file)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xdotool imagemagick ffmpeg
     libpugixml-dev libtinyxml2-dev
+    "${package_tools[@]}" man-db bash-completion  # the package test makes, unpacks and uses the package
   )
+fi
+if [[ "${1:-}" == "--package" ]]; then
+  packages+=("${package_tools[@]}")
 fi
 
 missing=()

@@ -65,6 +65,9 @@ public:
     QString Resolve(const QString& path) const;
 
     static const char* const DocumentElement;
+    // What a folder named as the settings file is reported as: a folder with
+    // a morvelin.xml is read as that file before it comes here.
+    static const char* const FolderText;
 
 private:
     struct Entry

@@ -4,6 +4,7 @@
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
 #include "ShaderProgram.h"
+#include "StandardShaders.h"
 #include "XmlText.h"
 
 #include <SDL.h>
@@ -24,6 +25,7 @@
 #include <sstream>
 
 const char* const SettingsCheck::DocumentElement = "Halvorn-demo-settings";
+const char* const SettingsCheck::FolderText = "a folder, not a settings file, and it has no morvelin.xml";
 
 struct SettingsCheck::TimedPart
 {
@@ -159,8 +161,7 @@ std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
                 Add(Severity::Error, 1, 1, std::string("no <") + DocumentElement + "> element");
             }
         } else if (result.code == XmlParseResult::FileNotFound) {
-            Add(Severity::Error, 1, 1,
-                QFileInfo(settingsFile).isDir() ? "a folder, not a settings file" : "cannot open the file");
+            Add(Severity::Error, 1, 1, QFileInfo(settingsFile).isDir() ? FolderText : "cannot open the file");
         } else if (result.code == XmlParseResult::NoXmlData) {
             Add(Severity::Error, 1, 1, "the file is empty");
         } else if (result.code != XmlParseResult::Ok) {
@@ -489,8 +490,17 @@ void SettingsCheck::CheckShaders(const XmlElement& part)
     mShadersChecked = true;
     const int line = part.Line();
     const int column = part.Column();
-    const QString vertex = QStringLiteral("data/shaders/") + StandardVertexShaderFile;
-    const QString fragment = QStringLiteral("data/shaders/") + StandardFragmentShaderFile;
+    const QString demoFolder = QStringLiteral("data/shaders/");
+    const QString folder = StandardShaders::FolderFor(Resolve(demoFolder));
+    const bool installed = folder != Resolve(demoFolder);
+    if (installed) {
+        Report(Severity::Note, part, "class",
+               "no standard shader pair in " + demoFolder.toStdString() + ": using the installed one in " +
+                   folder.toStdString());
+    }
+    // Named as the maker wrote them, unless the installed pair stands in.
+    const QString vertex = (installed ? folder : demoFolder) + StandardVertexShaderFile;
+    const QString fragment = (installed ? folder : demoFolder) + StandardFragmentShaderFile;
     bool bothExist = true;
     for (const QString& shader : {vertex, fragment}) {
         if (!QFileInfo(Resolve(shader)).isFile()) {
