@@ -10,6 +10,7 @@ packages=(
   libpng-dev libjpeg62-turbo-dev
   qtbase5-dev libboost-dev libglm-dev
   libimgui-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
+  libfreetype-dev libharfbuzz-dev libicu-dev  # text: glyphs, shaping, bidirectional order
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 xvfb xauth x11-utils
   xfonts-base  # SDL's X11 message box cannot open without the server's fonts
 )
@@ -18,6 +19,7 @@ if [[ "${1:-}" == "--test" ]]; then
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xdotool imagemagick ffmpeg
     libpugixml-dev libtinyxml2-dev
+    libsdl2-ttf-dev  # the reference text rendering the text tests compare with
   )
 fi
 
