@@ -20,6 +20,7 @@ if [[ "${1:-}" == "--test" ]]; then
     xdotool imagemagick ffmpeg
     libpugixml-dev libtinyxml2-dev
     libsdl2-ttf-dev  # the reference text rendering the text tests compare with
+    fonts-lohit-deva  # a Devanagari font for the shaping test
   )
 fi
 
