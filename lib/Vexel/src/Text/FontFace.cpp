@@ -29,7 +29,10 @@ std::string FreeTypeReason(FT_Error code)
         return "not a TrueType or OpenType file";
     case FT_Err_Invalid_File_Format:
     case FT_Err_Invalid_Table:
-        return "the file is damaged";
+    case FT_Err_Invalid_Stream_Operation:
+    case FT_Err_Invalid_Stream_Read:
+    case FT_Err_Invalid_Stream_Seek:
+        return "the file is damaged or cut short";
     case FT_Err_Out_Of_Memory:
         return "out of memory";
     default:

@@ -1,0 +1,219 @@
+#include "ProgramRunner.h"
+#include "TempFolder.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+using VexelTest::ProgramRun;
+using VexelTest::RunResult;
+using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string Head = "<Halvorn-demo-settings>\n  <soundtrack file=\"data/music/tone.wav\"/>\n  <demoparts>\n";
+const std::string Tail = "  </demoparts>\n</Halvorn-demo-settings>\n";
+
+// A demo folder of the guide's examples: their sound and shaders.
+ProgramRun DemoRun(const std::string& parts, const std::string& folder = "show/")
+{
+    ProgramRun run;
+    run.files[folder + "morvelin.xml"] = Head + parts + Tail;
+    run.copies.push_back({VEXEL_SOURCE_DIR "/docs/examples/data/music/tone.wav", folder + "data/music/tone.wav"});
+    run.copies.push_back({VEXEL_DEMO_DIR "/data/shaders", folder + "data/shaders"});
+    run.timeout = 60s;
+    return run;
+}
+
+// Columns and rows of one PNG frame whose red channel passes half way.
+struct Frame
+{
+    int width = 0;
+    int height = 0;
+    std::vector<bool> ink;
+
+    explicit Frame(const fs::path& png)
+    {
+        SDL_Surface* loaded = IMG_Load(png.c_str());
+        if (loaded == nullptr) {
+            ADD_FAILURE() << "cannot read " << png << ": " << IMG_GetError();
+            return;
+        }
+        SDL_Surface* surface = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB24, 0);
+        width = surface->w;
+        height = surface->h;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                ink.push_back(static_cast<const unsigned char*>(surface->pixels)[y * surface->pitch + x * 3] > 128);
+            }
+        }
+        SDL_FreeSurface(surface);
+        SDL_FreeSurface(loaded);
+    }
+    bool At(int x, int y) const { return ink[static_cast<size_t>(y * width + x)]; }
+
+    // The inked column runs between two rows, left to right: first and last column.
+    std::vector<std::pair<int, int>> Letters(int top, int bottom) const
+    {
+        std::vector<std::pair<int, int>> letters;
+        bool inside = false;
+        for (int x = 0; x < width; ++x) {
+            bool inked = false;
+            for (int y = top; y < bottom && !inked; ++y) {
+                inked = At(x, y);
+            }
+            if (inked && !inside) {
+                letters.push_back({x, x});
+            }
+            if (inked) {
+                letters.back().second = x;
+            }
+            inside = inked;
+        }
+        return letters;
+    }
+    // The first inked row in the columns, or -1.
+    int Top(int left, int right, int top, int bottom) const
+    {
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x <= right; ++x) {
+                if (At(x, y)) {
+                    return y;
+                }
+            }
+        }
+        return -1;
+    }
+};
+
+} // namespace
+
+// Three bands of a 640x360 capture (half the 720-line sizes) at 4 frames a
+// second: a scroller at 200 pixels a second, a wave of 20 pixels, one wave a
+// second and a quarter turn per letter, and a typewriter of 4 letters a second.
+TEST(TextE2ETest, ScrollerWaveAndTypewriterShowTheirPlaceAtEachFrameTime)
+{
+    const std::string parts =
+        "<part start=\"0\" end=\"2\" name=\"scroller\" class=\"lib.Text\" priority=\"1\">\n"
+        "  <param text=\"I\" size=\"60\" color=\"255 255 255\" relativeY=\"0.17\" scroll=\"200\"/>\n</part>\n"
+        "<part start=\"0\" end=\"2\" name=\"wave\" class=\"lib.Text\" priority=\"1\">\n"
+        "  <param text=\"IIII\" size=\"60\" relativeY=\"0.5\" wave=\"20 1 1.5707963268\"/>\n</part>\n"
+        "<part start=\"0\" end=\"2\" name=\"typewriter\" class=\"lib.Text\" priority=\"1\">\n"
+        "  <param text=\"IIIII\" size=\"60\" relativeY=\"0.83\" typewriter=\"4\"/>\n</part>\n";
+    VexelTest::TempFolder folder;
+    ProgramRun run = DemoRun(parts);
+    run.args = {"--capture",        (folder.Path() / "%d.png").string(), "--fps", "4", "--size", "640x360", "--quiet",
+                "show/morvelin.xml"};
+    const RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+
+    int scrollerAtHalf = -1;
+    int waveTop = -1;
+    for (int n = 0; n < 8; ++n) {
+        SCOPED_TRACE("frame " + std::to_string(n));
+        const double time = n / 4.0;
+        const Frame frame(folder.Path() / (std::to_string(n) + ".png"));
+        ASSERT_EQ(frame.width, 640);
+
+        // The scroller comes in from the right edge, 25 pixels a frame.
+        const auto scroller = frame.Letters(0, 120);
+        ASSERT_EQ(scroller.size(), n == 0 ? 0u : 1u);
+        if (n == 2) {
+            scrollerAtHalf = scroller[0].first;
+            EXPECT_NEAR(scrollerAtHalf, 640 - 50, 4);
+        } else if (n > 0 && scrollerAtHalf >= 0) {
+            EXPECT_EQ(scroller[0].first, scrollerAtHalf - 25 * (n - 2));
+        }
+
+        // Letter i of the wave is lowered by 10 sin(2 pi t + i pi / 2) pixels.
+        const auto wave = frame.Letters(120, 240);
+        ASSERT_EQ(wave.size(), 4u);
+        if (n == 0) {
+            waveTop = frame.Top(wave[0].first, wave[0].second, 120, 240);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const double lowered = 10.0 * std::sin(6.283185307 * time + i * 1.5707963268);
+            EXPECT_NEAR(frame.Top(wave[i].first, wave[i].second, 120, 240), waveTop + lowered, 1.0) << "letter " << i;
+        }
+
+        // floor(4 t) letters of five.
+        EXPECT_EQ(frame.Letters(240, 360).size(), std::min<size_t>(5, static_cast<size_t>(n))) << "typewriter";
+    }
+}
+
+TEST(TextE2ETest, AFontThatCannotBeUsedStopsBothProgramsAndMissingGlyphsAreWarned)
+{
+    const auto part = [](const std::string& params) {
+        return "<part start=\"0\" end=\"0.2\" name=\"title\" class=\"lib.Text\" priority=\"1\">\n  <param " + params +
+               "/>\n</part>\n";
+    };
+    const std::string notAFontText(400, 'x');
+    const std::string notFound = "Text part \"title\": font \"data/fonts/title.ttf\" not found!";
+    const std::string notAFont =
+        "Text part \"title\": font \"data/fonts/notes.ttf\" is not a font: not a TrueType or OpenType file!";
+    const struct
+    {
+        std::string params;
+        int status;
+        // morvelin's last line on standard error, up to the place in main.cpp
+        std::string fatal;
+        Lines check;
+    } cases[] = {
+        {"text=\"Hello\" font=\"title.ttf\"",
+         1,
+         "FATAL: " + notFound,
+         {"show/morvelin.xml:5:23: error: font \"data/fonts/title.ttf\" not found", "1 error, 0 warnings"}},
+        {"text=\"Hello\" font=\"notes.ttf\"",
+         1,
+         "FATAL: " + notAFont,
+         {"show/morvelin.xml:5:23: error: font \"data/fonts/notes.ttf\" is not a font: not a TrueType or OpenType "
+          "file",
+          "1 error, 0 warnings"}},
+        {"text=\"Grüße 字体 a字\"",
+         0,
+         "Warning: Text part \"title\": font \"DejaVu Sans\" has no glyph for \"字体\" (U+5B57, U+4F53): each shows "
+         "as a box",
+         {"show/morvelin.xml:5:10: warning: font \"DejaVu Sans\" has no glyph for \"字体\" (U+5B57, U+4F53): each "
+          "shows as a box",
+          "0 errors, 1 warning"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.params);
+        ProgramRun run = DemoRun(part(c.params), "");
+        run.files["data/fonts/notes.ttf"] = notAFontText;
+        const RunResult played = VexelTest::RunMorvelin(run);
+        EXPECT_EQ(played.exitCode, c.status) << played.err;
+        const Lines err = played.ErrLines();
+        ASSERT_FALSE(err.empty());
+        if (c.status == 0) {
+            EXPECT_EQ(err[0], c.fatal);
+        } else {
+            EXPECT_EQ(err.back().rfind(c.fatal + " (", 0), 0u) << err.back();
+            EXPECT_NE(err.back().find("main.cpp:21, int main(int, char**))"), std::string::npos) << err.back();
+        }
+
+        ProgramRun check = DemoRun(part(c.params));
+        check.files["show/data/fonts/notes.ttf"] = notAFontText;
+        check.args = {"--check", "show/morvelin.xml"};
+        const RunResult checked = VexelTest::RunProgram(VEXEL_PLAYER_EXE, check);
+        EXPECT_EQ(checked.OutLines(), c.check);
+        EXPECT_EQ(checked.exitCode, c.status) << checked.err;
+
+        if (c.status != 0) {
+            // The player refuses it before it plays, with morvelin's text.
+            check.args = {"--quiet", "show/morvelin.xml"};
+            const RunResult refused = VexelTest::RunProgram(VEXEL_PLAYER_EXE, check);
+            EXPECT_EQ(refused.exitCode, 1);
+            EXPECT_EQ(refused.ErrLines().back(), "show/morvelin.xml: error: " + c.fatal.substr(7));
+        }
+    }
+}
