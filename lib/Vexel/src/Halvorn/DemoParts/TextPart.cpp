@@ -340,9 +340,11 @@ void TextPart::PlaceBlock(const glm::vec2& area, double runningTime)
             break;
         }
         if (scrolls) {
-            // It starts just beyond the right (or bottom) edge and moves in.
-            anchor[axis] = 0.0f;
-            shift[axis] = area[axis] * 0.5f - mScrolled * unit;
+            // It starts just beyond the right (or bottom) edge and moves in;
+            // backwards, beyond the left (or top) edge.
+            const bool backwards = mSettings.mScroll < 0.0f;
+            anchor[axis] = backwards ? block[axis] : 0.0f;
+            shift[axis] = (backwards ? -0.5f : 0.5f) * area[axis] - mScrolled * unit;
         }
     }
 
