@@ -217,3 +217,45 @@ TEST(TextE2ETest, AFontThatCannotBeUsedStopsBothProgramsAndMissingGlyphsAreWarne
         }
     }
 }
+
+// The player watches a text part's font: a font saved over with something
+// else keeps the last good timeline, a good one loads.
+TEST(TextE2ETest, TheLivePlayerReloadsWhenAFontChanges)
+{
+    VexelTest::TempFolder folder;
+    const fs::path fonts = folder.Path() / "show/data/fonts";
+    ProgramRun run = DemoRun("<part start=\"0\" end=\"9\" name=\"title\" class=\"lib.Text\" priority=\"1\">\n"
+                             "  <param text=\"Hello\" font=\"title.ttf\"/>\n</part>\n",
+                             (folder.Path() / "show/").string());
+    // Written here rather than by the runner, so the test can change it.
+    for (const auto& [relative, text] : run.files) {
+        fs::create_directories(fs::path(relative).parent_path());
+        std::ofstream(relative) << text;
+    }
+    run.files.clear();
+    fs::create_directories(fonts);
+    const std::string serif = VEXEL_SOURCE_DIR "/docs/examples/data/fonts/DejaVuSerif.ttf";
+    fs::copy_file(serif, fonts / "title.ttf");
+    const std::string settings = (folder.Path() / "show/morvelin.xml").string();
+    run.args = {settings, "--paused", "--mute"};
+    bool refused = false;
+    bool loaded = false;
+    run.whileRunning = [&](VexelTest::RunningProgram& program) {
+        if (!program.WaitForOutput("ready at 0:00.000, paused", 20s)) {
+            return;
+        }
+        std::ofstream(fonts / "title.ttf", std::ios::trunc) << std::string(400, 'x');
+        refused = program.WaitForOutput("reload failed: the last good timeline plays on", 20s);
+        fs::copy_file(serif, fonts / "title.ttf", fs::copy_options::overwrite_existing);
+        loaded = program.WaitForOutput("reloaded at 0:00.000", 20s);
+        program.Key("Escape");
+    };
+    const RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(refused) << result.out;
+    EXPECT_TRUE(loaded) << result.out;
+    EXPECT_NE(VexelTest::IndexOf(result.ErrLines(), settings + ":5:23: error: font \"data/fonts/title.ttf\" is not a "
+                                                               "font: not a TrueType or OpenType file"),
+              -1)
+        << result.err;
+}
