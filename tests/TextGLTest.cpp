@@ -33,7 +33,6 @@ struct Box
     int bottom = -1;
     bool Empty() const { return right < left; }
     int Width() const { return right - left + 1; }
-    int Height() const { return bottom - top + 1; }
 };
 
 // A picture as coverage: 0 to 255 per pixel, top row first.
@@ -77,13 +76,11 @@ struct Coverage
 
 double Correlation(const std::vector<double>& a, const std::vector<double>& b)
 {
-    const size_t n = std::min(a.size(), b.size());
-    const double meanA = std::accumulate(a.begin(), a.begin() + static_cast<long>(n), 0.0) / static_cast<double>(n);
-    const double meanB = std::accumulate(b.begin(), b.begin() + static_cast<long>(n), 0.0) / static_cast<double>(n);
-    double ab = 0.0;
-    double aa = 0.0;
-    double bb = 0.0;
-    for (size_t i = 0; i < n; ++i) {
+    const long n = static_cast<long>(std::min(a.size(), b.size()));
+    const double meanA = std::accumulate(a.begin(), a.begin() + n, 0.0) / static_cast<double>(n);
+    const double meanB = std::accumulate(b.begin(), b.begin() + n, 0.0) / static_cast<double>(n);
+    double ab = 0.0, aa = 0.0, bb = 0.0;
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
         ab += (a[i] - meanA) * (b[i] - meanB);
         aa += (a[i] - meanA) * (a[i] - meanA);
         bb += (b[i] - meanB) * (b[i] - meanB);
@@ -97,6 +94,7 @@ double Correlation(const std::vector<double>& a, const std::vector<double>& b)
 Coverage Reference(const char* text, int pixels, int direction = TTF_DIRECTION_LTR, const char* script = "Latn")
 {
     Coverage coverage;
+    TTF_Init();
     TTF_Font* font = TTF_OpenFont(FontFile, pixels);
     EXPECT_NE(font, nullptr) << TTF_GetError();
     if (font == nullptr) {
@@ -127,25 +125,13 @@ Coverage Reference(const char* text, int pixels, int direction = TTF_DIRECTION_L
 class TextGLTest : public VexelTest::PartGLFixture
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        PartGLFixture::SetUpTestSuite();
-        TTF_Init();
-    }
-    static void TearDownTestSuite()
-    {
-        TTF_Quit();
-        PartGLFixture::TearDownTestSuite();
-    }
-
-    std::unique_ptr<TextPart> Make(const Params& params, const std::vector<Animation>& animations = {})
+    std::unique_ptr<TextPart> Make(const Params& params)
     {
         std::unique_ptr<TextPart> part;
         const VexelTest::Captured captured =
             Capture([&] { part.reset(new TextPart(mApp.get(), 0.0, 100.0, 1, "text", {}, params)); });
         EXPECT_FALSE(captured.Threw()) << captured.err;
         if (part) {
-            part->mAnimations = animations;
             part->Prepare();
         }
         return part;
@@ -159,8 +145,8 @@ protected:
         part.RenderDemoPart(0.0, time, time);
     }
 
-    // The window's back buffer as coverage of one channel (0 red, 1 green, 2 blue).
-    static Coverage Screen(int channel = 0)
+    // The window's back buffer's red channel as coverage.
+    static Coverage Screen()
     {
         std::vector<unsigned char> rgba(static_cast<size_t>(Width * Height * 4));
         glReadPixels(0, 0, Width, Height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
@@ -171,46 +157,16 @@ protected:
         for (int y = 0; y < Height; ++y) {
             for (int x = 0; x < Width; ++x) {
                 coverage.values[static_cast<size_t>(y * Width + x)] =
-                    rgba[static_cast<size_t>(((Height - 1 - y) * Width + x) * 4 + channel)];
+                    rgba[static_cast<size_t>(((Height - 1 - y) * Width + x) * 4)];
             }
         }
         return coverage;
     }
 };
 
-TEST_F(TextGLTest, AGlyphShowsWhereSdlTtfPutsItInTheTextColour)
+// The block is SDL2_ttf's picture of the line, placed as a picture of its size would be.
+TEST_F(TextGLTest, GlyphsShowWhereSdlTtfPutsThemInTheBlockTheAlignWordsPlace)
 {
-    const Coverage reference = Reference("H", 96);
-    const Box expected = reference.Ink();
-    ASSERT_FALSE(expected.Empty());
-    const auto part = Make({{"text", "H"}, {"size", "96"}, {"color", "255 0 0"}, {"align", "left top"}});
-    ASSERT_TRUE(part);
-    Draw(*part, 0.5);
-    const Box ink = Screen().Ink();
-    EXPECT_NEAR(ink.left, expected.left, 1);
-    EXPECT_NEAR(ink.right, expected.right, 1);
-    EXPECT_NEAR(ink.top, expected.top, 2);
-    EXPECT_NEAR(ink.bottom, expected.bottom, 2);
-    // The middle of each stem and of the bar is the colour; between the stems, above and below the bar, the
-    // background.
-    int stem = expected.left;
-    while (reference.At(stem, expected.top + 5) >= 128) {
-        ++stem;
-    }
-    const int stemMiddle = (expected.left + stem) / 2;
-    const int middleRow = (expected.top + expected.bottom) / 2;
-    const int centre = (expected.left + expected.right) / 2;
-    EXPECT_TRUE(PixelNear(ReadPixel(stemMiddle, expected.top + 10), Red));
-    EXPECT_TRUE(PixelNear(ReadPixel(expected.right - (stemMiddle - expected.left), expected.bottom - 10), Red));
-    EXPECT_TRUE(PixelNear(ReadPixel(centre, middleRow), Red));
-    EXPECT_TRUE(PixelNear(ReadPixel(centre, expected.top + 10), Black));
-    EXPECT_TRUE(PixelNear(ReadPixel(centre, expected.bottom - 10), Black));
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-TEST_F(TextGLTest, AlignWordsAndRelativePlacesPutTheBlockLikeAPicture)
-{
-    // The block is SDL2_ttf's picture of the line: the ink sits in it as there.
     const Coverage reference = Reference("Hg", 64);
     const Box inBlock = reference.Ink();
     const int w = reference.width;
@@ -229,7 +185,7 @@ TEST_F(TextGLTest, AlignWordsAndRelativePlacesPutTheBlockLikeAPicture)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("row " + std::to_string(&c - cases));
-        Params params = {{"text", "Hg"}, {"size", "64"}};
+        Params params = {{"text", "Hg"}, {"size", "64"}, {"color", "255 0 0"}};
         params.insert(params.end(), c.params.begin(), c.params.end());
         const auto part = Make(params);
         ASSERT_TRUE(part);
@@ -239,36 +195,18 @@ TEST_F(TextGLTest, AlignWordsAndRelativePlacesPutTheBlockLikeAPicture)
         EXPECT_NEAR(ink.right, c.x + inBlock.right, 2);
         EXPECT_NEAR(ink.top, c.y + inBlock.top, 2);
         EXPECT_NEAR(ink.bottom, c.y + inBlock.bottom, 2);
-    }
-
-    // The lines of a block are aligned to its sides as the block is to the window's.
-    const Coverage wide = Reference("HHH", 64);
-    const Box wideInk = wide.Ink();
-    const struct
-    {
-        const char* align;
-        int shortLineLeft; // its ink's left edge, from the long line's
-    } lines[] = {{"left top", 0}, {"hcenter top", wide.width / 3}, {"right top", 2 * wide.width / 3}};
-    for (const auto& c : lines) {
-        SCOPED_TRACE(c.align);
-        const auto part = Make({{"text", "HHH\\nH"}, {"size", "64"}, {"align", c.align}});
-        ASSERT_TRUE(part);
-        Draw(*part, 0.0);
-        const Coverage screen = Screen();
-        Box first;
-        Box second;
-        for (int x = 0; x < Width; ++x) {
-            for (int y = 0; y < Height; ++y) {
-                Box& box = y < h ? first : second;
-                if (screen.At(x, y) >= 128) {
-                    box.left = std::min(box.left, x);
-                    box.right = std::max(box.right, x);
+        // In the text's colour where SDL2_ttf has full ink, the background where it has none.
+        for (int y = inBlock.top; y <= inBlock.bottom; y += 7) {
+            for (int x = inBlock.left; x <= inBlock.right; x += 3) {
+                const int ref = reference.At(x, y);
+                if (ref == 255 || ref == 0) {
+                    EXPECT_TRUE(PixelNear(ReadPixel(c.x + x, c.y + y), ref == 0 ? Black : Red, 100))
+                        << "at " << x << ", " << y << " of the block";
                 }
             }
         }
-        EXPECT_NEAR(first.Width(), wideInk.Width(), 2);
-        EXPECT_NEAR(second.left - first.left, c.shortLineLeft, 2);
     }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(TextGLTest, TheOutlineAndTheShadowLieBeneathTheLetters)
@@ -347,29 +285,21 @@ TEST_F(TextGLTest, ALongScrollerDrawsOnlyTheLettersInView)
     ASSERT_TRUE(part);
     ASSERT_EQ(part->mLayout.mGlyphs.size(), 10000u);
     const std::size_t atlasBytes = GlyphAtlasTexture::TotalBytes();
-    // 300 pixels a second from the right edge; gone once its whole width has passed.
+    // Before it comes in, across the window, and once its whole width has passed.
     const double gone = (part->mLayout.mWidth * 48.0 / part->mAtlasPixels + Width) / 300.0 + 1.0;
-    const struct
-    {
-        double time;
-        int left, right; // the ink's edges; left > right for none
-    } cases[] = {{0.0, 1, 0}, {1.0, Width - 300, Width - 1}, {30.0, 0, Width - 1}, {gone, 1, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.time);
-        Draw(*part, c.time);
+    for (const double time : {0.0, 30.0, gone}) {
+        SCOPED_TRACE(time);
+        Draw(*part, time);
         int drawn = 0;
         for (const glm::ivec2& run : part->mVisible) {
             drawn += run.y;
         }
         // The glyphs of the window's width (about 40) and a margin on each side.
         EXPECT_LT(drawn, 120);
-        EXPECT_EQ(drawn == 0, c.time == gone);
+        EXPECT_EQ(drawn == 0, time == gone);
         const Box ink = Screen().Ink();
-        EXPECT_EQ(ink.Empty(), c.left > c.right);
-        if (!ink.Empty()) {
-            EXPECT_NEAR(ink.left, c.left, 3);
-            EXPECT_NEAR(ink.right, c.right, 3);
-        }
+        EXPECT_EQ(ink.Empty(), time != 30.0);
+        EXPECT_TRUE(ink.Empty() || (ink.left < 3 && ink.right > Width - 4));
     }
     // Scrolling renders nothing new.
     EXPECT_EQ(GlyphAtlasTexture::TotalBytes(), atlasBytes);

@@ -80,7 +80,7 @@ TEST(TextLayoutTest, LinesShowTheirLettersInBidirectionalOrder)
     EXPECT_EQ(brackets.mGlyphs.back().glyph, CmapGlyph(*face, U')'));
 }
 
-TEST(TextLayoutTest, TheFontShapesJoiningLigaturesKerningAndConjuncts)
+TEST(TextLayoutTest, TheFontShapesJoiningLigaturesAndConjuncts)
 {
     const std::shared_ptr<FontFace> dejaVu = Open();
     ASSERT_TRUE(dejaVu);
@@ -96,14 +96,6 @@ TEST(TextLayoutTest, TheFontShapesJoiningLigaturesKerningAndConjuncts)
     for (const char32_t c : {U'ل', U'ا'}) {
         EXPECT_NE(arabic.mGlyphs[1].glyph, CmapGlyph(*dejaVu, c));
     }
-
-    // "AV" is kerned closer than the letters' own advances.
-    TextLayout kerned;
-    kerned.Build(QStringLiteral("AV"), *dejaVu, 1.0f, TextLayout::LineAlign::Left);
-    FT_Load_Glyph(dejaVu->Face(), CmapGlyph(*dejaVu, U'A'), FT_LOAD_NO_HINTING);
-    const float advanceOfA = static_cast<float>(dejaVu->Face()->glyph->advance.x) / 64.0f;
-    ASSERT_EQ(kerned.mGlyphs.size(), 2u);
-    EXPECT_LT(kerned.mGlyphs[1].x - kerned.mGlyphs[0].x, advanceOfA - 1.0f);
 
     // Devanagari ka + virama + ssa is the one conjunct glyph of the font.
     const QString lohit = QStringLiteral("/usr/share/fonts/truetype/lohit-devanagari/Lohit-Devanagari.ttf");
@@ -144,54 +136,5 @@ TEST(TextLayoutTest, LinesAreAlignedWithinTheWidestAndLettersCountAcrossThem)
         EXPECT_FLOAT_EQ(layout.mHeight, face->Ascender() - face->Descender() + face->LineHeight() * 1.5f);
         EXPECT_EQ(layout.mLetterCount, 11);
         EXPECT_EQ(layout.mGlyphs[static_cast<size_t>(narrow.first)].letter, 9);
-    }
-}
-
-TEST(TextLayoutTest, MissingCharactersAreNamedOnceEach)
-{
-    const std::shared_ptr<FontFace> face = Open();
-    ASSERT_TRUE(face);
-    const struct
-    {
-        const char* text;
-        std::vector<char32_t> missing;
-        std::string message;
-    } cases[] = {
-        {"Grüße, Привет, Γειά, שלום, سلام", {}, ""},
-        // Line breaks and joiners have no glyph of their own and are never missing.
-        {"a字\nb字\xE2\x80\x8D"
-         "体",
-         {U'字', U'体'},
-         "font \"DejaVu Sans\" has no glyph for \"字体\" (U+5B57, U+4F53): each shows as a box"},
-        {"नमस्ते",
-         {U'न', U'म', U'स', U'्', U'त', U'े'},
-         "font \"DejaVu Sans\" has no glyph for \"नमस्ते\" (U+0928, U+092E, U+0938, U+094D, U+0924, U+0947): each shows "
-         "as a box"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const std::vector<char32_t> missing = face->MissingCharacters(QString::fromUtf8(c.text));
-        EXPECT_EQ(missing, c.missing);
-        if (!missing.empty()) {
-            EXPECT_EQ(face->DescribeMissing(missing), c.message);
-        }
-    }
-}
-
-TEST(TextLayoutTest, AFontThatCannotBeUsedSaysWhy)
-{
-    const struct
-    {
-        QString path;
-        std::string error;
-    } cases[] = {
-        {QStringLiteral("/nonexistent/title.ttf"), "not found"},
-        {QStringLiteral("/tmp"), "not found"},
-        {QStringLiteral(VEXEL_SOURCE_DIR "/README.md"), "is not a font: not a TrueType or OpenType file"},
-    };
-    for (const auto& c : cases) {
-        std::string error;
-        EXPECT_FALSE(FontFace::Open(c.path, error));
-        EXPECT_EQ(error, c.error) << c.path.toStdString();
     }
 }

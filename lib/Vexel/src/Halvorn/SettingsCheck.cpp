@@ -1,7 +1,6 @@
 #include "Halvorn/SettingsCheck.h"
 
 #include "Halvorn/DemoParts/PartParams.h"
-#include "Halvorn/DemoParts/TextPart.h"
 #include "Halvorn/DemoParts/TextSettings.h"
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
@@ -601,10 +600,10 @@ void SettingsCheck::CheckText(const XmlElement& part)
     }
     std::string error;
     const std::shared_ptr<FontFace> face =
-        OpenFont(settings.mHasFont ? Resolve(TextPart::FontPath(settings.mFont)) : QString(), error);
+        OpenFont(settings.mHasFont ? Resolve(TextSettings::FontPath(settings.mFont)) : QString(), error);
     if (!face) {
         Report(Severity::Error, fontParam, "font",
-               "font " + Quoted(TextPart::FontPath(settings.mFont).toStdString()) + " " + error);
+               "font " + Quoted(TextSettings::FontPath(settings.mFont).toStdString()) + " " + error);
         return;
     }
     const std::vector<char32_t> missing = face->MissingCharacters(settings.mText);

@@ -37,9 +37,6 @@ public:
     void RenderDemoPart(double step, double runningTime, double time) override;
     DemoPart* Clone() override;
 
-    // "data/fonts/NAME" for a font parameter, as the messages name it.
-    static QString FontPath(const QString& fontName);
-
     TextSettings mSettings;
     TextLayout mLayout;
     // The glyphs' size in the atlas, in pixels.
@@ -71,6 +68,7 @@ private:
     void PlaceBlock(const glm::vec2& area, double runningTime);
     void FindVisible(const glm::vec2& area);
 
+    // The font as opened, until Prepare hands it to the atlas.
     std::shared_ptr<FontFace> mFace;
     std::shared_ptr<GlyphAtlasTexture> mAtlas;
     std::shared_ptr<TextProgram> mProgram;

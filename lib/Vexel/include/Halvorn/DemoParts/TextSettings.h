@@ -46,6 +46,9 @@ public:
     void Apply(const QString& key, const QString& value, std::vector<Issue>& issues);
 
     static bool IsKey(const std::string& key);
+    // "data/fonts/NAME": where a font parameter's file is, from the demo
+    // folder, as messages name it.
+    static QString FontPath(const QString& fontName);
     // How many numbers a key of several takes (shadow 2, wave 3), else 1.
     static int NumberCount(const std::string& key);
 

@@ -94,7 +94,7 @@ TextPart::TextPart(DemoApp* app, double start, double end, unsigned int priority
     mFace = FontFace::Open(fontFile, reason);
     if (!mFace) {
         throw std::runtime_error("Text part \"" + mName.toStdString() + "\": font \"" +
-                                 FontPath(mSettings.mFont).toStdString() + "\" " + reason + "!");
+                                 TextSettings::FontPath(mSettings.mFont).toStdString() + "\" " + reason + "!");
     }
     const std::vector<char32_t> missing = mFace->MissingCharacters(mSettings.mText);
     if (!missing.empty()) {
@@ -108,11 +108,6 @@ TextPart::TextPart(DemoApp* app, double start, double end, unsigned int priority
 }
 
 TextPart::~TextPart() = default;
-
-QString TextPart::FontPath(const QString& fontName)
-{
-    return QStringLiteral("data/fonts/") + fontName;
-}
 
 void TextPart::Prepare()
 {
@@ -131,6 +126,8 @@ void TextPart::Prepare()
         mScrollAnimated = mScrollAnimated || animation.mTarget == Animation::Target::ScrollOffset;
     }
     mReferenceSize = mSettings.mSize > 0.0f ? mSettings.mSize : largest;
+    // The atlas keeps a face of its own; the file's bytes are not held twice.
+    const std::shared_ptr<FontFace> face = std::move(mFace);
     if (!(largest > 0.0f) || mSettings.mText.isEmpty()) {
         return;
     }
@@ -139,14 +136,13 @@ void TextPart::Prepare()
     mAtlasPixels = std::max(1, mAtlasPixels);
     const float outline = std::max(0.0f, mSettings.mOutline) * static_cast<float>(mAtlasPixels) / mReferenceSize;
     mHasOutline = outline > 0.0f;
-    mAtlas = GlyphAtlasTexture::Acquire(mFace, mAtlasPixels, outline);
-    const FontFace& face = mAtlas->Atlas().Face();
+    mAtlas = GlyphAtlasTexture::Acquire(face, mAtlasPixels, outline);
 
     const TextLayout::LineAlign align =
         mSettings.mHorizontalAlignment == TextSettings::LeftOrTop       ? TextLayout::LineAlign::Left
         : mSettings.mHorizontalAlignment == TextSettings::RightOrBottom ? TextLayout::LineAlign::Right
                                                                         : TextLayout::LineAlign::Center;
-    mLayout.Build(mSettings.mText, face, mSettings.mLineSpacing, align);
+    mLayout.Build(mSettings.mText, mAtlas->Atlas().Face(), mSettings.mLineSpacing, align);
     if (mSettings.mScroll != 0.0f || mScrollAnimated) {
         mScroll = mLayout.mLines.size() > 1 ? Scroll::Upwards : Scroll::Leftwards;
     }

@@ -21,6 +21,11 @@ bool TextSettings::IsKey(const std::string& key)
     return std::find(std::begin(Keys), std::end(Keys), key) != std::end(Keys);
 }
 
+QString TextSettings::FontPath(const QString& fontName)
+{
+    return QStringLiteral("data/fonts/") + fontName;
+}
+
 int TextSettings::NumberCount(const std::string& key)
 {
     return key == "shadow" ? 2 : key == "wave" ? 3 : 1;
