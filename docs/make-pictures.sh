@@ -22,7 +22,8 @@ fi
 # The test scene turns with time, so it is taken where its shapes are well apart.
 # The walkthrough's demo is taken on a flash over the turning logo, its
 # animated twin halfway through the picture's fade-in.
-declare -A at=([class-testpartvao]=2 [first-demo-morvelin]=10.05 [first-demo-animated]=3)
+declare -A at=([class-testpartvao]=2 [first-demo-morvelin]=10.05 [first-demo-animated]=3 [text-scroller]=2
+            [text-credits]=2.2)
 # The capture covers one frame's time from there.
 span=0.02
 

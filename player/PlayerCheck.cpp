@@ -117,7 +117,7 @@ PlayerCheck::PlayerCheck(bool withGl)
         const char* partName = part.Attribute("name");
         // An unknown class has its own error; what it animates is moot.
         const std::string known = className ? className : "";
-        if (known != "lib.Image" && known != "lib.ClearScreen" && known != "lib.TestPartVao") {
+        if (known != "lib.Image" && known != "lib.ClearScreen" && known != "lib.TestPartVao" && known != "lib.Text") {
             return;
         }
         Animation animation;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -119,10 +120,14 @@ std::vector<QString> TimelineBuilder::InputFiles(const QString& settingsFile)
     }
     for (const XmlElement& part : document.Child("demoparts").Children("part")) {
         for (const XmlElement& param : part.Children("param")) {
-            if (const char* image = param.Attribute("image")) {
-                const QString file = root + QStringLiteral("data/textures/") + QString::fromUtf8(image);
-                if (std::find(files.begin(), files.end(), file) == files.end()) {
-                    files.push_back(file);
+            // Pictures, and the fonts of text parts.
+            for (const auto& [key, folder] : {std::pair<const char*, const char*>{"image", "data/textures/"},
+                                              std::pair<const char*, const char*>{"font", "data/fonts/"}}) {
+                if (const char* name = param.Attribute(key)) {
+                    const QString file = root + QLatin1String(folder) + QString::fromUtf8(name);
+                    if (std::find(files.begin(), files.end(), file) == files.end()) {
+                        files.push_back(file);
+                    }
                 }
             }
         }

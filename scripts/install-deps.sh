@@ -11,6 +11,7 @@ packages=(
   libpng-dev libjpeg62-turbo-dev
   qtbase5-dev libboost-dev libglm-dev
   libimgui-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
+  libfreetype-dev libharfbuzz-dev libicu-dev  # text: glyphs, shaping, bidirectional order
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 xvfb xauth x11-utils
   xfonts-base  # SDL's X11 message box cannot open without the server's fonts
   help2man go-md2man  # the man pages are made at build time
@@ -23,6 +24,8 @@ if [[ "${1:-}" == "--test" ]]; then
     xdotool imagemagick ffmpeg
     libpugixml-dev libtinyxml2-dev
     "${package_tools[@]}" man-db bash-completion  # the package test makes, unpacks and uses the package
+    libsdl2-ttf-dev  # the reference text rendering the text tests compare with
+    fonts-lohit-deva  # a Devanagari font for the shaping test
   )
 fi
 if [[ "${1:-}" == "--package" ]]; then

@@ -25,7 +25,9 @@ public:
         RelativeHeight,
         RelativeX,
         RelativeY,
-        Color
+        Color,
+        Size,
+        ScrollOffset
     };
 
     enum class Ease

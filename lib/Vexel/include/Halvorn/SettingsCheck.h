@@ -6,10 +6,12 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+class FontFace;
 class XmlElement;
 
 // Reads a settings file and everything it names (pictures, shaders, the
@@ -112,8 +114,12 @@ private:
                     Diagnostic::Severity severity = Diagnostic::Severity::Error);
     void CheckPicture(const XmlElement& element, const char* attribute, const QString& relativePath);
     void CheckShaders(const XmlElement& part);
+    void CheckText(const XmlElement& part);
     void CheckTimeline(const std::vector<TimedPart>& timed);
     const Picture& DecodePicture(const QString& path);
+    // The font file as the text part opens it (the built-in font for an empty
+    // path), or null with the reason in error.
+    std::shared_ptr<FontFace> OpenFont(const QString& path, std::string& error);
     // The music's length in seconds, or a negative value with the reason in error.
     double ProbeMusic(const QString& path, std::string& error) const;
 
@@ -129,6 +135,13 @@ private:
 
     // Kept from run to run while the files stay the same.
     std::map<QString, Picture> mPictures;
+    struct Font
+    {
+        FileStamp stamp;
+        std::shared_ptr<FontFace> face;
+        std::string error;
+    };
+    std::map<QString, Font> mFonts;
     QString mMusicPath;
     FileStamp mMusicStamp;
     double mMusicProbedLength = -1.0;

@@ -24,6 +24,13 @@ const KeyEntry AnimatedKeyTable[] = {
     {"lib.Image", "relativeX", Animation::Target::RelativeX},
     {"lib.Image", "relativeY", Animation::Target::RelativeY},
     {"lib.ClearScreen", "color", Animation::Target::Color},
+    {"lib.Text", "alpha", Animation::Target::Alpha},
+    {"lib.Text", "color", Animation::Target::Color},
+    {"lib.Text", "relativeX", Animation::Target::RelativeX},
+    {"lib.Text", "relativeY", Animation::Target::RelativeY},
+    {"lib.Text", "rotate", Animation::Target::Rotate},
+    {"lib.Text", "size", Animation::Target::Size},
+    {"lib.Text", "scrollOffset", Animation::Target::ScrollOffset},
 };
 
 struct EaseEntry

@@ -5,6 +5,7 @@
 #include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
 #include "Halvorn/DemoParts/TestPartVao.h"
+#include "Halvorn/DemoParts/TextPart.h"
 
 #include <SDL_keycode.h>
 
@@ -92,6 +93,9 @@ DemoPart* DemoApp::GetDemoPart(float start, float end, unsigned int priority, co
     }
     if (className == QLatin1String("lib.TestPartVao")) {
         return new TestPartVao(this, start, end, priority, name, attributeParams, params);
+    }
+    if (className == QLatin1String("lib.Text")) {
+        return new TextPart(this, start, end, priority, name, attributeParams, params);
     }
     return nullptr;
 }

@@ -223,6 +223,7 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
             BOOST_ASSERT(demoPart != 0);
         }
         demoPart->mAnimations = animations;
+        demoPart->Prepare();
         demoPart->PrintDescription();
         model->AddPart(demoPart);
 

@@ -1,10 +1,12 @@
 #include "Halvorn/SettingsCheck.h"
 
 #include "Halvorn/DemoParts/PartParams.h"
+#include "Halvorn/DemoParts/TextSettings.h"
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
 #include "ShaderProgram.h"
 #include "StandardShaders.h"
+#include "Text/FontFace.h"
 #include "XmlText.h"
 
 #include <SDL.h>
@@ -295,8 +297,8 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
     }
     const char* classText = part.Attribute("class");
     const std::string className = classText ? classText : "";
-    const bool knownClass =
-        className == "lib.Image" || className == "lib.ClearScreen" || className == "lib.TestPartVao";
+    const bool knownClass = className == "lib.Image" || className == "lib.ClearScreen" ||
+                            className == "lib.TestPartVao" || className == "lib.Text";
     if (classText != nullptr && !knownClass) {
         Report(Severity::Error, part, "class", "unknown part class " + Quoted(className));
     }
@@ -338,6 +340,8 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
         CheckPicture(part, "class", QStringLiteral("data/textures/test.png"));
         CheckPicture(part, "class", QStringLiteral("data/textures/bg.jpg"));
         CheckShaders(part);
+    } else if (className == "lib.Text") {
+        CheckText(part);
     }
 
     if (timesValid) {
@@ -377,13 +381,34 @@ void SettingsCheck::CheckParams(const XmlElement& part, const std::string& class
             }
             const bool known = className == "lib.ClearScreen" ? keyText == "color"
                                : className == "lib.Image"     ? OneOf(key, ImageKeys)
+                               : className == "lib.Text"      ? TextSettings::IsKey(keyText)
                                                               : false;
             if (!known) {
                 warnAt("unknown parameter " + Quoted(keyText) + " for " + className);
                 continue;
             }
-            if (keyText == "color") {
-                CheckColor(param, "color", value);
+            if (className == "lib.Text" && keyText != "color" && keyText != "outlineColor") {
+                // Read as the part reads it; colours are checked below as for every part.
+                TextSettings settings;
+                std::vector<TextSettings::Issue> issues;
+                settings.Apply(QString::fromUtf8(key), QString::fromUtf8(value), issues);
+                for (const TextSettings::Issue& issue : issues) {
+                    if (issue.problem == TextSettings::Problem::AlignWord) {
+                        warnAt("unknown align word " + Quoted(issue.detail));
+                    } else if (issue.problem == TextSettings::Problem::NotFinite) {
+                        warnAt("value " + Quoted(issue.detail) + " for " + Quoted(keyText) +
+                               " is not a finite number; 0 is used");
+                    } else if (issue.problem == TextSettings::Problem::NumberCount) {
+                        warnAt(keyText + " " + Quoted(value) + " should be " +
+                               (keyText == "shadow" ? "2 numbers (x y)"
+                                                    : "3 numbers (amplitude, waves per second, step per letter)") +
+                               "; the missing ones count as 0");
+                    }
+                }
+                continue;
+            }
+            if (keyText == "color" || keyText == "outlineColor") {
+                CheckColor(param, key, value);
             } else if (keyText == "image") {
                 image = QString::fromUtf8(value);
                 imageParam = param;
@@ -550,6 +575,69 @@ void SettingsCheck::CheckTimeline(const std::vector<TimedPart>& timed)
                        " s, after the music ends at " + Seconds(mMusicLength) + " s");
         }
     }
+}
+
+void SettingsCheck::CheckText(const XmlElement& part)
+{
+    // The last text and font given are the ones the part uses.
+    TextSettings settings;
+    std::vector<TextSettings::Issue> ignored;
+    XmlElement textParam;
+    XmlElement fontParam;
+    XmlElement sizeParam;
+    for (const XmlElement& param : part.Children("param")) {
+        for (int a = 0; a < param.AttributeCount(); ++a) {
+            const std::string key = param.AttributeName(a);
+            const char* value = param.AttributeValue(a) ? param.AttributeValue(a) : "";
+            if (key == "text") {
+                textParam = param;
+            } else if (key == "font") {
+                fontParam = param;
+            } else if (key == "size") {
+                sizeParam = param;
+            }
+            if (key != "color" && key != "outlineColor") {
+                settings.Apply(QString::fromStdString(key), QString::fromUtf8(value), ignored);
+            }
+        }
+    }
+    if (!textParam) {
+        Report(Severity::Warning, part, "the lib.Text part has no text parameter");
+    }
+    if (!(settings.mSize > 0.0f)) {
+        Report(Severity::Warning, sizeParam ? sizeParam : part, "size",
+               "size " + Quoted(sizeParam.Attribute("size")) + " is not above 0: the text does not show");
+    }
+    std::string error;
+    const std::shared_ptr<FontFace> face =
+        OpenFont(settings.mHasFont ? Resolve(TextSettings::FontPath(settings.mFont)) : QString(), error);
+    if (!face) {
+        Report(Severity::Error, fontParam, "font",
+               "font " + Quoted(TextSettings::FontPath(settings.mFont).toStdString()) + " " + error);
+        return;
+    }
+    const std::vector<char32_t> missing = face->MissingCharacters(settings.mText);
+    if (!missing.empty()) {
+        Report(Severity::Warning, textParam, "text", face->DescribeMissing(missing));
+    }
+}
+
+std::shared_ptr<FontFace> SettingsCheck::OpenFont(const QString& path, std::string& error)
+{
+    const QFileInfo info(path);
+    const FileStamp stamp{info.isFile(), info.size(), info.lastModified().toMSecsSinceEpoch()};
+    // An empty path is the built-in font, which never changes.
+    const auto found = mFonts.find(path);
+    if (found != mFonts.end() && (path.isEmpty() || found->second.stamp == stamp)) {
+        error = found->second.error;
+        return found->second.face;
+    }
+    Font& font = mFonts[path];
+    font.stamp = stamp;
+    font.error.clear();
+    font.face = FontFace::Open(path, font.error);
+    error = font.error;
+    return font.face;
 }
 
 double SettingsCheck::ProbeMusic(const QString& path, std::string& error) const
