@@ -182,6 +182,8 @@ TEST_F(TextGLTest, GlyphsShowWhereSdlTtfPutsThemInTheBlockTheAlignWordsPlace)
         {{{"align", "right"}}, Width - w, (Height - h) / 2},
         {{{"relativeX", "0.25"}, {"relativeY", "0.75"}}, 320 - w / 2, 540 - h / 2},
         {{{"relativeX", "0.25"}, {"align", "right top"}}, Width - w, 0},
+        {{{"align", "center top"}}, (Width - w) / 2, 0},
+        {{{"relativeY", "0.1"}, {"align", "left center"}}, 0, (Height - h) / 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("row " + std::to_string(&c - cases));

@@ -48,8 +48,14 @@ void TextSettings::Apply(const QString& key, const QString& value, std::vector<I
         ReadColor(value, mOutlineColor, issues);
     } else if (key == QLatin1String("align")) {
         // Single spaces only, as lib.Image reads it: two in a row give an empty word.
-        for (const QString& word : value.split(QLatin1Char(' '))) {
-            if (word == QLatin1String("left")) {
+        const QStringList words = value.split(QLatin1Char(' '));
+        for (int i = 0; i < words.size(); ++i) {
+            const QString& word = words[i];
+            if (word == QLatin1String("center")) {
+                // "center center", "center top", "left center": the first word
+                // is the horizontal side, any later one the vertical.
+                (i == 0 ? mHorizontalAlignment : mVerticalAlignment) = Centered;
+            } else if (word == QLatin1String("left")) {
                 mHorizontalAlignment = LeftOrTop;
             } else if (word == QLatin1String("hcenter")) {
                 mHorizontalAlignment = Centered;
