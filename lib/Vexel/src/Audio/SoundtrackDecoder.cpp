@@ -1,4 +1,4 @@
-#include "SoundtrackDecoder.h"
+#include "Audio/SoundtrackDecoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
