@@ -80,6 +80,8 @@ std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double f
     window.mEnd = toTheEnd ? std::numeric_limits<std::int64_t>::max()
                            : std::max(window.mFirst, static_cast<std::int64_t>(std::llround(to * sampleRate)));
 
+    // The decoders' notes on timestamps are not the maker's concern; errors are.
+    av_log_set_level(AV_LOG_ERROR);
     Decoding d;
     int result = avformat_open_input(&d.mFormat, fileName.c_str(), nullptr, nullptr);
     if (result < 0) {
