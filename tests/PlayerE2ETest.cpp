@@ -191,7 +191,7 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
               "usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
     EXPECT_EQ(shown.OutLines()[1],
               "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]");
-    EXPECT_EQ(shown.OutLines().size(), 21u);
+    EXPECT_EQ(shown.OutLines().size(), 24u);
 }
 
 TEST(PlayerE2ETest, AFailedPartEntryIsReportedWithStatusOne)
