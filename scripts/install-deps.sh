@@ -10,6 +10,7 @@ packages=(
   libpng-dev libjpeg62-turbo-dev
   qtbase5-dev libboost-dev libglm-dev
   libimgui-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
+  libfftw3-dev libaubio-dev
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 xvfb xauth x11-utils
   xfonts-base  # SDL's X11 message box cannot open without the server's fonts
 )
