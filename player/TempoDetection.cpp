@@ -238,7 +238,20 @@ void TempoDetection::FitGrid(const std::vector<std::int16_t>& samples, int sampl
     // As it will be written: two decimals.
     mBpm = std::round(fine * 100.0) / 100.0;
     const double beat = 60.0 / mBpm;
-    const double phase = GridPhase(mOnsets, beat);
+    double phase = GridPhase(mOnsets, beat);
+    // The mean sets the grid; the onsets on it then place it, by their
+    // median, which a few attacks measured late or early do not move.
+    std::vector<double> offsets;
+    for (const Onset& onset : mOnsets) {
+        const double off = onset.mSeconds - phase - std::round((onset.mSeconds - phase) / beat) * beat;
+        if (std::fabs(off) < MatchSeconds) {
+            offsets.push_back(off);
+        }
+    }
+    if (!offsets.empty()) {
+        std::nth_element(offsets.begin(), offsets.begin() + offsets.size() / 2, offsets.end());
+        phase += offsets[offsets.size() / 2];
+    }
 
     const auto downbeat = static_cast<double>(DownbeatPlace(samples, sampleRate, beatsPerBar, phase, beat));
     // The first one where the music has begun.
