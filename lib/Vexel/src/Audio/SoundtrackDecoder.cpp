@@ -65,6 +65,12 @@ struct Window
 
 } // namespace
 
+// What the engine's loader looks up in this module.
+extern "C" __attribute__((visibility("default"))) void* VexelSoundtrackDecoder()
+{
+    return reinterpret_cast<void*>(&DecodeSoundtrack);
+}
+
 std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double from, double to, int sampleRate,
                                            int channels, const std::atomic<bool>* stop)
 {
