@@ -11,57 +11,35 @@
 #include <vector>
 
 using namespace std::chrono_literals;
-using VexelTest::ProgramRun;
-using VexelTest::RunningProgram;
-using VexelTest::RunResult;
 using Shot = std::vector<unsigned char>;
 
 namespace {
 
 constexpr int Width = 1280;
 constexpr int Height = 720;
+using ColourTest = bool (*)(const unsigned char* rgb);
+// The waveform's light blue, and the spectrum's yellow.
+const ColourTest Waveform = [](const unsigned char* rgb) { return rgb[2] > rgb[0] + 40; };
+const ColourTest Spectrum = [](const unsigned char* rgb) { return rgb[0] > 150 && rgb[1] > 100 && rgb[2] < 80; };
 
-// Pixels of a screenshot column or region that pass a colour test.
-int Count(const Shot& shot, int x0, int x1, int y0, int y1, const std::function<bool(const unsigned char*)>& test)
+// Pixels of a region of a screenshot in the colour.
+int Count(const Shot& shot, int x0, int x1, int y0, int y1, ColourTest colour)
 {
     int count = 0;
     for (int y = y0; y < y1; ++y) {
         for (int x = x0; x < x1; ++x) {
-            count += test(&shot[(static_cast<std::size_t>(y) * Width + x) * 3]) ? 1 : 0;
+            count += colour(&shot[(static_cast<std::size_t>(y) * Width + x) * 3]) ? 1 : 0;
         }
     }
     return count;
 }
 
-bool Waveform(const unsigned char* rgb)
+// The waveform's height at a time: the strip spans the window less ImGui's
+// padding of 8 a side, from 0 to the end of the last part at 8 s.
+int WaveAt(const Shot& shot, double seconds)
 {
-    return rgb[2] > rgb[0] + 40;
-}
-
-bool Spectrum(const unsigned char* rgb)
-{
-    return rgb[0] > 150 && rgb[1] > 100 && rgb[2] < 80;
-}
-
-// The strip spans the window's width less ImGui's padding of 8 on each
-// side, from 0 to the end of the last part.
-int StripX(double seconds, double end)
-{
-    return 8 + static_cast<int>(seconds / end * (Width - 16));
-}
-
-// Waits for a screenshot that passes, and returns the last one taken.
-Shot ShotWhen(RunningProgram& program, const std::function<bool(const Shot&)>& done)
-{
-    Shot shot;
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        shot = program.Screenshot();
-        if (shot.size() == static_cast<std::size_t>(Width * Height * 3) && done(shot)) {
-            break;
-        }
-        std::this_thread::sleep_for(100ms);
-    }
-    return shot;
+    const int x = 8 + static_cast<int>(seconds / 8.0 * (Width - 16));
+    return Count(shot, x - 2, x + 3, Height - 100, Height, Waveform) / 5;
 }
 
 } // namespace
@@ -69,44 +47,46 @@ Shot ShotWhen(RunningProgram& program, const std::function<bool(const Shot&)>& d
 TEST(MusicOverlayE2ETest, TheStripShowsTheWaveformAndTheStatusTheSpectrumOfTheTime)
 {
     // Four seconds of silence, then four of a 1 kHz tone.
-    const double end = 8.0;
-    VexelTest::Samples sound(static_cast<std::size_t>(end * 44100), 0);
-    VexelTest::AddTone(sound, 44100, 1000.0, 0.8, 4.0, end);
-    ProgramRun run;
+    VexelTest::Samples sound(8 * 44100, 0);
+    VexelTest::AddTone(sound, 44100, 1000.0, 0.8, 4.0, 8.0);
+    VexelTest::ProgramRun run;
     run.args = {"show/demo.xml", "--start", "6", "--paused"};
-    run.files["show/demo.xml"] = "<Halvorn-demo-settings>\n  <soundtrack file=\"data/music/tone.wav\"/>\n"
-                                 "  <demoparts>\n    <part start=\"0\" end=\"8\" name=\"black\" "
-                                 "class=\"lib.ClearScreen\" priority=\"0\"/>\n  </demoparts>\n"
-                                 "</Halvorn-demo-settings>\n";
+    run.files["show/demo.xml"] = "<Halvorn-demo-settings><soundtrack file=\"data/music/tone.wav\"/><demoparts>"
+                                 "<part start=\"0\" end=\"8\" name=\"black\" class=\"lib.ClearScreen\" priority=\"0\"/>"
+                                 "</demoparts></Halvorn-demo-settings>\n";
     run.files["show/data/music/tone.wav"] = VexelTest::WavBytes(sound, 1, 44100);
-    run.timeout = 60s;
-    const auto waveAt = [end](const Shot& shot, double seconds) {
-        return Count(shot, StripX(seconds, end) - 2, StripX(seconds, end) + 3, Height - 100, Height, Waveform) / 5;
-    };
     Shot tone, silence;
-    run.whileRunning = [&](RunningProgram& program) {
+    run.whileRunning = [&](VexelTest::RunningProgram& program) {
+        // Each shot once the analysis, made meanwhile, shows.
+        const auto shotWhen = [&program](const std::function<bool(const Shot&)>& done) {
+            Shot shot;
+            for (int attempt = 0; attempt < 50 && !(shot.size() == Width * Height * 3u && done(shot)); ++attempt) {
+                std::this_thread::sleep_for(100ms);
+                shot = program.Screenshot();
+            }
+            return shot;
+        };
         if (program.WaitForOutput("ready at 0:06.000, paused\n", 30s)) {
-            tone = ShotWhen(program, [&](const Shot& shot) { return waveAt(shot, 5.0) > 10; });
+            tone = shotWhen([](const Shot& shot) { return WaveAt(shot, 5.0) > 10; });
             program.Key("Home");
             program.WaitForOutput("seek to 0:00.000\n", 10s);
-            silence = ShotWhen(program, [](const Shot& shot) { return Count(shot, 0, 640, 0, 200, Spectrum) == 0; });
+            silence = shotWhen([](const Shot& shot) { return Count(shot, 0, 640, 0, 200, Spectrum) == 0; });
         }
         program.Key("Escape");
     };
-    const RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
+    const VexelTest::RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    ASSERT_EQ(tone.size(), static_cast<std::size_t>(Width * Height * 3));
+    ASSERT_EQ(tone.size(), Width * Height * 3u);
     ASSERT_EQ(silence.size(), tone.size());
 
     // The waveform: a column of the strip's height where the tone plays,
     // next to nothing where it is silent; a seek does not change it.
     for (const double seconds : {1.0, 3.0, 5.0, 7.0}) {
-        SCOPED_TRACE(seconds);
         const bool heard = seconds > 4.0;
-        EXPECT_EQ(waveAt(tone, seconds) > 16, heard) << waveAt(tone, seconds);
-        EXPECT_EQ(waveAt(tone, seconds) <= 2, !heard) << waveAt(tone, seconds);
-        EXPECT_EQ(waveAt(silence, seconds), waveAt(tone, seconds));
+        EXPECT_EQ(WaveAt(tone, seconds) > 16, heard) << seconds << ": " << WaveAt(tone, seconds);
+        EXPECT_EQ(WaveAt(tone, seconds) <= 2, !heard) << seconds << ": " << WaveAt(tone, seconds);
+        EXPECT_EQ(WaveAt(silence, seconds), WaveAt(tone, seconds)) << seconds;
     }
     // The spectrum beside the frame graph: at 6 s the bars around 1 kHz, which
     // lies 0.56 of the way from 30 Hz to 16 kHz in pitch, over the plot's 152

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -74,11 +73,6 @@ inline std::string WavBytes(const Samples& interleaved, int channels, int rate)
         put(static_cast<std::uint16_t>(sample), 2);
     }
     return bytes;
-}
-
-inline void WriteWav(const std::string& path, const Samples& interleaved, int channels, int rate)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << WavBytes(interleaved, channels, rate);
 }
 
 } // namespace VexelTest
