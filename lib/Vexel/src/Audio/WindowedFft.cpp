@@ -4,12 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 
 namespace {
 
-// FFTW's planner is not thread-safe, and one plan with the estimate flag
-// keeps the results the same wherever they are computed.
+// One plan, made with the estimate flag by whichever thread comes first
+// (FFTW's planner is not thread-safe; executing a plan is), keeps the results
+// the same wherever they are computed.
 class SharedPlan
 {
 public:
@@ -30,8 +30,6 @@ public:
 
 fftwf_plan Plan()
 {
-    static std::mutex sPlanning;
-    const std::lock_guard<std::mutex> lock(sPlanning);
     static const SharedPlan Shared;
     return Shared.mPlan;
 }
