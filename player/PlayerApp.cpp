@@ -99,6 +99,8 @@ bool PlayerApp::Load(QString& error)
     }
     UpdateEndTime();
     mWatch.Watch(TimelineBuilder::InputFiles(mOptions.mSettingsFile));
+    // The overlay's waveform and spectrum: analysed meanwhile, on a worker thread.
+    mOverlay->SetMusic(GetSoundtrackAnalysis());
     if (!mOptions.mMute) {
         try {
             mAudio->LoadMusic(QStringLiteral("main"),

@@ -70,6 +70,8 @@ PlayerOptions::Outcome PlayerOptions::Parse(const QStringList& arguments, QStrin
             mQuiet = true;
         } else if (argument == QLatin1String("--check")) {
             mCheck = true;
+        } else if (argument == QLatin1String("--analyze")) {
+            mAnalyze = true;
         } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
             error = QStringLiteral("unknown option ") + Quoted(argument);
             return UsageError;
@@ -124,10 +126,13 @@ QString PlayerOptions::Usage()
         "vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)\n"
         "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]\n"
         "   or: vexel-player --check [SETTINGS]\n"
+        "   or: vexel-player --analyze [SETTINGS|MUSIC]\n"
         "SETTINGS is a settings file, or a demo folder with a morvelin.xml.\n"
         "\n"
         "  --check          check SETTINGS and all it names, print every problem;\n"
         "                   status 0 without errors, 1 with\n"
+        "  --analyze        the tempo, first downbeat and strongest onsets of the soundtrack\n"
+        "                   or MUSIC, and a tempo element to paste\n"
         "  --window WxH     windowed and resizable, W x H pixels (default 1280x720)\n"
         "  --fullscreen     fullscreen on the desktop's own mode (no display mode change)\n"
         "  --start TIME     start playing at TIME\n"

@@ -5,6 +5,7 @@
 #include "PlayerCheck.h"
 #include "PlayerOptions.h"
 #include "StandardShaders.h"
+#include "TempoReport.h"
 #include "TimelineBuilder.h"
 
 #include <QString>
@@ -32,13 +33,14 @@ int Failure(const QString& line)
     return 1;
 }
 
-// Player options that steer a window someone watches; a capture has none.
-QString NotWithCapture(const std::vector<std::string>& rest)
+// Player options that steer a window someone watches; a capture or an
+// analysis has none.
+QString NotWith(const std::vector<std::string>& rest, const char* mode)
 {
     for (const std::string& argument : rest) {
         for (const char* option : {"--window", "--fullscreen", "--start", "--loop", "--paused"}) {
             if (argument == option) {
-                return QString::fromStdString(argument) + QStringLiteral(": not with --capture");
+                return QString::fromStdString(argument) + QStringLiteral(": not with ") + QLatin1String(mode);
             }
         }
     }
@@ -95,6 +97,15 @@ int main(int argc, char** argv)
     // A demo folder stands for its settings file.
     options.mSettingsFile = TimelineBuilder::SettingsFileIn(options.mSettingsFile);
     StandardShaders::UseInstalledBesideProgram();
+    if (options.mAnalyze) {
+        const QString refused = capture.mEnabled ? QStringLiteral("--analyze: not with --capture")
+                                : options.mCheck ? QStringLiteral("--analyze: not with --check")
+                                                 : NotWith(rest, "--analyze");
+        if (!refused.isEmpty()) {
+            return UsageError(refused);
+        }
+        return TempoReport::Command(options.mSettingsFile, std::cout, std::cerr);
+    }
     if (options.mCheck) {
         if (capture.mEnabled) {
             return UsageError(QStringLiteral("--check: not with --capture"));
@@ -102,7 +113,7 @@ int main(int argc, char** argv)
         return PlayerCheck::Command(options.mSettingsFile, std::cout);
     }
     if (capture.mEnabled) {
-        const QString refused = NotWithCapture(rest);
+        const QString refused = NotWith(rest, "--capture");
         if (!refused.isEmpty()) {
             return UsageError(refused);
         }

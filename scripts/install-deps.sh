@@ -12,6 +12,7 @@ packages=(
   qtbase5-dev libboost-dev libglm-dev
   libimgui-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
   libfreetype-dev libharfbuzz-dev libicu-dev  # text: glyphs, shaping, bidirectional order
+  libfftw3-dev libaubio-dev
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 xvfb xauth x11-utils
   xfonts-base  # SDL's X11 message box cannot open without the server's fonts
   help2man go-md2man  # the man pages are made at build time

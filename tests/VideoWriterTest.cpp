@@ -1,4 +1,4 @@
-#include "SoundtrackDecoder.h"
+#include "Audio/SoundtrackDecoder.h"
 #include "VideoWriter.h"
 
 #include "ProgramRunner.h"

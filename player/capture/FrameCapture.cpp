@@ -1,8 +1,8 @@
 #include "FrameCapture.h"
 
+#include "Audio/SoundtrackDecoder.h"
 #include "CaptureProgress.h"
 #include "RenderTarget.h"
-#include "SoundtrackDecoder.h"
 #include "VideoWriter.h"
 
 #include <chrono>

@@ -1,11 +1,14 @@
 #include "Halvorn/DemoApp.h"
 
 #include "Audio/Audio2d.h"
+#include "Audio/SoundtrackAnalysis.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
 #include "Halvorn/DemoParts/TestPartVao.h"
 #include "Halvorn/DemoParts/TextPart.h"
+
+#include <QDir>
 
 #include <SDL_keycode.h>
 
@@ -98,4 +101,18 @@ DemoPart* DemoApp::GetDemoPart(float start, float end, unsigned int priority, co
         return new TextPart(this, start, end, priority, name, attributeParams, params);
     }
     return nullptr;
+}
+
+std::shared_ptr<SoundtrackAnalysis> DemoApp::GetSoundtrackAnalysis()
+{
+    QString path = mModel->mSoundtrackFile;
+    if (!QDir::isAbsolutePath(path)) {
+        path = GetDataRoot() + path;
+    }
+    const std::string fileName = path.toLocal8Bit().toStdString();
+    // A reload may name another soundtrack; the parts made before keep theirs.
+    if (!mSoundtrackAnalysis || mSoundtrackAnalysis->FileName() != fileName) {
+        mSoundtrackAnalysis = std::make_shared<SoundtrackAnalysis>(fileName);
+    }
+    return mSoundtrackAnalysis;
 }
