@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DrawTarget.h"
 #include "Halvorn/DemoPartParam.h"
 #include "VexelApp.h"
 
@@ -37,4 +38,7 @@ public:
 
     QString mSettingsFile;
     DemoModel* mModel = nullptr;
+    // Where the parts draw now; the whole window unless the application
+    // draws elsewhere. Set while drawing, so also from the const Render.
+    mutable DrawTarget mDrawTarget;
 };
