@@ -25,6 +25,9 @@ fi
 declare -A at=([class-testpartvao]=2 [first-demo-morvelin]=10.05 [first-demo-animated]=3)
 # The capture covers one frame's time from there.
 span=0.02
+# Shaders that build on their own previous frames start empty at a capture's
+# first frame: these are captured for a while before, and the last frame kept.
+declare -A settle=([class-shader-shadertoy]=0.5 [class-shader-compute]=0.1)
 
 run=()
 if [[ -z "${DISPLAY:-}" ]] || ! xdpyinfo >/dev/null 2>&1; then
@@ -43,6 +46,11 @@ for settings in "$examples"/*.xml "$examples"/first-demo/*.xml; do
   name="${name//\//-}"
   from="${at[$name]:-1}"
   to="$(awk -v a="$from" -v b="$span" 'BEGIN { print a + b }')"
+  order=(sort -n)
+  if [[ -n "${settle[$name]:-}" ]]; then
+    from="$(awk -v a="$from" -v b="${settle[$name]}" 'BEGIN { print a - b }')"
+    order=(sort -rn)
+  fi
   frames="$scratch/$name"
   mkdir -p "$frames"
   if ! "${run[@]}" "$player" --capture "$frames/%d.png" --size 320x180 --from "$from" --to "$to" "$settings" \
@@ -51,8 +59,8 @@ for settings in "$examples"/*.xml "$examples"/first-demo/*.xml; do
     cat "$scratch/$name.log" >&2
     exit 1
   fi
-  # The lowest frame number is the frame at the chosen time.
-  first="$(find "$frames" -name '*.png' -printf '%f\n' | sort -n | head -n 1)"
+  # The lowest frame number is the frame at the chosen time (the highest, after settling).
+  first="$(find "$frames" -name '*.png' -printf '%f\n' | "${order[@]}" | head -n 1)"
   if [[ -z "$first" ]]; then
     echo "make-pictures: the capture of $settings wrote no frame" >&2
     exit 1
