@@ -94,8 +94,6 @@ int FloatComponents(GLenum type)
 // once, as every part that shares the program relies on them.
 void Prepare(ShaderProgram& program)
 {
-    GLint previous = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
     glUseProgram(program.mHandle);
     GLint count = 0;
     glGetProgramiv(program.mHandle, GL_ACTIVE_UNIFORMS, &count);
@@ -133,7 +131,9 @@ void Prepare(ShaderProgram& program)
             program.mUniformDefaults[uniform] = values;
         }
     }
-    glUseProgram(static_cast<GLuint>(previous));
+    // Not the program in use before: it may have been deleted while in use,
+    // and would go with this call. Every part uses its own before it draws.
+    glUseProgram(0);
     CHECK_GL_ERROR("", program.mShaderFiles.toStdString());
 }
 
