@@ -214,36 +214,52 @@ TEST(ShaderPartE2ETest, ThePlayerRefusesABrokenShaderAtStartAndKeepsTheLastGoodO
     EXPECT_EQ(err.back(), "morvelin.xml: error: part \"fx\": shader \"data/shaders/fx.glsl\" does not compile");
     EXPECT_NE(err[0].find("/data/shaders/fx.glsl:4:19: error: `colr' undeclared"), std::string::npos) << err[0];
 
+    // The shader shows its picture, then, fixed, the picture's colours turned round.
+    const auto showing = [](const std::string& swizzle) {
+        return "#version 410 core\nuniform sampler2D texTex1;\nlayout(location = 0) out vec4 out_color;\n"
+               "void main()\n{\n    out_color = vec4(texture(texTex1, vec2(0.5))." +
+               swizzle + ", 1.0);\n}\n";
+    };
     VexelTest::TempFolder folder;
     const fs::path shader = folder.Path() / "data/shaders/fx.glsl";
+    const fs::path picture = folder.Path() / "data/textures/pic.png";
     fs::create_directories(shader.parent_path());
+    fs::create_directories(picture.parent_path());
     fs::create_directories(folder.Path() / "data/music");
     fs::copy(VEXEL_DEMO_DIR "/" + Soundtrack, folder / Soundtrack);
-    std::ofstream(folder / "show.xml") << Settings(ShaderPart("shader=\"fx.glsl\""));
-    std::ofstream(shader) << Solid("1.0, 0.0, 0.0");
+    const auto paint = [&picture](const std::string& colour) {
+        VexelTest::ShellOutput("ffmpeg -v error -y -f lavfi -i color=c=" + colour + ":s=8x8 -frames:v 1 '" +
+                               picture.string() + ".new.png' && mv '" + picture.string() + ".new.png' '" +
+                               picture.string() + "'");
+    };
+    paint("red");
+    std::ofstream(folder / "show.xml") << Settings(ShaderPart("shader=\"fx.glsl\" texTex1=\"pic.png\""));
+    std::ofstream(shader) << showing("rgb");
     ProgramRun run;
     run.args = {folder / "show.xml", "--paused", "--mute"};
     run.timeout = 90s;
-    bool red = false;
-    bool keptRed = false;
-    bool green = false;
+    std::vector<std::string> seen;
     run.whileRunning = [&](RunningProgram& program) {
         if (!WaitForLine(program, "ready at 0:00.000, paused")) {
             return;
         }
-        red = CentreBecomes(program, 255, 0, 0);
+        seen.push_back(CentreBecomes(program, 255, 0, 0) ? "red" : "not red");
         std::ofstream(shader, std::ios::trunc) << BrokenToy;
-        keptRed =
-            WaitForLine(program, "reload failed: the last good timeline plays on") && CentreBecomes(program, 255, 0, 0);
-        std::ofstream(shader, std::ios::trunc) << Solid("0.0, 1.0, 0.0");
-        green = WaitForLine(program, "reloaded at 0:00.000") && CentreBecomes(program, 0, 255, 0);
+        const bool failed = WaitForLine(program, "reload failed: the last good timeline plays on");
+        seen.push_back(failed && CentreBecomes(program, 255, 0, 0) ? "kept red" : "not kept");
+        std::ofstream(shader, std::ios::trunc) << showing("bgr");
+        seen.push_back(WaitForLine(program, "reloaded at 0:00.000") && CentreBecomes(program, 0, 0, 255) ? "blue"
+                                                                                                         : "not blue");
+        // The picture is watched too.
+        paint("lime");
+        seen.push_back(WaitForLine(program, "reloaded at 0:00.000", 2) && CentreBecomes(program, 0, 255, 0)
+                           ? "green"
+                           : "not green");
         program.Key("Escape");
     };
     const RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(red);
-    EXPECT_TRUE(keptRed);
-    EXPECT_TRUE(green);
+    EXPECT_EQ(seen, (Lines{"red", "kept red", "blue", "green"}));
     EXPECT_NE(IndexOf(result.ErrLines(), shader.string() + ":4:19: error: `colr' undeclared"), -1) << result.err;
 }
 
