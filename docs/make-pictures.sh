@@ -45,6 +45,7 @@ for settings in "$examples"/*.xml "$examples"/first-demo/*.xml; do
   name="${relative%.xml}"
   name="${name//\//-}"
   from="${at[$name]:-1}"
+  shown="$from"
   to="$(awk -v a="$from" -v b="$span" 'BEGIN { print a + b }')"
   order=(sort -n)
   if [[ -n "${settle[$name]:-}" ]]; then
@@ -66,7 +67,7 @@ for settings in "$examples"/*.xml "$examples"/first-demo/*.xml; do
     exit 1
   fi
   cp "$frames/$first" "$pictures/$name.png"
-  echo "docs/pictures/$name.png (at $from s)"
+  echo "docs/pictures/$name.png (at $shown s)"
   count=$((count + 1))
 done
 echo "make-pictures: $count pictures written to docs/pictures/"
