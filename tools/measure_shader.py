@@ -4,9 +4,11 @@ a bare OpenGL program, side by side, on a private Xvfb server.
 
   python3 tools/measure_shader.py [--build DIR] [--runs N] [--seconds S] [--size WxH] [SHADER]
 
-SHADER is a file of the showdown convention that uses at most fGlobalTime and
-v2Resolution (default: docs/examples/data/shaders/tunnel.glsl). Three
-programs run it at the same size, N times each, one after another:
+SHADER is a file of the showdown convention that reads only fGlobalTime and
+v2Resolution, so that the bare program runs exactly what the player does
+(default: tools/shaders/raymarch.glsl, a raymarcher with soft shadows and
+ambient occlusion). Three programs run it at the same size, N times each,
+one after another:
 
 - bare:    tools/shader_window, a bare SDL + OpenGL program that draws the
            shader over its window and swaps;
@@ -64,8 +66,7 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--seconds", type=float, default=12.0)
     parser.add_argument("--size", default="1280x720")
-    parser.add_argument("shader", nargs="?", default=os.path.join(ROOT, "docs", "examples", "data", "shaders",
-                                                                  "tunnel.glsl"))
+    parser.add_argument("shader", nargs="?", default=os.path.join(ROOT, "tools", "shaders", "raymarch.glsl"))
     options = parser.parse_args()
     build = os.path.abspath(options.build)
     player = os.path.join(build, "player", "vexel-player")

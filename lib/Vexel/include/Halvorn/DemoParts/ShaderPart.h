@@ -92,7 +92,11 @@ private:
         float height;
     };
 
-    void FindUniforms(const ShaderPartSettings& settings);
+    // pictures: each sampler parameter's picture, null for a source.
+    void FindUniforms(const ShaderPartSettings& settings, const std::vector<const TextureTarget*>& pictures);
+    // What a sampler of that name reads: the engine's texture, or its parameter's.
+    void FeedSampler(SamplerUnit& slot, const std::string& name, const ShaderPartSettings& settings,
+                     const std::vector<const TextureTarget*>& pictures);
     const TextureTarget& UprightPicture(const QString& file);
     void Resize(int width, int height, const Rect<int>& area);
     void BindSamplers(int width, int height, const Rect<int>& area);
@@ -109,8 +113,6 @@ private:
     std::shared_ptr<PatternTextures> mPatterns;
     // Upright copies of the pictures: a shader's (0, 0) is the bottom left.
     std::vector<std::unique_ptr<TextureTarget>> mPictures;
-    // While the uniforms are found: each sampler parameter's picture in mPictures.
-    std::vector<std::size_t> mPictureOf;
 
     std::vector<EngineUniform> mEngineUniforms;
     std::vector<NumberUniform> mNumbers;

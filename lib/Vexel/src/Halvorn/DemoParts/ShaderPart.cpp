@@ -122,14 +122,12 @@ ShaderPart::ShaderPart(DemoApp* app, double start, double end, unsigned int prio
     mCompositeAlpha = glGetUniformLocation(mComposite->mHandle, "Alpha");
 
     // Every picture a parameter names is loaded, whether the shader reads it or not.
+    std::vector<const TextureTarget*> pictures;
     for (const ShaderPartSettings::Sampler& sampler : settings.mSamplers) {
-        mPictureOf.push_back(mPictures.size());
-        if (sampler.source == ShaderPartSettings::Source::Picture) {
-            UprightPicture(sampler.picture);
-        }
+        pictures.push_back(sampler.source == ShaderPartSettings::Source::Picture ? &UprightPicture(sampler.picture)
+                                                                                 : nullptr);
     }
-    FindUniforms(settings);
-    mPictureOf.clear();
+    FindUniforms(settings, pictures);
     if (glGetUniformLocation(mProgram->mHandle, ShaderSource::ComputeTexName) >= 0 ||
         glGetUniformLocation(mProgram->mHandle, ShaderSource::ComputeTexBackName) >= 0) {
         mCompute = std::make_unique<ComputeImages>();
@@ -151,7 +149,7 @@ ShaderPart::~ShaderPart()
     CHECK_GL_ERROR("", mName.toStdString());
 }
 
-void ShaderPart::FindUniforms(const ShaderPartSettings& settings)
+void ShaderPart::FindUniforms(const ShaderPartSettings& settings, const std::vector<const TextureTarget*>& pictures)
 {
     static const FeedName Feeds[] = {
         {"fGlobalTime", GL_FLOAT, static_cast<int>(Feed::Time)},
@@ -196,62 +194,9 @@ void ShaderPart::FindUniforms(const ShaderPartSettings& settings)
                                  -1,
                                  0.0f,
                                  0.0f};
+                // An array's elements read nothing.
                 if (size == 1) {
-                    if (name.size() == 9 && name.compare(0, 8, "iChannel") == 0 && name[8] >= '0' && name[8] <= '3') {
-                        slot.channel = name[8] - '0';
-                    }
-                    if (name == "texFFT" || name == "texFFTSmoothed" || name == "texFFTIntegrated") {
-                        mMusic = mMusic ? mMusic : MusicTextures::Acquire();
-                        slot.texture = name == "texFFT"           ? mMusic->Fft()
-                                       : name == "texFFTSmoothed" ? mMusic->FftSmoothed()
-                                                                  : mMusic->FftIntegrated();
-                        slot.width = MusicTextures::FftSize;
-                        slot.height = 1.0f;
-                    } else if (name == "texPreviousFrame") {
-                        slot.source = ShaderPartSettings::Source::Previous;
-                    } else if (name == "texNoise") {
-                        slot.source = ShaderPartSettings::Source::Noise;
-                    } else if (name == "texChecker") {
-                        slot.source = ShaderPartSettings::Source::Checker;
-                    }
-                    for (const ShaderPartSettings::Sampler& sampler : settings.mSamplers) {
-                        if (sampler.uniform == name) {
-                            slot.source = sampler.source;
-                            slot.picture = sampler.source == ShaderPartSettings::Source::Picture;
-                            if (slot.picture) {
-                                const TextureTarget& picture =
-                                    *mPictures[mPictureOf[&sampler - settings.mSamplers.data()]];
-                                slot.texture = picture.Texture();
-                                slot.width = static_cast<float>(picture.Width());
-                                slot.height = static_cast<float>(picture.Height());
-                            }
-                        }
-                    }
-                    switch (slot.source) {
-                    case ShaderPartSettings::Source::Noise:
-                    case ShaderPartSettings::Source::Checker:
-                        mPatterns = mPatterns ? mPatterns : PatternTextures::Acquire();
-                        slot.texture = slot.source == ShaderPartSettings::Source::Noise ? mPatterns->Noise()
-                                                                                        : mPatterns->Checker();
-                        slot.width = slot.height = slot.source == ShaderPartSettings::Source::Noise
-                                                       ? PatternTextures::NoiseSize
-                                                       : PatternTextures::CheckerSize;
-                        break;
-                    case ShaderPartSettings::Source::Music:
-                        mMusic = mMusic ? mMusic : MusicTextures::Acquire();
-                        slot.texture = mMusic->Music();
-                        slot.width = MusicTextures::MusicWidth;
-                        slot.height = MusicTextures::MusicHeight;
-                        break;
-                    case ShaderPartSettings::Source::Previous:
-                        mUsesPrevious = true;
-                        break;
-                    case ShaderPartSettings::Source::Screen:
-                        mUsesScreen = true;
-                        break;
-                    case ShaderPartSettings::Source::Picture:
-                        break;
-                    }
+                    FeedSampler(slot, name, settings, pictures);
                 }
                 mSamplers.push_back(slot);
             }
@@ -280,6 +225,62 @@ void ShaderPart::FindUniforms(const ShaderPartSettings& settings)
             }
         }
         mNumbers.push_back(number);
+    }
+}
+
+void ShaderPart::FeedSampler(SamplerUnit& slot, const std::string& name, const ShaderPartSettings& settings,
+                             const std::vector<const TextureTarget*>& pictures)
+{
+    if (name.size() == 9 && name.compare(0, 8, "iChannel") == 0 && name[8] >= '0' && name[8] <= '3') {
+        slot.channel = name[8] - '0';
+    }
+    if (name == "texFFT" || name == "texFFTSmoothed" || name == "texFFTIntegrated") {
+        mMusic = mMusic ? mMusic : MusicTextures::Acquire();
+        slot.texture = name == "texFFT"           ? mMusic->Fft()
+                       : name == "texFFTSmoothed" ? mMusic->FftSmoothed()
+                                                  : mMusic->FftIntegrated();
+        slot.width = MusicTextures::FftSize;
+        slot.height = 1.0f;
+    } else if (name == "texPreviousFrame") {
+        slot.source = ShaderPartSettings::Source::Previous;
+    } else if (name == "texNoise") {
+        slot.source = ShaderPartSettings::Source::Noise;
+    } else if (name == "texChecker") {
+        slot.source = ShaderPartSettings::Source::Checker;
+    }
+    for (std::size_t index = 0; index < settings.mSamplers.size(); ++index) {
+        if (settings.mSamplers[index].uniform == name) {
+            slot.source = settings.mSamplers[index].source;
+            slot.picture = pictures[index] != nullptr;
+            if (slot.picture) {
+                slot.texture = pictures[index]->Texture();
+                slot.width = static_cast<float>(pictures[index]->Width());
+                slot.height = static_cast<float>(pictures[index]->Height());
+            }
+        }
+    }
+    switch (slot.source) {
+    case ShaderPartSettings::Source::Noise:
+    case ShaderPartSettings::Source::Checker:
+        mPatterns = mPatterns ? mPatterns : PatternTextures::Acquire();
+        slot.texture = slot.source == ShaderPartSettings::Source::Noise ? mPatterns->Noise() : mPatterns->Checker();
+        slot.width = slot.height = slot.source == ShaderPartSettings::Source::Noise ? PatternTextures::NoiseSize
+                                                                                    : PatternTextures::CheckerSize;
+        break;
+    case ShaderPartSettings::Source::Music:
+        mMusic = mMusic ? mMusic : MusicTextures::Acquire();
+        slot.texture = mMusic->Music();
+        slot.width = MusicTextures::MusicWidth;
+        slot.height = MusicTextures::MusicHeight;
+        break;
+    case ShaderPartSettings::Source::Previous:
+        mUsesPrevious = true;
+        break;
+    case ShaderPartSettings::Source::Screen:
+        mUsesScreen = true;
+        break;
+    case ShaderPartSettings::Source::Picture:
+        break;
     }
 }
 
