@@ -282,6 +282,9 @@ TEST_F(ShaderPartGLTest, FeedbackAndComputeImagesCarryOverFramesAndStartEmpty)
             for (int frame = 0; frame < 4; ++frame) {
                 Draw(*part, frame * 0.02);
                 ExpectProbes({{7, 9, c.after(frame)}, {63, 35, c.after(frame)}}, 1);
+                // Drawn again at the same moment (paused), it shows the same.
+                Draw(*part, frame * 0.02, Black, 0.0);
+                ExpectProbes({{7, 9, c.after(frame)}}, 1);
             }
         }
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

@@ -31,6 +31,8 @@ public:
     // This frame's writes become visible to the next frame's reads, which
     // find them in computeTexBack.
     void EndFrame();
+    // The next frame is the last one again: it reads what that one read.
+    void Repeat();
 
     static constexpr int ImagesPerSet = 3;
 

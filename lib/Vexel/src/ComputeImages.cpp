@@ -91,6 +91,12 @@ void ComputeImages::EndFrame()
     mCurrent = 1 - mCurrent;
 }
 
+void ComputeImages::Repeat()
+{
+    // What the last frame read was only read, so it is still there.
+    mCurrent = 1 - mCurrent;
+}
+
 void ComputeImages::Release()
 {
     // Nothing made yet.

@@ -133,6 +133,8 @@ private:
     std::unique_ptr<ComputeImages> mCompute;
     bool mRestart = true;
     bool mDrewDirectly = false;
+    // Whether an update has moved the part's time on since the last frame.
+    bool mAdvanced = false;
 
     // This frame's values.
     double mStep = 0.0;

@@ -315,11 +315,13 @@ void ShaderPart::BeginPart()
 {
     mRestart = true;
     mFrame = 0;
+    mAdvanced = false;
     mFrameRate = FirstFrameRate;
 }
 
 void ShaderPart::UpdateDemoPart(double step, double runningTime, double time)
 {
+    mAdvanced = mAdvanced || step > 0.0;
     mStep = step;
     mTimelineTime = time;
     mShaderTime = mDemoTime ? time : runningTime;
@@ -388,6 +390,16 @@ void ShaderPart::RenderDemoPart(double /*step*/, double /*runningTime*/, double 
     // Gl_FragCoord counts from the framebuffer's corner, so the area must start there.
     mDrewDirectly = mResolution == 1.0f && !mUsesPrevious && mBlendMode == Gl::Opaque && area.mX == 0 && area.mY == 0;
     Resize(width, height, area);
+    if (!mAdvanced && mFrame > 0) {
+        // The same moment again (paused): the last frame is drawn again from
+        // the same inputs, so feedback and images do not run on.
+        mCurrent = 1 - mCurrent;
+        --mFrame;
+        if (mCompute) {
+            mCompute->Repeat();
+        }
+    }
+    mAdvanced = false;
 
     const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
     const GLboolean depth = glIsEnabled(GL_DEPTH_TEST);
