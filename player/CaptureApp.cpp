@@ -2,6 +2,7 @@
 
 #include "FrameCapture.h"
 #include "Halvorn/DemoModel.h"
+#include "Sdl2OpenglWindow.h"
 #include "TimelineBuilder.h"
 
 #include <GL/glew.h>
@@ -113,6 +114,11 @@ void CaptureApp::RenderFrame(double time, bool first)
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+    // The capture's target, bound by the capture loop, at the window's (the capture's) size.
+    GLint framebuffer = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &framebuffer);
+    mDrawTarget.mFramebuffer = static_cast<GLuint>(framebuffer);
+    mDrawTarget.mArea = Rect<int>(0, 0, mWindow->mWidth, mWindow->mHeight);
     mModel->Render(first ? 0.0 : mModel->mTime - before);
 }
 

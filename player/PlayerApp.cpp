@@ -230,6 +230,8 @@ void PlayerApp::Render(double delta, double) const
     glViewport(picture.mX, picture.mY, picture.mWidth, picture.mHeight);
     glScissor(picture.mX, picture.mY, picture.mWidth, picture.mHeight);
     glEnable(GL_SCISSOR_TEST);
+    mDrawTarget.mFramebuffer = 0;
+    mDrawTarget.mArea = picture;
     mModel->Render(delta);
     glDisable(GL_SCISSOR_TEST);
 }

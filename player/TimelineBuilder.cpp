@@ -4,6 +4,8 @@
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoSettingsLoaderXml.h"
 #include "Halvorn/SettingsCheck.h"
+#include "Halvorn/ShaderPartSettings.h"
+#include "Halvorn/ShaderSource.h"
 #include "Halvorn/XmlElement.h"
 #include "ShaderProgram.h"
 
@@ -37,6 +39,39 @@ QString ParseErrorText(int code)
         text[0] = text[0].toLower();
     }
     return text;
+}
+
+// A shader part's shader and the pictures its samplers name; the pictures
+// only while the shader can be read, since the shader says which keys are
+// samplers.
+std::vector<QString> ShaderPartFiles(const XmlElement& part, const QString& root)
+{
+    std::vector<DemoPartParam> params;
+    for (const XmlElement& param : part.Children("param")) {
+        for (int a = 0; a < param.AttributeCount(); ++a) {
+            params.emplace_back(QString::fromUtf8(param.AttributeName(a)),
+                                QString::fromUtf8(param.AttributeValue(a) ? param.AttributeValue(a) : ""));
+        }
+    }
+    std::vector<ShaderPartSettings::Problem> ignored;
+    const ShaderPartSettings named = ShaderPartSettings::Read(QString(), params, nullptr, ignored);
+    if (named.mShader.isEmpty()) {
+        return {};
+    }
+    const QString shader = root + QStringLiteral("data/shaders/") + named.mShader;
+    std::vector<QString> files = {shader};
+    std::string text;
+    std::string error;
+    if (ShaderSource::ReadFile(shader, text, error)) {
+        const ShaderSource source(text);
+        for (const ShaderPartSettings::Sampler& sampler :
+             ShaderPartSettings::Read(QString(), params, &source, ignored).mSamplers) {
+            if (sampler.source == ShaderPartSettings::Source::Picture) {
+                files.push_back(root + QStringLiteral("data/textures/") + sampler.picture);
+            }
+        }
+    }
+    return files;
 }
 
 } // namespace
@@ -118,16 +153,25 @@ std::vector<QString> TimelineBuilder::InputFiles(const QString& settingsFile)
     if (result.code != 0 && result.code != 1) {
         return files;
     }
+    const auto add = [&files](const QString& file) {
+        if (std::find(files.begin(), files.end(), file) == files.end()) {
+            files.push_back(file);
+        }
+    };
     for (const XmlElement& part : document.Child("demoparts").Children("part")) {
+        const char* className = part.Attribute("class");
+        if (className != nullptr && std::string(className) == "lib.Shader") {
+            for (const QString& file : ShaderPartFiles(part, root)) {
+                add(file);
+            }
+            continue;
+        }
         for (const XmlElement& param : part.Children("param")) {
             // Pictures, and the fonts of text parts.
             for (const auto& [key, folder] : {std::pair<const char*, const char*>{"image", "data/textures/"},
                                               std::pair<const char*, const char*>{"font", "data/fonts/"}}) {
                 if (const char* name = param.Attribute(key)) {
-                    const QString file = root + QLatin1String(folder) + QString::fromUtf8(name);
-                    if (std::find(files.begin(), files.end(), file) == files.end()) {
-                        files.push_back(file);
-                    }
+                    add(root + QLatin1String(folder) + QString::fromUtf8(name));
                 }
             }
         }

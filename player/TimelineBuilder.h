@@ -23,8 +23,8 @@ public:
     // shaders and pictures, so a GL context must be current.
     static bool Build(const QString& settingsFile, DemoApp* app, DemoModel* model, QString& error);
     // The files a timeline is made from: the settings file, the shader pair
-    // and every picture and font the file names (what the file names as it
-    // is now).
+    // and every picture, font and shader file the file names (what the file
+    // names as it is now).
     static std::vector<QString> InputFiles(const QString& settingsFile);
     // The folder the settings file lies in, where its data folder is.
     static QString DataRoot(const QString& settingsFile);

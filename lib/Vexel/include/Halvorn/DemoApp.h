@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DrawTarget.h"
 #include "Halvorn/DemoPartParam.h"
 #include "VexelApp.h"
 
@@ -44,6 +45,9 @@ public:
 
     QString mSettingsFile;
     DemoModel* mModel = nullptr;
+    // Where the parts draw now; the whole window unless the application
+    // draws elsewhere. Set while drawing, so also from the const Render.
+    mutable DrawTarget mDrawTarget;
 
 private:
     std::shared_ptr<SoundtrackAnalysis> mSoundtrackAnalysis;

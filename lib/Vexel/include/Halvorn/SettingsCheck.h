@@ -42,6 +42,9 @@ public:
         // Compiles and links the pair and returns what went wrong, each with
         // the shader file and the driver's line; empty when the pair is fine.
         std::function<std::vector<Diagnostic>(const QString& vertexFile, const QString& fragmentFile)> checkShaders;
+        // Builds a lib.Shader file as its part would and returns every
+        // problem at the file's own lines (named as file); empty when it builds.
+        std::function<std::vector<Diagnostic>(const QString& path, const std::string& file)> checkShaderPart;
     };
     // Checks one child element of a part, other than param and scene, and
     // reports through the check.
@@ -115,6 +118,9 @@ private:
     void CheckPicture(const XmlElement& element, const char* attribute, const QString& relativePath);
     void CheckShaders(const XmlElement& part);
     void CheckText(const XmlElement& part);
+    void CheckShaderPart(const XmlElement& part);
+    // "shader checks skipped: no GL context", once a run.
+    void NoteNoGlContext(const XmlElement& part);
     void CheckTimeline(const std::vector<TimedPart>& timed);
     const Picture& DecodePicture(const QString& path);
     // The font file as the text part opens it (the built-in font for an empty
@@ -131,6 +137,9 @@ private:
     QString mFolder;
     std::vector<Entry> mEntries;
     bool mShadersChecked = false;
+    bool mNotedNoGlContext = false;
+    // The lib.Shader files built this run, each built once.
+    std::vector<QString> mShaderPartFiles;
     double mMusicLength = -1.0;
 
     // Kept from run to run while the files stay the same.

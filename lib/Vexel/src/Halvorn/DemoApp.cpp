@@ -5,10 +5,12 @@
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
+#include "Halvorn/DemoParts/ShaderPart.h"
 #include "Halvorn/DemoParts/TestPartVao.h"
 #include "Halvorn/DemoParts/TextPart.h"
 
 #include <QDir>
+#include "Sdl2OpenglWindow.h"
 
 #include <SDL_keycode.h>
 
@@ -22,6 +24,7 @@ DemoApp::DemoApp(int argc, char** argv, const QString& title, const QString& ver
     , mSettingsFile()
     , mModel(new DemoModel())
 {
+    mDrawTarget.mArea = Rect<int>(0, 0, mWindow->mWidth, mWindow->mHeight);
 }
 
 DemoApp::~DemoApp()
@@ -99,6 +102,9 @@ DemoPart* DemoApp::GetDemoPart(float start, float end, unsigned int priority, co
     }
     if (className == QLatin1String("lib.Text")) {
         return new TextPart(this, start, end, priority, name, attributeParams, params);
+    }
+    if (className == QLatin1String("lib.Shader")) {
+        return new ShaderPart(this, start, end, priority, name, attributeParams, params);
     }
     return nullptr;
 }

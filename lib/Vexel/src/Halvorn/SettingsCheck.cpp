@@ -2,6 +2,8 @@
 
 #include "Halvorn/DemoParts/PartParams.h"
 #include "Halvorn/DemoParts/TextSettings.h"
+#include "Halvorn/ShaderPartSettings.h"
+#include "Halvorn/ShaderSource.h"
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
 #include "ShaderProgram.h"
@@ -143,6 +145,8 @@ std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
     mFolder = QFileInfo(settingsFile).path();
     mEntries.clear();
     mShadersChecked = false;
+    mNotedNoGlContext = false;
+    mShaderPartFiles.clear();
     mMusicLength = -1.0;
 
     const QByteArray localPath = settingsFile.toLocal8Bit();
@@ -298,7 +302,8 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
     const char* classText = part.Attribute("class");
     const std::string className = classText ? classText : "";
     const bool knownClass = className == "lib.Image" || className == "lib.ClearScreen" ||
-                            className == "lib.TestPartVao" || className == "lib.Text";
+                            className == "lib.TestPartVao" || className == "lib.Text" ||
+                            className == "lib.Shader";
     if (classText != nullptr && !knownClass) {
         Report(Severity::Error, part, "class", "unknown part class " + Quoted(className));
     }
@@ -342,6 +347,8 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
         CheckShaders(part);
     } else if (className == "lib.Text") {
         CheckText(part);
+    } else if (className == "lib.Shader") {
+        CheckShaderPart(part);
     }
 
     if (timesValid) {
@@ -376,8 +383,8 @@ void SettingsCheck::CheckParams(const XmlElement& part, const std::string& class
             const auto warnAt = [&](const std::string& message) {
                 Add(Severity::Warning, param.AttributeLine(a), param.AttributeColumn(a), message);
             };
-            if (className.empty()) {
-                continue;  // an unknown class was reported already
+            if (className.empty() || className == "lib.Shader") {
+                continue; // an unknown class was reported already; a shader part has its own check
             }
             const bool known = className == "lib.ClearScreen" ? keyText == "color"
                                : className == "lib.Image"     ? OneOf(key, ImageKeys)
@@ -534,7 +541,7 @@ void SettingsCheck::CheckShaders(const XmlElement& part)
         }
     }
     if (!mGlFacts.checkShaders) {
-        Report(Severity::Note, part, "class", "shader checks skipped: no GL context");
+        NoteNoGlContext(part);
         return;
     }
     if (!bothExist) {
@@ -543,6 +550,84 @@ void SettingsCheck::CheckShaders(const XmlElement& part)
     for (Diagnostic& found : mGlFacts.checkShaders(Resolve(vertex), Resolve(fragment))) {
         found.mSeverity = Severity::Warning;
         mEntries.push_back(Entry{std::move(found), line, column});
+    }
+}
+
+void SettingsCheck::NoteNoGlContext(const XmlElement& part)
+{
+    if (!mNotedNoGlContext) {
+        mNotedNoGlContext = true;
+        Report(Severity::Note, part, "class", "shader checks skipped: no GL context");
+    }
+}
+
+void SettingsCheck::CheckShaderPart(const XmlElement& part)
+{
+    // The parameters as the loader hands them to the part, and where each stands.
+    std::vector<DemoPartParam> params;
+    std::vector<std::pair<XmlElement, int>> places;
+    for (const XmlElement& param : part.Children("param")) {
+        for (int a = 0; a < param.AttributeCount(); ++a) {
+            params.emplace_back(QString::fromUtf8(param.AttributeName(a)),
+                                QString::fromUtf8(param.AttributeValue(a) ? param.AttributeValue(a) : ""));
+            places.emplace_back(param, a);
+        }
+    }
+    const auto reportAt = [&](int param, Severity severity, const std::string& message) {
+        if (param < 0) {
+            Report(severity, part, message);
+        } else {
+            const auto& [element, attribute] = places[static_cast<std::size_t>(param)];
+            Add(severity, element.AttributeLine(attribute), element.AttributeColumn(attribute), message);
+        }
+    };
+    const char* name = part.Attribute("name");
+    const QString partName = QString::fromUtf8(name ? name : "");
+    std::vector<ShaderPartSettings::Problem> problems;
+    ShaderPartSettings settings = ShaderPartSettings::Read(partName, params, nullptr, problems);
+
+    std::string text;
+    std::string error;
+    std::unique_ptr<ShaderSource> source;
+    const QString relative = QStringLiteral("data/shaders/") + settings.mShader;
+    const QString path = Resolve(relative);
+    const std::string named = "part " + Quoted(partName.toStdString()) + ": shader " + Quoted(relative.toStdString());
+    if (settings.mShaderParam >= 0 && !QFileInfo(path).isFile()) {
+        problems.push_back({true, settings.mShaderParam, named + " not found"});
+    } else if (settings.mShaderParam >= 0 && !ShaderSource::ReadFile(path, text, error)) {
+        problems.push_back({true, settings.mShaderParam, named + " cannot be read: " + error});
+    } else if (settings.mShaderParam >= 0) {
+        source = std::make_unique<ShaderSource>(text);
+        problems.clear();
+        settings = ShaderPartSettings::Read(partName, params, source.get(), problems);
+    }
+    for (const ShaderPartSettings::Problem& problem : problems) {
+        reportAt(problem.param, problem.error ? Severity::Error : Severity::Warning, problem.message);
+    }
+    for (const ShaderPartSettings::Sampler& sampler : settings.mSamplers) {
+        if (sampler.source == ShaderPartSettings::Source::Picture) {
+            const auto& [element, attribute] = places[static_cast<std::size_t>(sampler.param)];
+            CheckPicture(element, element.AttributeName(attribute), QStringLiteral("data/textures/") + sampler.picture);
+        }
+    }
+    // A file several parts run is looked at and reported once, at the first.
+    if (!source || std::find(mShaderPartFiles.begin(), mShaderPartFiles.end(), path) != mShaderPartFiles.end()) {
+        return;
+    }
+    mShaderPartFiles.push_back(path);
+    const auto& [element, attribute] = places[static_cast<std::size_t>(settings.mShaderParam)];
+    const int line = element.AttributeLine(attribute);
+    const int column = element.AttributeColumn(attribute);
+    if (source->GetConvention() == ShaderSource::Convention::Unknown) {
+        mEntries.push_back(
+            Entry{Diagnostic(path.toStdString(), source->ProblemLine(), 1, Severity::Error, source->Problem()), line,
+                  column});
+    } else if (!mGlFacts.checkShaderPart) {
+        NoteNoGlContext(part);
+    } else {
+        for (Diagnostic& found : mGlFacts.checkShaderPart(path, path.toStdString())) {
+            mEntries.push_back(Entry{std::move(found), line, column});
+        }
     }
 }
 

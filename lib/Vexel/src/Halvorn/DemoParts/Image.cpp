@@ -270,6 +270,8 @@ void Image::ApplyAnimations(double runningTime, float windowWidth, float windowH
         case Animation::Target::Color:
         case Animation::Target::Size:
         case Animation::Target::ScrollOffset:
+        case Animation::Target::Time:
+        case Animation::Target::Uniform:
             break;
         }
     }

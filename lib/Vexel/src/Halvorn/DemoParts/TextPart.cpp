@@ -119,7 +119,7 @@ void TextPart::Prepare()
     float largest = mSettings.mSize;
     for (const Animation& animation : mAnimations) {
         if (animation.mTarget == Animation::Target::Size) {
-            for (const glm::vec3& value : animation.mValues) {
+            for (const glm::vec4& value : animation.mValues) {
                 largest = std::max(largest, value.x);
             }
         }
@@ -298,6 +298,8 @@ void TextPart::ApplyAnimations(double runningTime)
             break;
         case Animation::Target::RelativeWidth:
         case Animation::Target::RelativeHeight:
+        case Animation::Target::Time:
+        case Animation::Target::Uniform:
             break;
         }
     }
