@@ -9,7 +9,7 @@ packages=(
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libglew-dev
   libpng-dev libjpeg62-turbo-dev
   qtbase5-dev libboost-dev libglm-dev
-  libimgui-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
+  libimgui-dev libavformat-dev libavcodec-dev libavfilter-dev libswscale-dev libswresample-dev
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 xvfb xauth x11-utils
   xfonts-base  # SDL's X11 message box cannot open without the server's fonts
 )
