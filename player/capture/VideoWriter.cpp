@@ -516,7 +516,7 @@ void VideoWriter::Impl::WriteFrame(const std::uint8_t* picture)
     Encode(mVideo, frame);
     ++mFramesWritten;
     WriteSoundUpTo(static_cast<std::int64_t>(mFramesWritten) * mSampleRate / mFps, false);
-    if (mKind == CaptureOutputKind::Mp4 && mFramesWritten % mFps == 0) {
+    if (mFramesWritten % mFps == 0) {
         CutFragment();
     }
     CountBytes();
@@ -524,9 +524,12 @@ void VideoWriter::Impl::WriteFrame(const std::uint8_t* picture)
 
 void VideoWriter::Impl::CutFragment()
 {
+    // Once a second what the muxer has finished goes to the disk, so a killed
+    // capture keeps it: for an .mp4 a whole fragment, for Matroska its
+    // clusters as it makes them.
     AVFormatContext* format = mOutputs[0].mFormat;
-    int result = av_write_frame(format, nullptr);
-    if (result >= 0) {
+    int result = mKind == CaptureOutputKind::Mp4 ? av_write_frame(format, nullptr) : 0;
+    if (result >= 0 && format->pb != nullptr) {
         avio_flush(format->pb);
         result = format->pb->error;
     }
