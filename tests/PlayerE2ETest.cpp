@@ -190,8 +190,8 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
     EXPECT_EQ(shown.OutLines()[0],
               "usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
     EXPECT_EQ(shown.OutLines()[1],
-              "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]");
-    EXPECT_EQ(shown.OutLines().size(), 21u);
+              "   or: vexel-player --capture OUT [--quality Q] [--fps N] [--size WxH] [--from TIME] [--to TIME]");
+    EXPECT_EQ(shown.OutLines().size(), 28u);
 }
 
 TEST(PlayerE2ETest, AFailedPartEntryIsReportedWithStatusOne)

@@ -177,15 +177,15 @@ FrameConverter::FrameConverter(const FrameLayout& layout, int buffers)
     const int width = layout.GetWidth();
     switch (layout.GetPixels()) {
     case FrameLayout::Yuv420:
-        MakePlane(mLuma, GL_R8UI, width, layout.GetHeight());
-        MakePlane(mChroma, GL_R8UI, width, layout.ChromaRows());
+        MakePlane(mLuma, GL_R8UI, GL_RED_INTEGER, GL_UNSIGNED_BYTE, width, layout.GetHeight());
+        MakePlane(mChroma, GL_R8UI, GL_RED_INTEGER, GL_UNSIGNED_BYTE, width, layout.ChromaRows());
         break;
     case FrameLayout::Yuv422Ten:
-        MakePlane(mLuma, GL_R16UI, width, layout.GetHeight());
-        MakePlane(mChroma, GL_R16UI, width, layout.ChromaRows());
+        MakePlane(mLuma, GL_R16UI, GL_RED_INTEGER, GL_UNSIGNED_SHORT, width, layout.GetHeight());
+        MakePlane(mChroma, GL_R16UI, GL_RED_INTEGER, GL_UNSIGNED_SHORT, width, layout.ChromaRows());
         break;
     default:
-        MakePlane(mLuma, GL_RGBA8UI, width, layout.GetHeight());
+        MakePlane(mLuma, GL_RGBA8UI, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, width, layout.GetHeight());
         break;
     }
 
@@ -206,7 +206,8 @@ FrameConverter::~FrameConverter()
     Release();
 }
 
-void FrameConverter::MakePlane(Plane& plane, GLenum internalFormat, int width, int height)
+void FrameConverter::MakePlane(Plane& plane, GLenum internalFormat, GLenum format, GLenum type, int width,
+                               int height)
 {
     plane.mWidth = width;
     plane.mHeight = height;
@@ -216,7 +217,11 @@ void FrameConverter::MakePlane(Plane& plane, GLenum internalFormat, int width, i
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &previousFramebuffer);
     glGenTextures(1, &plane.mTexture);
     glBindTexture(GL_TEXTURE_2D, plane.mTexture);
-    glTexStorage2D(GL_TEXTURE_2D, 1, internalFormat, width, height);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0, format, type, nullptr);
+    // Integer textures take no filtering; one level, drawn to and read, never sampled.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previousTexture));
     glGenFramebuffers(1, &plane.mFramebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, plane.mFramebuffer);

@@ -43,7 +43,7 @@ private:
         int mHeight = 0;
     };
 
-    void MakePlane(Plane& plane, GLenum internalFormat, int width, int height);
+    void MakePlane(Plane& plane, GLenum internalFormat, GLenum format, GLenum type, int width, int height);
     void Draw(const Plane& plane, int mode);
     void Read(const Plane& plane, GLenum format, GLenum type, std::size_t offset);
     void Release();
