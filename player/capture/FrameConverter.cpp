@@ -206,8 +206,7 @@ FrameConverter::~FrameConverter()
     Release();
 }
 
-void FrameConverter::MakePlane(Plane& plane, GLenum internalFormat, GLenum format, GLenum type, int width,
-                               int height)
+void FrameConverter::MakePlane(Plane& plane, GLenum internalFormat, GLenum format, GLenum type, int width, int height)
 {
     plane.mWidth = width;
     plane.mHeight = height;
