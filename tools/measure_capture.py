@@ -80,7 +80,8 @@ def main():
         out = os.path.join(folder, "out.mp4")
         raw = os.path.join(folder, "frames.yuv")
         for size in ("1280x720", "1920x1080"):
-            figures = {"capture": [], "draw": [], "drawCpu": [], "x264": [], "x264Cpu": [], "old": []}
+            figures = {"capture": [], "captureCpu": [], "draw": [], "drawCpu": [], "x264": [], "x264Cpu": [],
+                       "old": [], "oldCpu": []}
             for _ in range(args.runs):
                 wall, cpu = capture(player, out, size, args.seconds, raw=raw)
                 figures["draw"].append(wall)
@@ -90,21 +91,28 @@ def main():
                                    "-f", "null", "-"])
                 figures["x264"].append(wall)
                 figures["x264Cpu"].append(cpu)
-                figures["capture"].append(capture(player, out, size, args.seconds)[0])
+                wall, cpu = capture(player, out, size, args.seconds)
+                figures["capture"].append(wall)
+                figures["captureCpu"].append(cpu)
                 if args.old:
-                    figures["old"].append(capture(args.old, out, size, args.seconds, quality=None)[0])
+                    wall, cpu = capture(args.old, out, size, args.seconds, quality=None)
+                    figures["old"].append(wall)
+                    figures["oldCpu"].append(cpu)
             median = {key: statistics.median(values) for key, values in figures.items() if values}
             floor = max(median["x264"], (median["drawCpu"] + median["x264Cpu"]) / cores)
             frames = int(args.seconds * 60)
             print("%s final, %d frames, medians of %d runs:" % (size, frames, args.runs))
-            print("  capture %.2f s (%.1f fps); drawing alone %.2f s (CPU %.2f s); x264 alone %.2f s (CPU %.2f s)"
-                  % (median["capture"], frames / median["capture"], median["draw"], median["drawCpu"],
+            print("  capture %.2f s (%.1f fps, CPU %.2f s); drawing alone %.2f s (CPU %.2f s); x264 alone %.2f s "
+                  "(CPU %.2f s)"
+                  % (median["capture"], frames / median["capture"], median["captureCpu"], median["draw"],
+                     median["drawCpu"],
                      median["x264"], median["x264Cpu"]))
             print("  floor %.2f s: capture / floor %.2f, capture / x264 %.2f"
                   % (floor, median["capture"] / floor, median["capture"] / median["x264"]))
             if args.old:
-                print("  old capture %.2f s (%.1f fps): old / floor %.2f, old / x264 %.2f"
-                      % (median["old"], frames / median["old"], median["old"] / floor, median["old"] / median["x264"]))
+                print("  old capture %.2f s (%.1f fps, CPU %.2f s): old / floor %.2f, old / x264 %.2f"
+                      % (median["old"], frames / median["old"], median["oldCpu"], median["old"] / floor,
+                         median["old"] / median["x264"]))
             print("  " + load())
 
         drafts = [capture(player, out, "1280x720", args.seconds, quality="draft")[0] for _ in range(args.runs)]
