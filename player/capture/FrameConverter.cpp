@@ -17,54 +17,46 @@ void main()
 }
 )";
 
-// Output texel (x, y) is row y from the top of the picture. Luma: one sample
-// per pixel; chroma: U of block x in the left half of a row, V in the right
-// half, from the mean colour of the block; packed: the pixel itself.
-const char* const FragmentSource = R"(#version 330 core
+// Output texel (x, y) is row y from the top of the picture. One program per
+// pass, its sizes and block compiled in so the loops unroll: luma, one
+// sample a pixel; chroma, U and V of block (x, y) from its mean colour, to two
+// targets at once; packed, the pixel itself (BGRA swapped). PASS, HEIGHT,
+// BLOCK_X, BLOCK_Y and DEPTH (1 for 8-bit samples, 4 for 10-bit) come first.
+const char* const FragmentSource = R"(
 uniform sampler2D uPicture;
-// 0 luma, 1 chroma, 2 packed RGB, 3 packed BGRA.
-uniform int uMode;
-uniform ivec2 uBlock;
-// 1 for 8-bit samples, 4 for 10-bit ones.
-uniform float uDepth;
-out uvec4 oValue;
+layout(location = 0) out uvec4 oFirst;
+layout(location = 1) out uvec4 oSecond;
 
 vec3 Pixel(int x, int yFromTop)
 {
-    ivec2 size = textureSize(uPicture, 0);
-    return texelFetch(uPicture, ivec2(x, size.y - 1 - yFromTop), 0).rgb;
+    return texelFetch(uPicture, ivec2(x, HEIGHT - 1 - yFromTop), 0).rgb;
 }
 
 uint Level(float offset, float range, float value)
 {
-    return uint(clamp(floor(uDepth * (offset + range * value) + 0.5), 0.0, 255.0 * uDepth + uDepth - 1.0));
+    return uint(clamp(floor(DEPTH * (offset + range * value) + 0.5), 0.0, 255.0 * DEPTH + DEPTH - 1.0));
 }
 
 void main()
 {
     ivec2 at = ivec2(gl_FragCoord.xy);
-    if (uMode >= 2) {
-        uvec3 rgb = uvec3(floor(Pixel(at.x, at.y) * 255.0 + 0.5));
-        oValue = uMode == 2 ? uvec4(rgb, 255u) : uvec4(rgb.bgr, 255u);
-        return;
-    }
-    if (uMode == 0) {
-        oValue = uvec4(Level(16.0, 219.0, dot(Pixel(at.x, at.y), vec3(0.2126, 0.7152, 0.0722))), 0u, 0u, 0u);
-        return;
-    }
-    int halfWidth = textureSize(uPicture, 0).x / 2;
-    bool v = at.x >= halfWidth;
-    ivec2 block = ivec2(v ? at.x - halfWidth : at.x, at.y) * uBlock;
+#if PASS == 0
+    oFirst = uvec4(Level(16.0, 219.0, dot(Pixel(at.x, at.y), vec3(0.2126, 0.7152, 0.0722))), 0u, 0u, 0u);
+#elif PASS == 1
     vec3 sum = vec3(0.0);
-    for (int j = 0; j < uBlock.y; ++j) {
-        for (int i = 0; i < uBlock.x; ++i) {
-            sum += Pixel(block.x + i, block.y + j);
+    for (int j = 0; j < BLOCK_Y; ++j) {
+        for (int i = 0; i < BLOCK_X; ++i) {
+            sum += Pixel(at.x * BLOCK_X + i, at.y * BLOCK_Y + j);
         }
     }
-    vec3 rgb = sum / float(uBlock.x * uBlock.y);
+    vec3 rgb = sum / float(BLOCK_X * BLOCK_Y);
     float luma = dot(rgb, vec3(0.2126, 0.7152, 0.0722));
-    float chroma = v ? (rgb.r - luma) / 1.5748 : (rgb.b - luma) / 1.8556;
-    oValue = uvec4(Level(128.0, 224.0, chroma), 0u, 0u, 0u);
+    oFirst = uvec4(Level(128.0, 224.0, (rgb.b - luma) / 1.8556), 0u, 0u, 0u);
+    oSecond = uvec4(Level(128.0, 224.0, (rgb.r - luma) / 1.5748), 0u, 0u, 0u);
+#else
+    uvec3 rgb = uvec3(floor(Pixel(at.x, at.y) * 255.0 + 0.5));
+    oFirst = PASS == 2 ? uvec4(rgb, 255u) : uvec4(rgb.bgr, 255u);
+#endif
 }
 )";
 
@@ -96,6 +88,7 @@ public:
         glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &mReadFramebuffer);
         glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &mPackBuffer);
         glGetIntegerv(GL_PACK_ALIGNMENT, &mPackAlignment);
+        glGetIntegerv(GL_PACK_ROW_LENGTH, &mPackRowLength);
         glGetIntegerv(GL_VIEWPORT, mViewport);
         glGetIntegerv(GL_ACTIVE_TEXTURE, &mActiveTexture);
         glActiveTexture(GL_TEXTURE0);
@@ -116,6 +109,7 @@ public:
         glActiveTexture(static_cast<GLenum>(mActiveTexture));
         glViewport(mViewport[0], mViewport[1], mViewport[2], mViewport[3]);
         glPixelStorei(GL_PACK_ALIGNMENT, mPackAlignment);
+        glPixelStorei(GL_PACK_ROW_LENGTH, mPackRowLength);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(mPackBuffer));
         glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(mReadFramebuffer));
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(mDrawFramebuffer));
@@ -135,6 +129,7 @@ private:
     GLint mReadFramebuffer = 0;
     GLint mPackBuffer = 0;
     GLint mPackAlignment = 4;
+    GLint mPackRowLength = 0;
     GLint mViewport[4] = {};
     GLint mActiveTexture = GL_TEXTURE0;
     GLint mTexture = 0;
@@ -149,45 +144,25 @@ FrameConverter::FrameConverter(const FrameLayout& layout, int buffers)
     if (buffers < 2) {
         throw std::invalid_argument("FrameConverter: two buffers or more");
     }
-    const GLuint vertex = CompileShader(GL_VERTEX_SHADER, VertexSource);
-    const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, FragmentSource);
-    mProgram = glCreateProgram();
-    glAttachShader(mProgram, vertex);
-    glAttachShader(mProgram, fragment);
-    glLinkProgram(mProgram);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(mProgram, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) {
-        Release();
-        throw std::runtime_error("FrameConverter: the colour conversion does not link");
-    }
-    GLint previousProgram = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
-    glUseProgram(mProgram);
-    mModeLocation = glGetUniformLocation(mProgram, "uMode");
-    glUniform1i(glGetUniformLocation(mProgram, "uPicture"), 0);
     const bool ten = layout.GetPixels() == FrameLayout::Yuv422Ten;
-    glUniform1f(glGetUniformLocation(mProgram, "uDepth"), ten ? 4.0f : 1.0f);
-    glUniform2i(glGetUniformLocation(mProgram, "uBlock"), 2, ten ? 1 : 2);
-    glUseProgram(static_cast<GLuint>(previousProgram));
-    glGenVertexArrays(1, &mVertexArray);
-
     const int width = layout.GetWidth();
     switch (layout.GetPixels()) {
     case FrameLayout::Yuv420:
-        MakePlane(mLuma, GL_R8UI, GL_RED_INTEGER, GL_UNSIGNED_BYTE, width, layout.GetHeight());
-        MakePlane(mChroma, GL_R8UI, GL_RED_INTEGER, GL_UNSIGNED_BYTE, width, layout.ChromaRows());
-        break;
-    case FrameLayout::Yuv422Ten:
-        MakePlane(mLuma, GL_R16UI, GL_RED_INTEGER, GL_UNSIGNED_SHORT, width, layout.GetHeight());
-        MakePlane(mChroma, GL_R16UI, GL_RED_INTEGER, GL_UNSIGNED_SHORT, width, layout.ChromaRows());
-        break;
-    default:
-        MakePlane(mLuma, GL_RGBA8UI, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, width, layout.GetHeight());
+    case FrameLayout::Yuv422Ten: {
+        const GLenum internalFormat = ten ? GL_R16UI : GL_R8UI;
+        const GLenum type = ten ? GL_UNSIGNED_SHORT : GL_UNSIGNED_BYTE;
+        MakePass(mLuma, 0, internalFormat, GL_RED_INTEGER, type, width, layout.GetHeight(), 1);
+        MakePass(mChroma, 1, internalFormat, GL_RED_INTEGER, type, width / 2, layout.ChromaRows(), 2);
         break;
     }
+    case FrameLayout::Rgb:
+        MakePass(mLuma, 2, GL_RGBA8UI, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, width, layout.GetHeight(), 1);
+        break;
+    case FrameLayout::Bgra:
+        MakePass(mLuma, 3, GL_RGBA8UI, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, width, layout.GetHeight(), 1);
+        break;
+    }
+    glGenVertexArrays(1, &mVertexArray);
 
     mBuffers.resize(static_cast<size_t>(buffers));
     glGenBuffers(buffers, mBuffers.data());
@@ -206,26 +181,57 @@ FrameConverter::~FrameConverter()
     Release();
 }
 
-void FrameConverter::MakePlane(Plane& plane, GLenum internalFormat, GLenum format, GLenum type, int width, int height)
+void FrameConverter::MakePass(Pass& pass, int kind, GLenum internalFormat, GLenum format, GLenum type, int width,
+                              int height, int targets)
 {
-    plane.mWidth = width;
-    plane.mHeight = height;
+    const bool ten = mLayout.GetPixels() == FrameLayout::Yuv422Ten;
+    const std::string defines = "#version 330 core\n#define PASS " + std::to_string(kind) + "\n#define HEIGHT " +
+                                std::to_string(mLayout.GetHeight()) + "\n#define BLOCK_X 2\n#define BLOCK_Y " +
+                                (ten ? "1" : "2") + "\n#define DEPTH " + (ten ? "4.0" : "1.0") + "\n";
+    const GLuint vertex = CompileShader(GL_VERTEX_SHADER, VertexSource);
+    const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, (defines + FragmentSource).c_str());
+    pass.mProgram = glCreateProgram();
+    glAttachShader(pass.mProgram, vertex);
+    glAttachShader(pass.mProgram, fragment);
+    glLinkProgram(pass.mProgram);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(pass.mProgram, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE) {
+        Release();
+        throw std::runtime_error("FrameConverter: the colour conversion does not link");
+    }
+    GLint previousProgram = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &previousProgram);
+    glUseProgram(pass.mProgram);
+    glUniform1i(glGetUniformLocation(pass.mProgram, "uPicture"), 0);
+    glUseProgram(static_cast<GLuint>(previousProgram));
+
+    pass.mWidth = width;
+    pass.mHeight = height;
+    pass.mTargets = targets;
     GLint previousTexture = 0;
     GLint previousFramebuffer = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &previousTexture);
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &previousFramebuffer);
-    glGenTextures(1, &plane.mTexture);
-    glBindTexture(GL_TEXTURE_2D, plane.mTexture);
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0, format, type, nullptr);
-    // Integer textures take no filtering; one level, drawn to and read, never sampled.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previousTexture));
-    glGenFramebuffers(1, &plane.mFramebuffer);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, plane.mFramebuffer);
-    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, plane.mTexture, 0);
+    glGenFramebuffers(1, &pass.mFramebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, pass.mFramebuffer);
+    glGenTextures(targets, pass.mTextures);
+    for (int i = 0; i < targets; ++i) {
+        glBindTexture(GL_TEXTURE_2D, pass.mTextures[i]);
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0, format, type, nullptr);
+        // Integer textures take no filtering; one level, drawn to and read, never sampled.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(i), GL_TEXTURE_2D,
+                               pass.mTextures[i], 0);
+    }
+    const GLenum drawBuffers[2] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+    glDrawBuffers(targets, drawBuffers);
     const GLenum status = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previousTexture));
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(previousFramebuffer));
     if (status != GL_FRAMEBUFFER_COMPLETE) {
         Release();
@@ -240,7 +246,6 @@ void FrameConverter::Convert(GLuint picture)
         throw std::logic_error("FrameConverter::Convert: every buffer is pending; Collect first");
     }
     SavedState saved;
-    glUseProgram(mProgram);
     glBindVertexArray(mVertexArray);
     glBindTexture(GL_TEXTURE_2D, picture);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -249,20 +254,24 @@ void FrameConverter::Convert(GLuint picture)
     case FrameLayout::Yuv420:
     case FrameLayout::Yuv422Ten: {
         const GLenum type = mLayout.GetPixels() == FrameLayout::Yuv420 ? GL_UNSIGNED_BYTE : GL_UNSIGNED_SHORT;
-        Draw(mLuma, 0);
-        Draw(mChroma, 1);
-        Read(mLuma, GL_RED_INTEGER, type, 0);
-        Read(mChroma, GL_RED_INTEGER, type, mLayout.LumaBytes());
+        Draw(mLuma);
+        Draw(mChroma);
+        Read(mLuma, 0, GL_RED_INTEGER, type, 0);
+        // Each chroma row is a row of U and then one of V, in the rows of the luma's length.
+        glPixelStorei(GL_PACK_ROW_LENGTH, mLayout.GetWidth());
+        Read(mChroma, 0, GL_RED_INTEGER, type, mLayout.LumaBytes());
+        Read(mChroma, 1, GL_RED_INTEGER, type, mLayout.LumaBytes() + mLayout.ChromaRowBytes() / 2);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
         break;
     }
     case FrameLayout::Rgb:
-        Draw(mLuma, 2);
-        Read(mLuma, GL_RGB_INTEGER, GL_UNSIGNED_BYTE, 0);
+        Draw(mLuma);
+        Read(mLuma, 0, GL_RGB_INTEGER, GL_UNSIGNED_BYTE, 0);
         break;
     case FrameLayout::Bgra:
         // Swapped by the shader: a read in the texture's own order is a copy.
-        Draw(mLuma, 3);
-        Read(mLuma, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, 0);
+        Draw(mLuma);
+        Read(mLuma, 0, GL_RGBA_INTEGER, GL_UNSIGNED_BYTE, 0);
         break;
     }
     CHECK_GL_ERROR("", "");
@@ -270,19 +279,19 @@ void FrameConverter::Convert(GLuint picture)
     ++mPending;
 }
 
-void FrameConverter::Draw(const Plane& plane, int mode)
+void FrameConverter::Draw(const Pass& pass)
 {
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, plane.mFramebuffer);
-    glViewport(0, 0, plane.mWidth, plane.mHeight);
-    glUniform1i(mModeLocation, mode);
+    glUseProgram(pass.mProgram);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, pass.mFramebuffer);
+    glViewport(0, 0, pass.mWidth, pass.mHeight);
     glDrawArrays(GL_TRIANGLES, 0, 3);
 }
 
-void FrameConverter::Read(const Plane& plane, GLenum format, GLenum type, std::size_t offset)
+void FrameConverter::Read(const Pass& pass, int target, GLenum format, GLenum type, std::size_t offset)
 {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, plane.mFramebuffer);
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
-    glReadPixels(0, 0, plane.mWidth, plane.mHeight, format, type, reinterpret_cast<void*>(offset));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, pass.mFramebuffer);
+    glReadBuffer(GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(target));
+    glReadPixels(0, 0, pass.mWidth, pass.mHeight, format, type, reinterpret_cast<void*>(offset));
 }
 
 void FrameConverter::Collect(std::uint8_t* frame)
@@ -314,14 +323,12 @@ void FrameConverter::Release()
         glDeleteBuffers(static_cast<GLsizei>(mBuffers.size()), mBuffers.data());
         mBuffers.clear();
     }
-    for (Plane* plane : {&mLuma, &mChroma}) {
-        glDeleteFramebuffers(1, &plane->mFramebuffer);
-        glDeleteTextures(1, &plane->mTexture);
-        plane->mFramebuffer = 0;
-        plane->mTexture = 0;
+    for (Pass* pass : {&mLuma, &mChroma}) {
+        glDeleteFramebuffers(1, &pass->mFramebuffer);
+        glDeleteTextures(2, pass->mTextures);
+        glDeleteProgram(pass->mProgram);
+        *pass = Pass();
     }
     glDeleteVertexArrays(1, &mVertexArray);
     mVertexArray = 0;
-    glDeleteProgram(mProgram);
-    mProgram = 0;
 }

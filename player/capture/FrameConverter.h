@@ -35,25 +35,28 @@ public:
     const FrameLayout& Layout() const { return mLayout; }
 
 private:
-    struct Plane
+    // One draw into one or two integer textures of a framebuffer.
+    struct Pass
     {
-        GLuint mTexture = 0;
+        GLuint mProgram = 0;
         GLuint mFramebuffer = 0;
+        GLuint mTextures[2] = {0, 0};
+        int mTargets = 0;
         int mWidth = 0;
         int mHeight = 0;
     };
 
-    void MakePlane(Plane& plane, GLenum internalFormat, GLenum format, GLenum type, int width, int height);
-    void Draw(const Plane& plane, int mode);
-    void Read(const Plane& plane, GLenum format, GLenum type, std::size_t offset);
+    // kind: 0 luma, 1 chroma (U and V), 2 packed RGB, 3 packed BGRA.
+    void MakePass(Pass& pass, int kind, GLenum internalFormat, GLenum format, GLenum type, int width, int height,
+                  int targets);
+    void Draw(const Pass& pass);
+    void Read(const Pass& pass, int target, GLenum format, GLenum type, std::size_t offset);
     void Release();
 
     FrameLayout mLayout;
-    GLuint mProgram = 0;
     GLuint mVertexArray = 0;
-    GLint mModeLocation = -1;
-    Plane mLuma;
-    Plane mChroma;
+    Pass mLuma;
+    Pass mChroma;
     std::vector<GLuint> mBuffers;
     int mNext = 0;
     int mPending = 0;
