@@ -8,9 +8,19 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
+#include <csignal>
 #include <iostream>
 
 namespace {
+
+// SDL turns SIGINT and SIGTERM into a quit event, but not SIGHUP (the
+// terminal closed), which would end the process with the file unfinished.
+volatile std::sig_atomic_t sHangUp = 0;
+
+void OnHangUp(int)
+{
+    sHangUp = 1;
+}
 
 WindowPlacement HiddenWindow()
 {
@@ -85,12 +95,18 @@ int CaptureApp::Capture(const CaptureRange& range)
     // The parts' chatter on standard output (uniforms looked up on first
     // use) would break the one progress line; errors still go to stderr.
     std::streambuf* const chatter = std::cout.rdbuf(nullptr);
+    struct sigaction hangUp = {};
+    struct sigaction previous = {};
+    hangUp.sa_handler = OnHangUp;
+    sigemptyset(&hangUp.sa_mask);
+    sigaction(SIGHUP, &hangUp, &previous);
     const int status = capture.Run(
         [this, &first](double time) {
             RenderFrame(time, first);
             first = false;
         },
         QuitAsked);
+    sigaction(SIGHUP, &previous, nullptr);
     std::cout.rdbuf(chatter);
     return status;
 }
@@ -124,8 +140,7 @@ void CaptureApp::RenderFrame(double time, bool first)
 
 bool CaptureApp::QuitAsked()
 {
-    // SDL turns SIGINT and SIGTERM into a quit event.
-    bool quit = false;
+    bool quit = sHangUp != 0;
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
         if (event.type == SDL_QUIT) {

@@ -204,3 +204,26 @@ QString TimelineBuilder::SoundtrackPath(const QString& settingsFile, const QStri
     }
     return DataRoot(settingsFile) + soundtrack;
 }
+
+bool TimelineBuilder::CheckSoundtrackKind(const QString& settingsFile, QString& error)
+{
+    XmlParseResult result;
+    const QByteArray path = settingsFile.toLocal8Bit();
+    const XmlElement soundtrack = XmlElement::ParseFile(path.constData(), RootTag, &result).Child("soundtrack");
+    const char* file = soundtrack.Attribute("file");
+    if (file == nullptr) {
+        return true;
+    }
+    const QFileInfo info(SoundtrackPath(settingsFile, QString::fromUtf8(file)));
+    if (!info.exists() || info.isFile()) {
+        return true;
+    }
+    const int i = soundtrack.AttributeIndex("file");
+    error = QStringLiteral("%1:%2:%3: error: soundtrack \"%4\" is %5")
+                .arg(settingsFile)
+                .arg(soundtrack.AttributeLine(i))
+                .arg(soundtrack.AttributeColumn(i))
+                .arg(QString::fromUtf8(file),
+                     info.isDir() ? QStringLiteral("a folder") : QStringLiteral("not a regular file"));
+    return false;
+}

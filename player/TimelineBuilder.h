@@ -32,4 +32,8 @@ public:
     static double EndTime(const DemoModel& model);
     // A soundtrack named in the file, found from its folder.
     static QString SoundtrackPath(const QString& settingsFile, const QString& soundtrack);
+    // False with the located error when the file's soundtrack exists but is
+    // not a regular file: opening a FIFO or a device would wait for ever.
+    // Looks without opening it.
+    static bool CheckSoundtrackKind(const QString& settingsFile, QString& error);
 };

@@ -129,6 +129,11 @@ int main(int argc, char** argv)
     if (!options.ResolveTimes(hasTempo ? &tempo : nullptr, error)) {
         return UsageError(error);
     }
+    // A FIFO would block the music's loading or the capture's decoding for ever.
+    if (!options.mMute && !(capture.mEnabled && capture.mKind == CaptureOutputKind::Gif) &&
+        !TimelineBuilder::CheckSoundtrackKind(options.mSettingsFile, error)) {
+        return Failure(error);
+    }
     if (capture.mEnabled) {
         // The times' own faults now, before a window opens; the real end of
         // the demo is known once its parts are built.

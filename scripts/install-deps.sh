@@ -10,7 +10,7 @@ packages=(
   libsdl2-dev libsdl2-image-dev libsdl2-mixer-dev libglew-dev
   libpng-dev libjpeg62-turbo-dev
   qtbase5-dev libboost-dev libglm-dev
-  libimgui-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev
+  libimgui-dev libavformat-dev libavcodec-dev libavfilter-dev libswscale-dev libswresample-dev
   libfreetype-dev libharfbuzz-dev libicu-dev  # text: glyphs, shaping, bidirectional order
   libfftw3-dev libaubio-dev
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 xvfb xauth x11-utils

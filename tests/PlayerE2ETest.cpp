@@ -191,8 +191,8 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
         shown.OutLines()[0],
         "Usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
     EXPECT_EQ(shown.OutLines()[1],
-              "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]");
-    EXPECT_EQ(shown.OutLines().size(), 27u);
+              "   or: vexel-player --capture OUT [--quality Q] [--fps N] [--size WxH] [--from TIME] [--to TIME]");
+    EXPECT_EQ(shown.OutLines().size(), 34u);
 }
 
 TEST(PlayerE2ETest, AFailedPartEntryIsReportedWithStatusOne)
