@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the guide's pictures: each example settings file in docs/examples/ and
 # docs/examples/first-demo/ is captured at 320x180 and one frame is kept as
-# docs/pictures/NAME.png (first-demo/animated.xml gives first-demo-animated.png).
+# docs/pictures/NAME.png (first-demo/animated.xml gives first-demo-animated.png),
+# and a demo made by vexel-player --new as docs/pictures/new-demo.png.
 #
 #   docs/make-pictures.sh [PLAYER]     (default: build/release/player/vexel-player)
 #
@@ -71,4 +72,15 @@ for settings in "$examples"/*.xml "$examples"/first-demo/*.xml; do
   echo "docs/pictures/$name.png (at $shown s)"
   count=$((count + 1))
 done
+# What vexel-player --new makes, on the first beat of bar 5.
+"$player" --new "$scratch/my-demo" >/dev/null
+if ! "${run[@]}" "$player" --capture "$scratch/new-demo-%d.png" --size 320x180 --from 8 --to 8.02 "$scratch/my-demo" \
+    >"$scratch/new-demo.log" 2>&1; then
+  echo "make-pictures: the capture of a new demo failed:" >&2
+  cat "$scratch/new-demo.log" >&2
+  exit 1
+fi
+cp "$scratch/new-demo-0.png" "$pictures/new-demo.png"
+echo "docs/pictures/new-demo.png (vexel-player --new, at 8 s)"
+count=$((count + 1))
 echo "make-pictures: $count pictures written to docs/pictures/"
