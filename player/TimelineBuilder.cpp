@@ -170,7 +170,8 @@ std::vector<QString> TimelineBuilder::InputFiles(const QString& settingsFile)
             // Pictures, and the fonts of text parts.
             for (const auto& [key, folder] : {std::pair<const char*, const char*>{"image", "data/textures/"},
                                               std::pair<const char*, const char*>{"font", "data/fonts/"}}) {
-                if (const char* name = param.Attribute(key)) {
+                // "@NAME" is a buffer, not a file.
+                if (const char* name = param.Attribute(key); name != nullptr && name[0] != '@') {
                     add(root + QLatin1String(folder) + QString::fromUtf8(name));
                 }
             }

@@ -26,7 +26,7 @@ class ShaderProgram;
 // parameters. It draws at a fraction of the area into a texture of its own,
 // which is also the shader's previous frame, and puts that over what is
 // below with a blend mode and an alpha; where none of that is asked for, it
-// draws straight into the target.
+// draws straight into the target. Samplers may read the timeline's buffers.
 class ShaderPart : public virtual DemoPart
 {
 public:
@@ -90,6 +90,8 @@ private:
         int channel;
         float width;
         float height;
+        // The buffer it reads, by index; -1 for none.
+        int buffer;
     };
 
     // pictures: each sampler parameter's picture, null for a source.

@@ -2,6 +2,7 @@
 
 #include "CheckGlError.h"
 #include "Halvorn/DemoApp.h"
+#include "Halvorn/DemoBuffers.h"
 #include "Halvorn/ShaderPartProgram.h"
 #include "MusicTextures.h"
 #include "PatternTextures.h"
@@ -90,7 +91,7 @@ ShaderPart::ShaderPart(DemoApp* app, double start, double end, unsigned int prio
     }
     const ShaderSource source(text);
     problems.clear();
-    settings = ShaderPartSettings::Read(mName, params, &source, problems);
+    settings = ShaderPartSettings::Read(mName, params, &source, problems, &mDemoApp->DeclaredBuffers());
     for (const ShaderPartSettings::Problem& problem : problems) {
         if (!problem.error) {
             std::cerr << "Warning: " << problem.message << std::endl;
@@ -193,7 +194,8 @@ void ShaderPart::FindUniforms(const ShaderPartSettings& settings, const std::vec
                                  false,
                                  -1,
                                  0.0f,
-                                 0.0f};
+                                 0.0f,
+                                 -1};
                 // An array's elements read nothing.
                 if (size == 1) {
                     FeedSampler(slot, name, settings, pictures);
@@ -251,6 +253,7 @@ void ShaderPart::FeedSampler(SamplerUnit& slot, const std::string& name, const S
     for (std::size_t index = 0; index < settings.mSamplers.size(); ++index) {
         if (settings.mSamplers[index].uniform == name) {
             slot.source = settings.mSamplers[index].source;
+            slot.buffer = settings.mSamplers[index].buffer;
             slot.picture = pictures[index] != nullptr;
             if (slot.picture) {
                 slot.texture = pictures[index]->Texture();
@@ -278,6 +281,9 @@ void ShaderPart::FeedSampler(SamplerUnit& slot, const std::string& name, const S
         break;
     case ShaderPartSettings::Source::Screen:
         mUsesScreen = true;
+        break;
+    case ShaderPartSettings::Source::Buffer:
+        mReadBuffers.push_back(slot.buffer);
         break;
     case ShaderPartSettings::Source::Picture:
         break;
@@ -510,6 +516,11 @@ void ShaderPart::BindSamplers(int width, int height, const Rect<int>& area)
             texture = mScreen->Texture();
             slot.width = static_cast<float>(area.mWidth);
             slot.height = static_cast<float>(area.mHeight);
+        } else if (slot.source == ShaderPartSettings::Source::Buffer) {
+            const DemoBuffers* buffers = mDemoApp->Buffers();
+            texture = buffers != nullptr ? buffers->Texture(slot.buffer, mTarget) : 0;
+            slot.width = buffers != nullptr ? static_cast<float>(buffers->Width(slot.buffer)) : 0.0f;
+            slot.height = buffers != nullptr ? static_cast<float>(buffers->Height(slot.buffer)) : 0.0f;
         }
         glActiveTexture(slot.unit);
         glBindTexture(slot.target, texture);
