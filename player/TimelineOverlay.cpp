@@ -325,7 +325,6 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
 void TimelineOverlay::DrawBuffers()
 {
     const int count = mBuffers != nullptr ? mBuffers->Count() : 0;
-    bool shownExists = false;
     if (count > 0) {
         const ImVec2 display = ImGui::GetIO().DisplaySize;
         ImGui::SetNextWindowPos(ImVec2(display.x - 8.0f, 8.0f), ImGuiCond_Always, ImVec2(1.0f, 0.0f));
@@ -338,7 +337,6 @@ void TimelineOverlay::DrawBuffers()
         for (int i = 0; i < count; ++i) {
             const DemoBuffers::View view = mBuffers->At(i);
             const bool shown = view.name == mShownBuffer;
-            shownExists = shownExists || shown;
             const float height = view.width > 0 ? ThumbnailWidth * static_cast<float>(view.height) / view.width : 0.0f;
             ImGui::PushID(i);
             // A button of its own: the texture changes from frame to frame
@@ -362,18 +360,19 @@ void TimelineOverlay::DrawBuffers()
         ImGui::End();
     }
     // A reload may take the shown buffer away.
-    if (!shownExists) {
-        mShownBuffer.clear();
-        return;
-    }
+    bool shownExists = false;
     for (int i = 0; i < count; ++i) {
         const DemoBuffers::View view = mBuffers->At(i);
         if (view.name == mShownBuffer) {
+            shownExists = true;
             ImDrawList* background = ImGui::GetBackgroundDrawList();
             background->AddCallback(WithoutBlending, nullptr);
             background->AddImage(TextureId(view.texture), ImVec2(0.0f, 0.0f), ImGui::GetIO().DisplaySize,
                                  ImVec2(0.0f, 1.0f), ImVec2(1.0f, 0.0f));
             background->AddCallback(ImDrawCallback_ResetRenderState, nullptr);
         }
+    }
+    if (!shownExists) {
+        mShownBuffer.clear();
     }
 }

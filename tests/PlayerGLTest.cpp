@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@ namespace {
 class PlayerGLTest : public ::testing::Test
 {
 protected:
-    AppPtr<PlayerApp> Open(const std::string& parts, int width, int height)
+    AppPtr<PlayerApp> Open(const std::string& parts, int width, int height, const std::string& buffers = "")
     {
         const QDir root(mDir.path());
         EXPECT_TRUE(root.mkpath("data/shaders") && root.mkpath("data/textures"));
@@ -36,7 +37,8 @@ protected:
         QFile settings(root.filePath("player.xml"));
         EXPECT_TRUE(settings.open(QIODevice::WriteOnly));
         settings.write(("<Halvorn-demo-settings><name>T</name><version>1</version>"
-                        "<soundtrack file=\"none.ogg\"/><demoparts>" + parts + "</demoparts></Halvorn-demo-settings>")
+                        "<soundtrack file=\"none.ogg\"/>" + buffers + "<demoparts>" + parts +
+                        "</demoparts></Halvorn-demo-settings>")
                            .c_str());
         settings.close();
 
@@ -168,5 +170,84 @@ TEST_F(PlayerGLTest, AHiddenOverlayLeavesTheDemosPixelsAsTheyWere)
     frame();
     app->Overlay().SetVisible(false);
     EXPECT_EQ(Differing(frame(), never, 0), 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(PlayerGLTest, TheOverlayShowsEachBufferAndAClickOnOneShowsItOverTheWholeWindow)
+{
+    // A red buffer, beside a blue screen; the ClearScreen's alpha of 0 must not hide it.
+    AppPtr<PlayerApp> app =
+        Open("<part start=\"0\" end=\"20\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\">"
+             "<param color=\"0 0 255\"/></part>"
+             "<part start=\"0\" end=\"20\" name=\"red\" class=\"lib.ClearScreen\" priority=\"1\">"
+             "<param color=\"255 0 0\" target=\"b\"/></part>",
+             640, 360, "<buffer name=\"b\" resolution=\"0.5\"/>");
+    ASSERT_TRUE(app);
+    app->Seek(1.0);
+    int width = 0;
+    int height = 0;
+    auto frame = [&]() {
+        Draw(*app, width, height);
+        app->DrawOverlay(0.016);
+        std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        app->mWindow->SwapBuffers();
+        return pixels;
+    };
+    auto pixel = [&](const std::vector<unsigned char>& pixels, int x, int yFromTop) {
+        return &pixels[(static_cast<std::size_t>(height - 1 - yFromTop) * width + x) * 4];
+    };
+    auto click = [&](int x, int y) {
+        for (const Uint32 type : {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+            SDL_Event event{};
+            event.type = type;
+            event.button.button = SDL_BUTTON_LEFT;
+            event.button.windowID = SDL_GetWindowID(app->mWindow->mWindow);
+            event.button.x = event.motion.x = x;
+            event.button.y = event.motion.y = y;
+            SDL_PushEvent(&event);
+            frame();
+        }
+        return frame();
+    };
+
+    app->Overlay().SetVisible(false);
+    const std::vector<unsigned char> never = frame();
+    app->Overlay().SetVisible(true);
+    frame();
+    std::vector<unsigned char> shown = frame();
+    // The thumbnail: the red pixels, all in the top right quarter.
+    int left = width;
+    int right = -1;
+    int top = height;
+    int bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* p = pixel(shown, x, y);
+            if (p[0] > 240 && p[1] < 15 && p[2] < 15) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    ASSERT_GE(right, 0) << "no thumbnail";
+    EXPECT_GT(left, width / 2);
+    EXPECT_LT(bottom, height / 2);
+    EXPECT_NEAR(right - left + 1, TimelineOverlay::ThumbnailWidth, 4);
+
+    shown = click((left + right) / 2, (top + bottom) / 2);
+    EXPECT_EQ(app->Overlay().ShownBuffer(), "b");
+    EXPECT_EQ(pixel(shown, width / 2, height / 2)[0], 255) << "the buffer over the whole window";
+    EXPECT_EQ(pixel(shown, width / 2, height / 2)[2], 0);
+    shown = click((left + right) / 2, (top + bottom) / 2);
+    EXPECT_EQ(app->Overlay().ShownBuffer(), "");
+    EXPECT_EQ(pixel(shown, width / 2, height / 2)[0], 0) << "the demo again";
+    EXPECT_EQ(pixel(shown, width / 2, height / 2)[2], 255);
+
+    click((left + right) / 2, (top + bottom) / 2);
+    app->Overlay().SetVisible(false);
+    EXPECT_EQ(Differing(frame(), never, 0), 0) << "hidden, the overlay shows no buffer either";
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -60,6 +60,8 @@ public:
     View At(int buffer) const;
     // What the pictures take on the GPU.
     std::size_t Bytes() const;
+    // How many pictures have been made: a reload or a resize that fits makes none.
+    int PicturesMade() const { return mPicturesMade; }
 
 private:
     struct Buffer
@@ -79,7 +81,7 @@ private:
     };
 
     void Follow(const DemoModel& model);
-    // Made at the size, keeping what the newest picture showed.
+    // Made at the size, keeping what the pictures showed.
     void Resize(Buffer& buffer, int width, int height);
     // What has been drawn into it so far this frame.
     static int Current(const Buffer& buffer);
@@ -93,4 +95,5 @@ private:
     int mBound = -1;
     DrawTarget mScreen;
     bool mScreenScissor = false;
+    int mPicturesMade = 0;
 };

@@ -111,6 +111,7 @@ void DemoBuffers::DrawInto(int buffer, DrawTarget& target)
     glDisable(GL_SCISSOR_TEST);
     target.mFramebuffer = picture.Framebuffer();
     target.mArea = Rect<int>(0, 0, picture.Width(), picture.Height());
+    target.mFormat = picture.InternalFormat();
     drawn.drawn = true;
     mBound = buffer;
 }
@@ -216,8 +217,9 @@ void DemoBuffers::Resize(Buffer& buffer, int width, int height)
             continue;
         }
         auto made = std::make_unique<TextureTarget>(width, height, format);
-        if (picture && i == buffer.latest) {
-            // A window resized while a simulation runs keeps its picture, scaled.
+        ++mPicturesMade;
+        if (picture) {
+            // A window resized while a simulation runs keeps its pictures, scaled.
             const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
             glDisable(GL_SCISSOR_TEST);
             glBindFramebuffer(GL_READ_FRAMEBUFFER, picture->Framebuffer());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ComputeImages.h"
+#include "DrawTarget.h"
 #include "Gl.h"
 #include "Halvorn/DemoPart.h"
 #include "Halvorn/ShaderPartSettings.h"
@@ -100,7 +101,7 @@ private:
     void FeedSampler(SamplerUnit& slot, const std::string& name, const ShaderPartSettings& settings,
                      const std::vector<const TextureTarget*>& pictures);
     const TextureTarget& UprightPicture(const QString& file);
-    void Resize(int width, int height, const Rect<int>& area);
+    void Resize(int width, int height, const DrawTarget& target);
     void BindSamplers(int width, int height, const Rect<int>& area);
     void SetUniforms(int width, int height);
     void ApplyAnimations(double runningTime);

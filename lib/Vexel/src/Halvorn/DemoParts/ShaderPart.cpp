@@ -395,7 +395,7 @@ void ShaderPart::RenderDemoPart(double /*step*/, double /*runningTime*/, double 
     const int height = std::max(1, static_cast<int>(std::lround(area.mHeight * mResolution)));
     // Gl_FragCoord counts from the framebuffer's corner, so the area must start there.
     mDrewDirectly = mResolution == 1.0f && !mUsesPrevious && mBlendMode == Gl::Opaque && area.mX == 0 && area.mY == 0;
-    Resize(width, height, area);
+    Resize(width, height, target);
     if (!mAdvanced && mFrame > 0) {
         // The same moment again (paused): the last frame is drawn again from
         // the same inputs, so feedback and images do not run on.
@@ -477,16 +477,20 @@ void ShaderPart::RenderDemoPart(double /*step*/, double /*runningTime*/, double 
     CHECK_GL_ERROR("", mName.toStdString());
 }
 
-void ShaderPart::Resize(int width, int height, const Rect<int>& area)
+void ShaderPart::Resize(int width, int height, const DrawTarget& target)
 {
-    // Made when first needed and again when the size changes, never per frame.
-    if (!mDrewDirectly && (!mFrames[0] || mFrames[0]->Width() != width || mFrames[0]->Height() != height)) {
-        mFrames[0] = std::make_unique<TextureTarget>(width, height);
-        mFrames[1] = std::make_unique<TextureTarget>(width, height);
+    // Made when first needed and again when the size or the target's format
+    // changes, never per frame: a float buffer is drawn through float pictures.
+    const Rect<int>& area = target.mArea;
+    if (!mDrewDirectly && (!mFrames[0] || mFrames[0]->Width() != width || mFrames[0]->Height() != height ||
+                           mFrames[0]->InternalFormat() != target.mFormat)) {
+        mFrames[0] = std::make_unique<TextureTarget>(width, height, target.mFormat);
+        mFrames[1] = std::make_unique<TextureTarget>(width, height, target.mFormat);
         mCurrent = 0;
     }
-    if (mUsesScreen && (!mScreen || mScreen->Width() != area.mWidth || mScreen->Height() != area.mHeight)) {
-        mScreen = std::make_unique<TextureTarget>(area.mWidth, area.mHeight);
+    if (mUsesScreen && (!mScreen || mScreen->Width() != area.mWidth || mScreen->Height() != area.mHeight ||
+                        mScreen->InternalFormat() != target.mFormat)) {
+        mScreen = std::make_unique<TextureTarget>(area.mWidth, area.mHeight, target.mFormat);
     }
     if (mCompute) {
         mCompute->Resize(width, height);
