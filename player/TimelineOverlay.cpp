@@ -332,7 +332,7 @@ void TimelineOverlay::DrawBuffers()
         ImGui::Begin("buffers", nullptr,
                      ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
                          ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_AlwaysAutoResize);
-        ImGui::Text("buffers: %.1f MB on the GPU", static_cast<double>(mBuffers->Bytes()) / (1024.0 * 1024.0));
+        ImGui::Text("buffers: %.1f MiB on the GPU", static_cast<double>(mBuffers->Bytes()) / (1024.0 * 1024.0));
         ImDrawList* draw = ImGui::GetWindowDrawList();
         for (int i = 0; i < count; ++i) {
             const DemoBuffers::View view = mBuffers->At(i);

@@ -2,20 +2,14 @@
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoSettingsLoaderXml.h"
 #include "PartGLFixture.h"
-#include "TextureTarget.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <fstream>
 #include <string>
 #include <vector>
 
-using VexelTest::Capture;
-using namespace VexelTest::Colours;
-using VexelTest::PixelNear;
-using VexelTest::Rgba;
 using Texel = std::array<float, 4>;
 
 namespace {
@@ -24,32 +18,30 @@ namespace {
 const int AreaWidth = 64;
 const int AreaHeight = 36;
 
-// Shadertoy shaders the timelines below run.
-const char* const MixShader = "uniform vec4 add = vec4(0.0);\n"
-                              "uniform float keep = 1.0;\n"
-                              "void mainImage(out vec4 c, in vec2 p) { c = keep * texture(iChannel0, p / "
-                              "iResolution.xy) + add; }\n";
-const char* const TimeShader = "void mainImage(out vec4 c, in vec2 p) { c = vec4(iTime / 10.0, 0.0, 0.0, 1.0); }\n";
-const char* const SizeShader =
-    "void mainImage(out vec4 c, in vec2 p)\n"
-    "{\n"
-    "    c = vec4(iResolution.xy, iChannelResolution[0].xy) / 100.0;\n"
-    "    // Reads the channel, so that it counts.\n"
-    "    if (texture(iChannel0, vec2(0.5)).a > 2.0) c = vec4(0.0);\n"
-    "}\n";
-// Red below the middle, green above.
-const char* const HalvesShader =
-    "void mainImage(out vec4 c, in vec2 p) { c = p.y < iResolution.y * 0.5 ? vec4(1, 0, 0, 1) : vec4(0, 1, 0, 1); }\n";
+// Shadertoy shaders of the timelines below.
+const char* const Shaders[][2] = {
+    {"mix.glsl",
+     "uniform vec4 add = vec4(0.0);\nuniform float keep = 1.0;\n"
+     "void mainImage(out vec4 c, in vec2 p) { c = keep * texture(iChannel0, p / iResolution.xy) + add; }\n"},
+    {"time.glsl", "void mainImage(out vec4 c, in vec2 p) { c = vec4(iTime / 10.0, 0.0, 0.0, 1.0); }\n"},
+    // Sizes in hundreds of pixels; the channel read, so that it counts.
+    {"size.glsl", "void mainImage(out vec4 c, in vec2 p) {\n"
+                  "    c = vec4(iResolution.xy, iChannelResolution[0].xy) / 100.0;\n"
+                  "    if (texture(iChannel0, vec2(0.5)).a > 2.0) c = vec4(0.0);\n}\n"},
+    // Red below the middle, green above.
+    {"halves.glsl", "void mainImage(out vec4 c, in vec2 p) {\n"
+                    "    c = p.y < iResolution.y * 0.5 ? vec4(1, 0, 0, 1) : vec4(0, 1, 0, 1);\n}\n"},
+};
 
-std::string Part(const std::string& name, const std::string& className, int priority, const std::string& params)
+std::string Part(const std::string& className, int priority, const std::string& params)
 {
-    return "<part start=\"0\" end=\"100\" name=\"" + name + "\" class=\"" + className + "\" priority=\"" +
-           std::to_string(priority) + "\"><param " + params + "/></part>";
+    return "<part start=\"0\" end=\"100\" name=\"p" + std::to_string(priority) + "\" class=\"" + className +
+           "\" priority=\"" + std::to_string(priority) + "\"><param " + params + "/></part>";
 }
 
-std::string Shader(const std::string& name, int priority, const std::string& shader, const std::string& params)
+std::string Shader(int priority, const std::string& shader, const std::string& params)
 {
-    return Part(name, "lib.Shader", priority, "shader=\"" + shader + "\" " + params);
+    return Part("lib.Shader", priority, "shader=\"" + shader + "\" " + params);
 }
 
 std::string Buffer(const std::string& name, const std::string& attributes = "")
@@ -65,12 +57,11 @@ protected:
     void SetUp() override
     {
         PartGLFixture::SetUp();
-        for (const auto& [file, text] : {std::pair<const char*, const char*>{"mix.glsl", MixShader},
-                                         {"time.glsl", TimeShader},
-                                         {"size.glsl", SizeShader},
-                                         {"halves.glsl", HalvesShader}}) {
-            std::ofstream(std::string("data/shaders/") + file) << text;
+        for (const auto& shader : Shaders) {
+            std::ofstream(std::string("data/shaders/") + shader[0]) << shader[1];
         }
+        SavePicture("test.png", 8, 8, [](int, int) { return VexelTest::Colours::Red; });
+        SavePicture("bg.jpg", 8, 8, [](int, int) { return VexelTest::Colours::Red; });
         SetArea(AreaWidth, AreaHeight);
     }
 
@@ -83,58 +74,28 @@ protected:
     // The timeline of these buffers and parts, loaded into model (the app's by default).
     void Load(const std::string& buffers, const std::string& parts, DemoModel* model = nullptr)
     {
-        std::ofstream("buffers.xml", std::ios::trunc)
-            << "<Halvorn-demo-settings><soundtrack file=\"none.ogg\"/>" + buffers + "<demoparts>" + parts +
-                   "</demoparts></Halvorn-demo-settings>";
-        const VexelTest::Captured captured = Capture([&] {
-            DemoSettingsLoaderXml().Load("buffers.xml", model != nullptr ? model : mApp->mModel, mApp.get());
-        });
+        model = model != nullptr ? model : mApp->mModel;
+        std::ofstream("buffers.xml", std::ios::trunc) << "<Halvorn-demo-settings><soundtrack file=\"none.ogg\"/>" +
+                                                             buffers + "<demoparts>" + parts +
+                                                             "</demoparts></Halvorn-demo-settings>";
+        const VexelTest::Captured captured =
+            VexelTest::Capture([&] { DemoSettingsLoaderXml().Load("buffers.xml", model, mApp.get()); });
         ASSERT_FALSE(captured.Threw()) << captured.What() << captured.err;
-        (model != nullptr ? model : mApp->mModel)->mQuiet = true;
+        model->mQuiet = true;
     }
 
-    // One frame a step after the last, drawn over black.
+    // One frame a step after the last.
     void Frame(double step)
     {
-        ClearTo(Black);
         mApp->mModel->Update(step);
         mApp->RenderParts(step);
-    }
-
-    int BufferIndex(const std::string& name) const
-    {
-        return BufferSettings::IndexOf(mApp->mModel->mBuffers, QString::fromStdString(name));
     }
 
     // A pixel of a buffer's latest picture, from its bottom left.
     Texel TexelOf(const std::string& name, int x, int y) const
     {
-        const std::vector<float> pixels = Pixels(name);
-        const int width = mApp->Buffers() != nullptr ? mApp->Buffers()->Width(BufferIndex(name)) : 0;
-        const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 4;
-        if (at + 3 >= pixels.size()) {
-            ADD_FAILURE() << "no pixel " << x << ", " << y << " in " << name;
-            return {};
-        }
-        return {pixels[at], pixels[at + 1], pixels[at + 2], pixels[at + 3]};
-    }
-
-    // The brightest red, green or blue of a buffer.
-    float Brightest(const std::string& name) const
-    {
-        float brightest = 0.0f;
-        const std::vector<float> pixels = Pixels(name);
-        for (std::size_t i = 0; i < pixels.size(); ++i) {
-            brightest = i % 4 == 3 ? brightest : std::max(brightest, pixels[i]);
-        }
-        return brightest;
-    }
-
-    // A buffer's latest picture as floats, bottom row first.
-    std::vector<float> Pixels(const std::string& name) const
-    {
+        const int index = BufferSettings::IndexOf(mApp->mModel->mBuffers, QString::fromStdString(name));
         const DemoBuffers* buffers = mApp->Buffers();
-        const int index = BufferIndex(name);
         if (buffers == nullptr || index < 0) {
             ADD_FAILURE() << "no buffer " << name;
             return {};
@@ -144,61 +105,139 @@ protected:
         glBindTexture(GL_TEXTURE_2D, view.texture);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, pixels.data());
         glBindTexture(GL_TEXTURE_2D, 0);
-        return pixels;
+        const std::size_t at = (static_cast<std::size_t>(y) * view.width + x) * 4;
+        return {pixels[at], pixels[at + 1], pixels[at + 2], pixels[at + 3]};
     }
 };
 
-TEST_F(BuffersGLTest, WhatAPartReadsOfABufferAndWhatTheBufferKeeps)
+TEST_F(BuffersGLTest, WhatPartsDrawIntoABufferReadOfItAndWhatItKeeps)
 {
-    const std::string accumulate = Shader("acc", 1, "mix.glsl", "target=\"b\" iChannel0=\"b\" add=\"1.0001 0 0 0\"");
-    const std::string eighths = Shader("acc", 1, "mix.glsl", "target=\"b\" iChannel0=\"b\" add=\"0.125 0 0 0\"");
+    const std::string accumulate = Shader(1, "mix.glsl", "target=\"b\" iChannel0=\"b\" add=\"1.0001 0 0 0\"");
+    const std::string eighths = Shader(1, "mix.glsl", "target=\"b\" iChannel0=\"b\" add=\"0.125 0 0 0\"");
     const std::string additive =
-        Shader("add", 1, "mix.glsl", "target=\"b\" keep=\"0\" add=\"0.25 0 0 1\" blending=\"additive\"");
-    const std::string time = Shader("time", 1, "time.glsl", "target=\"b\" time=\"demo\"");
+        Shader(1, "mix.glsl", "target=\"b\" keep=\"0\" add=\"0.25 0 0 1\" blending=\"additive\"");
+    const std::string time = Shader(1, "time.glsl", "target=\"b\" time=\"demo\"");
+    const std::string copy = "target=\"copy\" iChannel0=\"b\"";
+    const std::string floats = Buffer("b", "format=\"rgba16f\"");
+    const std::string withCopy = floats + Buffer("copy", "format=\"rgba16f\"");
     const struct
     {
         const char* what;
         std::string buffers;
         std::string parts;
         int frames;
-        // Frames drawn again at the same moment, as while paused.
+        // Frames drawn again at the same moment, as while paused; then a seek to it.
         int repeats;
-        bool seekAfter;
+        bool seek;
         // The screen's own scissor box, as the player keeps clears inside its picture.
         bool scissor;
         const char* buffer;
         Texel expected;
-        float tolerance;
     } cases[] = {
-        {"rgba32f keeps a value above 1 and its ten-thousandths over frames", Buffer("b", "format=\"rgba32f\""),
-         accumulate, 3, 0, false, false, "b", {3.0003f, 0, 0, 0}, 1e-5f},
-        {"rgba16f rounds them away", Buffer("b", "format=\"rgba16f\""), accumulate, 3, 0, false, false, "b",
-         {3.0f, 0, 0, 0}, 1e-5f},
-        {"rgba8 holds nothing above 1", Buffer("b"), accumulate, 3, 0, false, false, "b", {1.0f, 0, 0, 0}, 1e-5f},
-        {"a part reading its own target gets the frame before's picture, not what was drawn this frame",
-         Buffer("b", "format=\"rgba16f\""),
-         Part("green", "lib.ClearScreen", 0, "target=\"b\" color=\"0 255 0\"") + eighths, 3, 0, false, false, "b",
-         {0.375f, 0, 0, 0}, 1e-4f},
-        {"a buffer read after its writer shows this frame's picture",
-         Buffer("b", "format=\"rgba16f\"") + Buffer("copy", "format=\"rgba16f\""),
-         time + Shader("copy", 2, "mix.glsl", "target=\"copy\" iChannel0=\"b\""), 3, 0, false, false, "copy",
-         {0.15f, 0, 0, 1}, 1e-3f},
-        {"a buffer read before its writer shows the frame before's",
-         Buffer("b", "format=\"rgba16f\"") + Buffer("copy", "format=\"rgba16f\""),
-         Shader("copy", 0, "mix.glsl", "target=\"copy\" iChannel0=\"b\"") + time, 3, 0, false, false, "copy",
-         {0.1f, 0, 0, 1}, 1e-3f},
+        {"rgba32f keeps a value above 1 and its ten-thousandths",
+         Buffer("b", "format=\"rgba32f\""),
+         accumulate,
+         3,
+         0,
+         false,
+         false,
+         "b",
+         {3.0003f, 0, 0, 0}},
+        {"rgba16f rounds them away", floats, accumulate, 3, 0, false, false, "b", {3.0f, 0, 0, 0}},
+        {"rgba8 holds nothing above 1", Buffer("b"), accumulate, 3, 0, false, false, "b", {1.0f, 0, 0, 0}},
+        {"a part reading its target gets the frame before's picture, not this frame's",
+         floats,
+         Part("lib.ClearScreen", 0, "target=\"b\" color=\"0 255 0\"") + eighths,
+         3,
+         0,
+         false,
+         false,
+         "b",
+         {0.375f, 0, 0, 0}},
+        {"another buffer read after its writer shows this frame's picture",
+         withCopy,
+         time + Shader(2, "mix.glsl", copy),
+         3,
+         0,
+         false,
+         false,
+         "copy",
+         {0.15f, 0, 0, 1}},
+        {"and before its writer the frame before's",
+         withCopy,
+         Shader(0, "mix.glsl", copy) + time,
+         3,
+         0,
+         false,
+         false,
+         "copy",
+         {0.1f, 0, 0, 1}},
         {"at half resolution a pass draws and reads half the pixels",
-         Buffer("half", "format=\"rgba16f\" resolution=\"0.5\"") + Buffer("b", "format=\"rgba16f\""),
-         Shader("half", 0, "size.glsl", "target=\"half\"") + Shader("b", 1, "size.glsl", "target=\"b\" iChannel0=\"half\""),
-         1, 0, false, false, "b", {0.64f, 0.36f, 0.32f, 0.18f}, 1e-3f},
-        {"clear never keeps what was added", Buffer("b", "format=\"rgba16f\""), additive, 3, 0, false, false, "b",
-         {0.75f, 0, 0, 3}, 1e-3f},
-        {"clear frame clears all of it first, whatever the screen's scissor",
-         Buffer("b", "format=\"rgba16f\" clear=\"frame\""), additive, 3, 0, false, true, "b", {0.25f, 0, 0, 1}, 1e-3f},
-        {"a frame drawn again at the same moment does not run on", Buffer("b", "format=\"rgba32f\""), eighths, 2, 2,
-         false, false, "b", {0.25f, 0, 0, 0}, 1e-5f},
-        {"a seek starts it empty", Buffer("b", "format=\"rgba32f\""), eighths, 3, 0, true, false, "b",
-         {0.125f, 0, 0, 0}, 1e-5f},
+         Buffer("half", "format=\"rgba16f\" resolution=\"0.5\"") + floats,
+         Shader(0, "size.glsl", "target=\"half\"") + Shader(1, "size.glsl", "target=\"b\" iChannel0=\"half\""),
+         1,
+         0,
+         false,
+         false,
+         "b",
+         {0.64f, 0.36f, 0.32f, 0.18f}},
+        {"clear never keeps what was added, in floats", floats, additive, 3, 0, false, false, "b", {0.75f, 0, 0, 3}},
+        {"clear frame clears all of it first, whatever the scissor",
+         Buffer("b", "format=\"rgba16f\" clear=\"frame\""),
+         additive,
+         3,
+         0,
+         false,
+         true,
+         "b",
+         {0.25f, 0, 0, 1}},
+        {"a frame drawn again at the same moment does not run on",
+         floats,
+         eighths,
+         2,
+         2,
+         false,
+         false,
+         "b",
+         {0.25f, 0, 0, 0}},
+        {"a seek starts it empty", floats, eighths, 3, 0, true, false, "b", {0.125f, 0, 0, 0}},
+        {"a clear part clears the buffer it draws into",
+         Buffer("b"),
+         Part("lib.ClearScreen", 1, "color=\"0 0 255\" target=\"b\""),
+         1,
+         0,
+         false,
+         false,
+         "b",
+         {0, 0, 1, 0}},
+        {"a picture part draws into it",
+         Buffer("b"),
+         Part("lib.Image", 1, "image=\"test.png\" relativeWidth=\"1\" relativeHeight=\"1\" target=\"b\""),
+         1,
+         0,
+         false,
+         false,
+         "b",
+         {1, 0, 0, 1}},
+        {"the test scene draws into it",
+         Buffer("b"),
+         Part("lib.TestPartVao", 1, "target=\"b\""),
+         1,
+         0,
+         false,
+         false,
+         "b",
+         {1, 1, 1, 0}},
+        {"a picture part shows a buffer upright",
+         floats + Buffer("shown"),
+         Shader(1, "halves.glsl", "target=\"b\"") +
+             Part("lib.Image", 2, "image=\"@b\" relativeWidth=\"1\" relativeHeight=\"1\" target=\"shown\""),
+         1,
+         0,
+         false,
+         false,
+         "shown",
+         {1, 0, 0, 1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -207,65 +246,30 @@ TEST_F(BuffersGLTest, WhatAPartReadsOfABufferAndWhatTheBufferKeeps)
             glScissor(5, 5, 20, 10);
             glEnable(GL_SCISSOR_TEST);
         }
-        for (int frame = 0; frame < c.frames; ++frame) {
-            Frame(0.5);
+        for (int frame = 0; frame < c.frames + c.repeats; ++frame) {
+            Frame(frame < c.frames ? 0.5 : 0.0);
         }
-        for (int repeat = 0; repeat < c.repeats; ++repeat) {
-            Frame(0.0);
-        }
-        if (c.seekAfter) {
+        if (c.seek) {
             mApp->mModel->Seek(mApp->mModel->mTime);
             Frame(0.0);
         }
         glDisable(GL_SCISSOR_TEST);
-        for (const std::pair<int, int>& at : {std::pair<int, int>{0, 0}, {3, 2}}) {
-            const Texel texel = TexelOf(c.buffer, at.first, at.second);
+        // Only the sums of 1.0001 need float's own precision; 16-bit floats round in the third decimal.
+        const float tolerance = c.expected[0] > 2.0f ? 2e-5f : 1e-3f;
+        for (const Texel& texel : {TexelOf(c.buffer, 0, 0), TexelOf(c.buffer, 3, 2)}) {
             for (int channel = 0; channel < 4; ++channel) {
-                EXPECT_NEAR(texel[channel], c.expected[channel], c.tolerance) << "channel " << channel;
+                EXPECT_NEAR(texel[channel], c.expected[channel], tolerance) << "channel " << channel;
             }
         }
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
 }
 
-TEST_F(BuffersGLTest, EveryClassDrawsIntoItsTargetAndAPictureShowsItUpright)
-{
-    SavePicture("test.png", 8, 8, [](int, int) { return Red; });
-    SavePicture("bg.jpg", 8, 8, [](int, int) { return Red; });
-    const struct
-    {
-        const char* className;
-        std::string params;
-    } cases[] = {
-        {"lib.ClearScreen", "color=\"255 0 0\""},
-        {"lib.Image", "image=\"test.png\" relativeWidth=\"1\" relativeHeight=\"1\""},
-        {"lib.Text", "text=\"MMMM\" size=\"400\""},
-        {"lib.TestPartVao", ""},
-        {"lib.Shader", "shader=\"halves.glsl\""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.className);
-        Load(Buffer("b"), Part("drawn", c.className, 1, c.params + " target=\"b\""));
-        Frame(0.5);
-        EXPECT_TRUE(PixelNear(ReadPixel(AreaWidth / 2, Height - 1 - AreaHeight / 2), Black)) << "the screen is left as it was";
-        EXPECT_GT(Brightest("b"), 0.9f) << "the buffer holds the drawing";
-    }
-
-    // Shown by a picture part, the buffer's bottom half is red at the screen's bottom.
-    Load(Buffer("b", "resolution=\"0.5\""),
-         Shader("halves", 1, "halves.glsl", "target=\"b\"") +
-             Part("shown", "lib.Image", 2, "image=\"@b\" relativeWidth=\"1\" relativeHeight=\"1\""));
-    Frame(0.5);
-    EXPECT_TRUE(PixelNear(ReadPixel(AreaWidth / 2, Height - 2), Red));
-    EXPECT_TRUE(PixelNear(ReadPixel(AreaWidth / 2, Height - AreaHeight + 1), Green));
-    EXPECT_EQ(mApp->Buffers()->Width(0), AreaWidth / 2);
-}
-
 TEST_F(BuffersGLTest, PicturesFollowTheAreaAndANewTimelineTakesOverThoseThatFit)
 {
     const std::string buffers = Buffer("b", "format=\"rgba16f\"") + Buffer("other", "format=\"rgba32f\"");
-    const std::string parts = Shader("acc", 1, "mix.glsl", "target=\"b\" iChannel0=\"b\" add=\"0.25 0 0 0\"") +
-                              Part("other", "lib.ClearScreen", 2, "target=\"other\"");
+    const std::string parts = Shader(1, "mix.glsl", "target=\"b\" iChannel0=\"b\" add=\"0.25 0 0 0\"") +
+                              Part("lib.ClearScreen", 2, "target=\"other\"");
     Load(buffers, parts);
     Frame(0.5);
     Frame(0.5);
@@ -280,44 +284,24 @@ TEST_F(BuffersGLTest, PicturesFollowTheAreaAndANewTimelineTakesOverThoseThatFit)
     mApp->RenderParts(0.0);
     EXPECT_EQ(pictures.Width(0), AreaWidth / 2);
     EXPECT_EQ(pictures.Height(1), AreaHeight / 2);
-    EXPECT_EQ(pictures.PicturesMade(), 6);
     EXPECT_NEAR(TexelOf("b", 1, 1)[0], 0.5f, 1e-3f);
     SetArea(AreaWidth, AreaHeight);
     Frame(0.5);
     EXPECT_NEAR(TexelOf("b", 1, 1)[0], 0.75f, 1e-3f);
     EXPECT_EQ(pictures.PicturesMade(), 9);
 
-    // A reload: the pictures of the same names and formats are taken over, started empty.
-    auto* fresh = new DemoModel;
-    Load(buffers, parts, fresh);
-    delete mApp->mModel;
-    mApp->mModel = fresh;
-    Frame(0.5);
-    EXPECT_EQ(pictures.PicturesMade(), 9);
-    EXPECT_NEAR(TexelOf("b", 1, 1)[0], 0.25f, 1e-3f);
-    // One of another format makes its own.
-    auto* other = new DemoModel;
-    Load(Buffer("b", "format=\"rgba32f\"") + Buffer("other", "format=\"rgba32f\""), parts, other);
-    delete mApp->mModel;
-    mApp->mModel = other;
-    Frame(0.5);
-    EXPECT_EQ(pictures.PicturesMade(), 11);
+    // A reload takes over the pictures of the same formats, started empty;
+    // another format makes its own.
+    for (const auto& [reloaded, made] :
+         {std::pair<std::string, int>{buffers, 9},
+          {Buffer("b", "format=\"rgba32f\"") + Buffer("other", "format=\"rgba32f\""), 11}}) {
+        auto* fresh = new DemoModel;
+        Load(reloaded, parts, fresh);
+        delete mApp->mModel;
+        mApp->mModel = fresh;
+        Frame(0.5);
+        EXPECT_EQ(pictures.PicturesMade(), made);
+        EXPECT_NEAR(TexelOf("b", 1, 1)[0], 0.25f, 1e-3f);
+    }
     EXPECT_EQ(pictures.Bytes(), static_cast<std::size_t>(AreaWidth * AreaHeight * (2 * 16 + 16)));
-}
-
-TEST_F(BuffersGLTest, AClearCoversTheWholeTextureWhateverTheScissor)
-{
-    TextureTarget target(16, 8, GL_RGBA16F);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.Framebuffer());
-    glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glScissor(4, 2, 4, 2);
-    glEnable(GL_SCISSOR_TEST);
-    target.Clear();
-    EXPECT_EQ(glIsEnabled(GL_SCISSOR_TEST), GL_TRUE);
-    glDisable(GL_SCISSOR_TEST);
-    std::vector<float> pixels(16 * 8 * 4, -1.0f);
-    glReadPixels(0, 0, 16, 8, GL_RGBA, GL_FLOAT, pixels.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0.0f), static_cast<long>(pixels.size()));
 }

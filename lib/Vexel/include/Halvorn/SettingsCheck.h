@@ -111,9 +111,9 @@ private:
     void Add(Diagnostic::Severity severity, int line, int column, const std::string& message);
     void CheckDocument(const XmlElement& root);
     void CheckBuffers(const XmlElement& root);
-    // A part's target, and a buffer a parameter reads ("@NAME" or, for a
-    // shader's sampler, a buffer's name).
-    void CheckTarget(const XmlElement& part);
+    // A part's target, which it returns (empty for none), and a buffer a
+    // parameter reads ("@NAME").
+    std::string CheckTarget(const XmlElement& part);
     void CheckBufferRead(const XmlElement& part, const XmlElement& param, const char* attribute, const QString& name);
     void CheckSoundtrack(const XmlElement& root);
     void CheckPart(const XmlElement& part, std::vector<TimedPart>& timed);

@@ -39,6 +39,8 @@ struct SettingsCheck::TimedPart
     float start;
     float end;
     unsigned int priority;
+    // The buffer it draws into; empty for the screen.
+    std::string target;
 };
 
 namespace {
@@ -257,7 +259,7 @@ void SettingsCheck::CheckBuffers(const XmlElement& root)
     }
 }
 
-void SettingsCheck::CheckTarget(const XmlElement& part)
+std::string SettingsCheck::CheckTarget(const XmlElement& part)
 {
     // The last target given is the one the part uses.
     XmlElement targetParam;
@@ -267,7 +269,7 @@ void SettingsCheck::CheckTarget(const XmlElement& part)
         }
     }
     if (!targetParam) {
-        return;
+        return std::string();
     }
     const QString name = QString::fromUtf8(targetParam.Attribute(PartParams::TargetKey));
     const int buffer = BufferSettings::IndexOf(mBuffers, name);
@@ -278,6 +280,7 @@ void SettingsCheck::CheckTarget(const XmlElement& part)
         Report(Severity::Error, targetParam, PartParams::TargetKey,
                BufferSettings::UnknownBuffer(QString::fromUtf8(partName ? partName : ""), name, mBuffers));
     }
+    return name.toStdString();
 }
 
 void SettingsCheck::CheckBufferRead(const XmlElement& part, const XmlElement& param, const char* attribute,
@@ -381,9 +384,7 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
     QString image;
     XmlElement imageParam;
     CheckParams(part, knownClass ? className : std::string(), image, imageParam);
-    if (knownClass) {
-        CheckTarget(part);
-    }
+    const std::string target = knownClass ? CheckTarget(part) : std::string();
 
     // Other children: scenes are not loaded; the rest have their own checks, if any.
     for (int i = 0; i < part.ChildCount(); ++i) {
@@ -418,7 +419,8 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
         const char* name = part.Attribute("name");
         const char* priority = part.Attribute("priority");
         timed.push_back(TimedPart{part, name ? name : "", className, start, end,
-                                  static_cast<unsigned int>(std::strtol(priority ? priority : "0", nullptr, 10))});
+                                  static_cast<unsigned int>(std::strtol(priority ? priority : "0", nullptr, 10)),
+                                  target});
     }
 }
 
@@ -711,11 +713,14 @@ void SettingsCheck::CheckTimeline(const std::vector<TimedPart>& timed)
             continue;
         }
         for (const TimedPart& cover : timed) {
+            // A clear of another buffer, or of the screen, leaves the part's drawing alone.
             if (cover.className == "lib.ClearScreen" && cover.priority > part.priority && cover.start <= part.start &&
-                cover.end >= part.end) {
+                cover.end >= part.end && cover.target == part.target) {
                 Report(Severity::Warning, part.element,
                        name + " never shows: ClearScreen part " + Quoted(cover.name) + " (priority " +
-                           std::to_string(cover.priority) + ") clears the screen over all of its time");
+                           std::to_string(cover.priority) + ") clears " +
+                           (part.target.empty() ? std::string("the screen") : "buffer " + Quoted(part.target)) +
+                           " over all of its time");
                 break;
             }
         }
