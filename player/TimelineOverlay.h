@@ -41,8 +41,6 @@ public:
     void SetMusic(std::shared_ptr<SoundtrackAnalysis> music) { mMusic = std::move(music); }
     // The buffers to show; null for none.
     void SetBuffers(const DemoBuffers* buffers) { mBuffers = buffers; }
-    // The buffer shown full-window, by name; empty for none.
-    const std::string& ShownBuffer() const { return mShownBuffer; }
 
     // Draws one frame of the overlay (nothing while hidden). Returns true
     // with the time in seekTo while the strip is clicked or dragged.
@@ -70,6 +68,7 @@ private:
     double mLastSeek = -1.0;
     std::shared_ptr<SoundtrackAnalysis> mMusic;
     const DemoBuffers* mBuffers = nullptr;
+    // The buffer shown full-window, by name; empty for none.
     std::string mShownBuffer;
     // The first bin of each bar, and one past the last bar's.
     std::array<int, SpectrumBars + 1> mBarBins{};
