@@ -120,138 +120,60 @@ TEST_F(BuffersGLTest, WhatPartsDrawIntoABufferReadOfItAndWhatItKeeps)
     const std::string copy = "target=\"copy\" iChannel0=\"b\"";
     const std::string floats = Buffer("b", "format=\"rgba16f\"");
     const std::string withCopy = floats + Buffer("copy", "format=\"rgba16f\"");
+    // What happens in order: f a frame 0.5 s after the last, r a frame at the same moment (as while paused),
+    // s a seek to the moment, c the screen's scissor box on (as the player keeps its clears in its picture).
     const struct
     {
         const char* what;
         std::string buffers;
         std::string parts;
-        int frames;
-        // Frames drawn again at the same moment, as while paused; then a seek to it.
-        int repeats;
-        bool seek;
-        // The screen's own scissor box, as the player keeps clears inside its picture.
-        bool scissor;
+        const char* steps;
         const char* buffer;
         Texel expected;
     } cases[] = {
-        {"rgba32f keeps a value above 1 and its ten-thousandths",
-         Buffer("b", "format=\"rgba32f\""),
-         accumulate,
-         3,
-         0,
-         false,
-         false,
-         "b",
-         {3.0003f, 0, 0, 0}},
-        {"rgba16f rounds them away", floats, accumulate, 3, 0, false, false, "b", {3.0f, 0, 0, 0}},
-        {"rgba8 holds nothing above 1", Buffer("b"), accumulate, 3, 0, false, false, "b", {1.0f, 0, 0, 0}},
-        {"a part reading its target gets the frame before's picture, not this frame's",
-         floats,
-         Part("lib.ClearScreen", 0, "target=\"b\" color=\"0 255 0\"") + eighths,
-         3,
-         0,
-         false,
-         false,
-         "b",
-         {0.375f, 0, 0, 0}},
-        {"another buffer read after its writer shows this frame's picture",
-         withCopy,
-         time + Shader(2, "mix.glsl", copy),
-         3,
-         0,
-         false,
-         false,
-         "copy",
-         {0.15f, 0, 0, 1}},
-        {"and before its writer the frame before's",
-         withCopy,
-         Shader(0, "mix.glsl", copy) + time,
-         3,
-         0,
-         false,
-         false,
-         "copy",
-         {0.1f, 0, 0, 1}},
+        // clang-format off
+        {"rgba32f keeps a value above 1 and its ten-thousandths", Buffer("b", "format=\"rgba32f\""), accumulate,
+         "fff", "b", {3.0003f, 0, 0, 0}},
+        {"rgba16f rounds them away", floats, accumulate, "fff", "b", {3.0f, 0, 0, 0}},
+        {"rgba8 holds nothing above 1", Buffer("b"), accumulate, "fff", "b", {1.0f, 0, 0, 0}},
+        {"a part reading its target gets the frame before's picture, not this frame's", floats,
+         Part("lib.ClearScreen", 0, "target=\"b\" color=\"0 255 0\"") + eighths, "fff", "b", {0.375f, 0, 0, 0}},
+        {"another buffer read after its writer shows this frame's picture", withCopy,
+         time + Shader(2, "mix.glsl", copy), "fff", "copy", {0.15f, 0, 0, 1}},
+        {"and before its writer the frame before's", withCopy,
+         Shader(0, "mix.glsl", copy) + time, "fff", "copy", {0.1f, 0, 0, 1}},
         {"at half resolution a pass draws and reads half the pixels",
-         Buffer("half", "format=\"rgba16f\" resolution=\"0.5\"") + floats,
-         Shader(0, "size.glsl", "target=\"half\"") + Shader(1, "size.glsl", "target=\"b\" iChannel0=\"half\""),
-         1,
-         0,
-         false,
-         false,
-         "b",
-         {0.64f, 0.36f, 0.32f, 0.18f}},
-        {"clear never keeps what was added, in floats", floats, additive, 3, 0, false, false, "b", {0.75f, 0, 0, 3}},
+         Buffer("half", "format=\"rgba16f\" resolution=\"0.5\"") + floats, Shader(0, "size.glsl", "target=\"half\"") +
+         Shader(1, "size.glsl", "target=\"b\" iChannel0=\"half\""), "f", "b", {0.64f, 0.36f, 0.32f, 0.18f}},
+        {"clear never keeps what was added, in floats", floats, additive, "fff", "b", {0.75f, 0, 0, 3}},
         {"clear frame clears all of it first, whatever the scissor",
-         Buffer("b", "format=\"rgba16f\" clear=\"frame\""),
-         additive,
-         3,
-         0,
-         false,
-         true,
-         "b",
-         {0.25f, 0, 0, 1}},
-        {"a frame drawn again at the same moment does not run on",
-         floats,
-         eighths,
-         2,
-         2,
-         false,
-         false,
-         "b",
-         {0.25f, 0, 0, 0}},
-        {"a seek starts it empty", floats, eighths, 3, 0, true, false, "b", {0.125f, 0, 0, 0}},
-        {"a clear part clears the buffer it draws into",
-         Buffer("b"),
-         Part("lib.ClearScreen", 1, "color=\"0 0 255\" target=\"b\""),
-         1,
-         0,
-         false,
-         false,
-         "b",
-         {0, 0, 1, 0}},
-        {"a picture part draws into it",
-         Buffer("b"),
-         Part("lib.Image", 1, "image=\"test.png\" relativeWidth=\"1\" relativeHeight=\"1\" target=\"b\""),
-         1,
-         0,
-         false,
-         false,
-         "b",
-         {1, 0, 0, 1}},
-        {"the test scene draws into it",
-         Buffer("b"),
-         Part("lib.TestPartVao", 1, "target=\"b\""),
-         1,
-         0,
-         false,
-         false,
-         "b",
+         Buffer("b", "format=\"rgba16f\" clear=\"frame\""), additive, "cfff", "b", {0.25f, 0, 0, 1}},
+        {"a frame drawn again at the same moment does not run on", floats, eighths, "ffrr", "b", {0.25f, 0, 0, 0}},
+        {"a seek starts it empty", floats, eighths, "fffs", "b", {0.125f, 0, 0, 0}},
+        {"a clear part clears the buffer it draws into", Buffer("b"),
+         Part("lib.ClearScreen", 1, "color=\"0 0 255\" target=\"b\""), "f", "b", {0, 0, 1, 0}},
+        {"a picture part draws into it", Buffer("b"), Part("lib.Image", 1, "image=\"test.png\" relativeWidth=\"1\" "
+         "relativeHeight=\"1\" target=\"b\""), "f", "b", {1, 0, 0, 1}},
+        {"the test scene draws into it", Buffer("b"), Part("lib.TestPartVao", 1, "target=\"b\""), "f", "b",
          {1, 1, 1, 0}},
-        {"a picture part shows a buffer upright",
-         floats + Buffer("shown"),
-         Shader(1, "halves.glsl", "target=\"b\"") +
-             Part("lib.Image", 2, "image=\"@b\" relativeWidth=\"1\" relativeHeight=\"1\" target=\"shown\""),
-         1,
-         0,
-         false,
-         false,
-         "shown",
-         {1, 0, 0, 1}},
+        {"a picture part shows a buffer upright", floats + Buffer("shown"), Shader(1, "halves.glsl", "target=\"b\"") +
+         Part("lib.Image", 2, "image=\"@b\" relativeWidth=\"1\" relativeHeight=\"1\" target=\"shown\""), "f",
+         "shown", {1, 0, 0, 1}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Load(c.buffers, c.parts);
-        if (c.scissor) {
-            glScissor(5, 5, 20, 10);
-            glEnable(GL_SCISSOR_TEST);
-        }
-        for (int frame = 0; frame < c.frames + c.repeats; ++frame) {
-            Frame(frame < c.frames ? 0.5 : 0.0);
-        }
-        if (c.seek) {
-            mApp->mModel->Seek(mApp->mModel->mTime);
-            Frame(0.0);
+        for (const char* step = c.steps; *step != '\0'; ++step) {
+            if (*step == 'c') {
+                glScissor(5, 5, 20, 10);
+                glEnable(GL_SCISSOR_TEST);
+            } else if (*step == 's') {
+                mApp->mModel->Seek(mApp->mModel->mTime);
+            }
+            if (*step != 'c') {
+                Frame(*step == 'f' ? 0.5 : 0.0);
+            }
         }
         glDisable(GL_SCISSOR_TEST);
         // Only the sums of 1.0001 need float's own precision; 16-bit floats round in the third decimal.
