@@ -29,7 +29,7 @@ declare -A at=([class-testpartvao]=2 [first-demo-morvelin]=10.05 [first-demo-ani
 span=0.02
 # Shaders that build on their own previous frames start empty at a capture's
 # first frame: these are captured for a while before, and the last frame kept.
-declare -A settle=([class-shader-shadertoy]=0.5 [class-shader-compute]=0.1)
+declare -A settle=([class-shader-shadertoy]=0.5 [class-shader-compute]=0.1 [buffers-multipass]=1)
 
 run=()
 if [[ -z "${DISPLAY:-}" ]] || ! xdpyinfo >/dev/null 2>&1; then

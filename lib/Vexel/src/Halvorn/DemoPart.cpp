@@ -1,10 +1,12 @@
 #include "Halvorn/DemoPart.h"
 
 #include "AssertException.h"
+#include "Halvorn/BufferSettings.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoParts/PartParams.h"
 
 #include <iostream>
+#include <stdexcept>
 
 DemoPart::DemoPart(DemoApp* app, double start, double end, unsigned int priority, const QString& name,
                    const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params,
@@ -27,6 +29,20 @@ DemoPart::DemoPart(DemoApp* app, double start, double end, unsigned int priority
         VEXEL_READ_COLOR(param.mValue, mClearColor, "=> clearColor-attribute has unknown red value!",
                          "=> clearColor-attribute has unknown green value!",
                          "=> clearColor-attribute has unknown blue value!");
+    }
+    // A later target overrides an earlier one, as every parameter does.
+    const DemoPartParam* target = nullptr;
+    for (const DemoPartParam& param : mParams) {
+        if (param.mName == QLatin1String(PartParams::TargetKey)) {
+            target = &param;
+        }
+    }
+    if (target != nullptr && mDemoApp != nullptr) {
+        const std::vector<BufferSettings>& buffers = mDemoApp->DeclaredBuffers();
+        mTarget = BufferSettings::IndexOf(buffers, target->mValue);
+        if (mTarget < 0) {
+            throw std::runtime_error(BufferSettings::UnknownBuffer(mName, target->mValue, buffers));
+        }
     }
 }
 
@@ -65,6 +81,9 @@ void DemoPart::Update(double delta, double time)
 
 void DemoPart::Render(double /*delta*/, double /*time*/)
 {
+    if (mDemoApp != nullptr) {
+        mDemoApp->DrawPartInto(mTarget);
+    }
     RenderDemoPart(mLastDelta, mRunningTime, mLastTime);
 }
 

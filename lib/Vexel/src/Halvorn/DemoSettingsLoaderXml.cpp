@@ -2,6 +2,7 @@
 
 #include "AssertException.h"
 #include "Halvorn/Animation.h"
+#include "Halvorn/BufferSettings.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoPart.h"
@@ -69,7 +70,8 @@ std::vector<QString> PicturesToDecode(const std::vector<XmlElement>& parts, cons
                 }
             }
         }
-        if (image != nullptr) {
+        // "@NAME" is a buffer, not a file.
+        if (image != nullptr && image[0] != '@') {
             files.push_back(texturePath + FromUtf8(image));
         }
     }
@@ -96,6 +98,23 @@ bool ReadShaderUniforms(const std::vector<DemoPartParam>& params, const QString&
 struct PrefetchGuard
 {
     ~PrefetchGuard() { PictureCache::DropPrefetched(); }
+};
+
+// The parts made meanwhile name the buffers of the model being loaded.
+class LoadingBuffers
+{
+public:
+    LoadingBuffers(DemoApp& app, const std::vector<BufferSettings>& buffers)
+        : mApp(app)
+    {
+        mApp.SetLoadingBuffers(&buffers);
+    }
+    ~LoadingBuffers() { mApp.SetLoadingBuffers(nullptr); }
+    LoadingBuffers(const LoadingBuffers&) = delete;
+    LoadingBuffers& operator=(const LoadingBuffers&) = delete;
+
+private:
+    DemoApp& mApp;
 };
 
 } // namespace
@@ -138,6 +157,16 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
 
     const XmlElement demoParts = root.Child("demoparts");
     model->Clear();
+
+    // Buffers come before the parts that draw into them; the first fault stops the demo.
+    std::vector<BufferSettings::Problem> bufferProblems;
+    model->mBuffers = BufferSettings::ReadAll(root, bufferProblems);
+    for (const BufferSettings::Problem& problem : bufferProblems) {
+        if (!problem.warning) {
+            throw std::runtime_error(problem.message);
+        }
+    }
+    const LoadingBuffers loadingBuffers(*app, model->mBuffers);
 
     const std::vector<XmlElement> parts = demoParts.Children("part");
     const PrefetchGuard prefetchGuard;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ComputeImages.h"
+#include "DrawTarget.h"
 #include "Gl.h"
 #include "Halvorn/DemoPart.h"
 #include "Halvorn/ShaderPartSettings.h"
@@ -26,7 +27,7 @@ class ShaderProgram;
 // parameters. It draws at a fraction of the area into a texture of its own,
 // which is also the shader's previous frame, and puts that over what is
 // below with a blend mode and an alpha; where none of that is asked for, it
-// draws straight into the target.
+// draws straight into the target. Samplers may read the timeline's buffers.
 class ShaderPart : public virtual DemoPart
 {
 public:
@@ -90,6 +91,8 @@ private:
         int channel;
         float width;
         float height;
+        // The buffer it reads, by index; -1 for none.
+        int buffer;
     };
 
     // pictures: each sampler parameter's picture, null for a source.
@@ -98,7 +101,7 @@ private:
     void FeedSampler(SamplerUnit& slot, const std::string& name, const ShaderPartSettings& settings,
                      const std::vector<const TextureTarget*>& pictures);
     const TextureTarget& UprightPicture(const QString& file);
-    void Resize(int width, int height, const Rect<int>& area);
+    void Resize(int width, int height, const DrawTarget& target);
     void BindSamplers(int width, int height, const Rect<int>& area);
     void SetUniforms(int width, int height);
     void ApplyAnimations(double runningTime);
