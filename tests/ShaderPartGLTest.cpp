@@ -1,14 +1,19 @@
 #include "Halvorn/DemoParts/ShaderPart.h"
 
+#include "Audio/MusicAnalysis.h"
+#include "Audio/MusicFrames.h"
+#include "Halvorn/DemoModel.h"
 #include "Halvorn/ShaderPartSettings.h"
 #include "PartGLFixture.h"
 #include "PatternTextures.h"
 #include "ProgramCache.h"
+#include "TestSounds.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -114,6 +119,13 @@ protected:
         }
     }
 
+    // The demo's soundtrack: a WAV file of that name, new for each name.
+    void UseSoundtrack(const std::string& name, const VexelTest::Samples& samples)
+    {
+        std::ofstream(name, std::ios::binary) << VexelTest::WavBytes(samples, 1, MusicAnalysis::SampleRate);
+        mApp->mModel->mSoundtrackFile = QString::fromStdString(name);
+    }
+
     std::string mSaved;
 };
 
@@ -214,12 +226,14 @@ TEST_F(ShaderPartGLTest, EachSourceReachesASampler)
         {"quarters.png", {{0, 0, Blue}, {3, 7, Red}, {12, 6, Green}, {0, 31, size(16, 8)}}},
         {"noise", {{5, 9, noiseAt(5, 9)}, {50, 20, noiseAt(50, 20)}, {0, 31, size(256, 256)}}},
         {"checker", {{0, 0, Black}, {1, 0, {255, 255, 255}}, {9, 0, {255, 255, 255}}, {0, 31, size(8, 8)}}},
-        {"music", {{3, 1, Black}, {0, 31, size(512, 2)}}},
+        // Silence: no spectrum in row 0, the wave's middle in row 1.
+        {"music", {{3, 0, Black}, {3, 1, {128, 0, 0}}, {0, 31, size(512, 2)}}},
         // What was drawn below this frame: the background.
         {"screen", {{3, 3, Cyan}, {60, 20, Cyan}, {0, 31, size(64, 36)}}},
         // The part's own last frame, which starts transparent black.
         {"previous", {{3, 3, Black}, {0, 31, size(64, 36)}}},
     };
+    UseSoundtrack("silence.wav", VexelTest::Samples(8 * MusicAnalysis::SampleRate, 0));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         std::unique_ptr<ShaderPart> part = Make(shader, {{"texTex1", QString::fromStdString(c.source)}});
@@ -237,6 +251,64 @@ TEST_F(ShaderPartGLTest, EachSourceReachesASampler)
     ASSERT_NE(toy, nullptr);
     Draw(*toy, 1.0);
     ExpectProbes({{5, 5, Green}, {40, 5, {Level(0.5), Level(0.25), 0}}}, 2);
+}
+
+TEST_F(ShaderPartGLTest, EachMusicInputHoldsTheSoundtrackAtThePartsTimelineTime)
+{
+    // A sine on bin 100 from 5.2 s to 5.6 s: at 5.5 s the spectrum, its
+    // average, its sum and the wave all differ from one another.
+    constexpr int Rate = MusicAnalysis::SampleRate;
+    VexelTest::Samples samples(8 * Rate, 0);
+    VexelTest::AddTone(samples, Rate, 100.0 * Rate / WindowedFft::Size, 0.5, 5.2, 5.6);
+    UseSoundtrack("tone.wav", samples);
+    MusicFrames frames(MusicAnalysis::FromFile("tone.wav"));
+    frames.MoveTo(5.5);
+    // Area column x shows texel First + x; a row of the music texture per half of the area.
+    const int First = 70;
+    const auto showdown = [](const std::string& input, const std::string& scale) {
+        return Showdown("uniform sampler1D " + input + ";\n", "    out_color = vec4(texelFetch(" + input +
+                                                                  ", 70 + int(gl_FragCoord.x), 0).r * " + scale +
+                                                                  ", 0.0, 0.0, 1.0);\n");
+    };
+    const std::string toy =
+        "void mainImage(out vec4 c, in vec2 p)\n{\n"
+        "    c = vec4(texelFetch(iChannel0, ivec2(70 + int(p.x), int(p.y) / 18), 0).r, 0.0, 0.0, 1.0);\n"
+        "}\n";
+    const auto floats = [](const float* values, double scale) {
+        return [values, scale](int x, int) { return Level(values[First + x] * scale); };
+    };
+    const std::uint8_t* music = frames.MusicTexture();
+    const struct
+    {
+        std::string name;
+        std::string shader;
+        Params params;
+        std::function<int(int x, int row)> expected;
+    } cases[] = {
+        {"texFFT", showdown("texFFT", "1.0"), {}, floats(frames.Fft(), 1.0)},
+        {"texFFTSmoothed", showdown("texFFTSmoothed", "1.0"), {}, floats(frames.Smoothed(), 1.0)},
+        {"texFFTIntegrated", showdown("texFFTIntegrated", "0.05"), {}, floats(frames.Integrated(), 0.05)},
+        {"music",
+         toy,
+         {{"iChannel0", "music"}},
+         [music](int x, int row) { return static_cast<int>(music[row * MusicFrames::MusicWidth + First + x]); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<ShaderPart> part = Make(c.shader, c.params);
+        ASSERT_NE(part, nullptr);
+        Draw(*part, 0.5);
+        int loudest = 0;
+        for (int row = 0; row < (c.name == "music" ? 2 : 1); ++row) {
+            for (int x = 0; x < AreaWidth; ++x) {
+                const int expected = c.expected(x, row);
+                loudest = std::max(loudest, expected);
+                ASSERT_TRUE(PixelNear(AreaPixel(x, row * 18), {expected, 0, 0}, 1)) << "texel " << First + x;
+            }
+        }
+        // The sine shows, so the comparison is not of silence.
+        EXPECT_GT(loudest, 100);
+    }
 }
 
 TEST_F(ShaderPartGLTest, FeedbackAndComputeImagesCarryOverFramesAndStartEmpty)

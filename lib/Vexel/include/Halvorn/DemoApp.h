@@ -42,6 +42,10 @@ public:
     // begun on the first call and shared by all who ask; a demo that never
     // asks has nothing analysed.
     std::shared_ptr<SoundtrackAnalysis> GetSoundtrackAnalysis();
+    // The same once it is done, for what every frame must show exactly (the
+    // shaders' music inputs, react elements): waits for it. Null, after one
+    // warning on standard error, when the music cannot be analysed.
+    std::shared_ptr<SoundtrackAnalysis> GetAnalysedSoundtrack();
 
     QString mSettingsFile;
     DemoModel* mModel = nullptr;
@@ -51,4 +55,6 @@ public:
 
 private:
     std::shared_ptr<SoundtrackAnalysis> mSoundtrackAnalysis;
+    // The analysis whose failure has been reported.
+    const SoundtrackAnalysis* mReportedFailure = nullptr;
 };
