@@ -63,5 +63,10 @@ public:
     double mLastTime = 0.0;
     // From the part's animate elements, set by the loader after construction;
     // the concrete part applies them in each update from its running time.
+    // The part's react elements come after them, held at their value for
+    // the update's timeline time before the concrete part's update.
     std::vector<Animation> mAnimations;
+
+private:
+    void HoldReactions(double time);
 };

@@ -3,6 +3,7 @@
 #include "AssertException.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoParts/PartParams.h"
+#include "Halvorn/Reaction.h"
 
 #include <iostream>
 
@@ -39,6 +40,7 @@ void DemoPart::Update(double delta, double time)
 
     if (!mFixedStep) {
         mRunningTime += step;
+        HoldReactions(base + step);
         UpdateDemoPart(step, mRunningTime, base + step);
     } else {
         // A step of zero or less would never drain the accumulator.
@@ -48,6 +50,7 @@ void DemoPart::Update(double delta, double time)
         while (mFixedStepAccumulator >= mFixedStepLength) {
             mRunningTime += mFixedStepLength;
             stepTime += mFixedStepLength;
+            HoldReactions(stepTime);
             UpdateDemoPart(mFixedStepLength, mRunningTime, stepTime);
             mFixedStepAccumulator -= mFixedStepLength;
         }
@@ -66,6 +69,17 @@ void DemoPart::Update(double delta, double time)
 void DemoPart::Render(double /*delta*/, double /*time*/)
 {
     RenderDemoPart(mLastDelta, mRunningTime, mLastTime);
+}
+
+void DemoPart::HoldReactions(double time)
+{
+    // The timeline time, not the running time: the running time is a sum of
+    // steps, which differs in its last bits between a seek and a straight play.
+    for (Animation& animation : mAnimations) {
+        if (animation.mReaction) {
+            animation.mHeld = animation.mReaction->ValueAt(time);
+        }
+    }
 }
 
 void DemoPart::PrintDescription() const
