@@ -22,9 +22,10 @@ fi
 # The moment each picture shows; every example not named here is taken at 1 s.
 # The test scene turns with time, so it is taken where its shapes are well apart.
 # The walkthrough's demo is taken on a flash over the turning logo, its
-# animated twin halfway through the picture's fade-in.
+# animated twin halfway through the picture's fade-in; the music example
+# just after a kick.
 declare -A at=([class-testpartvao]=2 [first-demo-morvelin]=10.05 [first-demo-animated]=3 [text-scroller]=2
-            [text-credits]=2.2)
+            [text-credits]=2.2 [music-react]=1.1)
 # The capture covers one frame's time from there.
 span=0.02
 # Shaders that build on their own previous frames start empty at a capture's

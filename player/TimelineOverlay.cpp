@@ -5,6 +5,7 @@
 #include "Audio/SoundtrackAnalysis.h"
 #include "Halvorn/DemoBuffers.h"
 #include "Halvorn/DemoModel.h"
+#include "Halvorn/Reaction.h"
 
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
@@ -220,6 +221,23 @@ void TimelineOverlay::DrawWaveform(ImVec2 origin, float width, double span)
     }
 }
 
+void TimelineOverlay::DrawReaction(const Reaction& reaction, ImVec2 from, ImVec2 to, float left, double secondsPerPixel)
+{
+    // The band's envelope over the bar: its peak in each pixel column, looked
+    // at on the analysis's steps, so a short beat still shows.
+    const double step = 1.0 / MusicAnalysis::StepsPerSecond;
+    mReactionLine.clear();
+    for (float column = from.x; column <= to.x; column += 1.0f) {
+        const double start = (column - left) * secondsPerPixel;
+        float level = 0.0f;
+        for (double time = start; time < start + secondsPerPixel || time == start; time += step) {
+            level = std::max(level, std::clamp(reaction.Level(time), 0.0f, 1.0f));
+        }
+        mReactionLine.push_back(ImVec2(column, to.y - level * (to.y - from.y)));
+    }
+    ImGui::GetWindowDrawList()->AddPolyline(mReactionLine.Data, mReactionLine.Size, KeyColor, ImDrawFlags_None, 1.0f);
+}
+
 bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endTime, double& seekTo)
 {
     std::map<unsigned int, int> lanes;
@@ -292,6 +310,9 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
                 if (at >= part.mStart && at <= part.mEnd) {
                     draw->AddLine(ImVec2(x(at), from.y), ImVec2(x(at), to.y), KeyColor);
                 }
+            }
+            if (animation.mReaction) {
+                DrawReaction(*animation.mReaction, from, to, origin.x, span / width);
             }
         }
         if (ImGui::IsMouseHoveringRect(from, to)) {

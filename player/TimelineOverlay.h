@@ -12,15 +12,17 @@
 
 class DemoBuffers;
 class DemoModel;
+class Reaction;
 class SoundtrackAnalysis;
 
 // What a maker sees over the demo: the timeline strip (a bar per part, a
-// lane per priority, animate keys as marks, the playhead, the bar grid and
-// the soundtrack's waveform), a frame-time graph with the spectrum of the
-// music playing beside it, the last load error, and the timeline's buffers as
-// live thumbnails, one of which a click shows full-window. Drawn with Dear ImGui over
-// the whole window after the demo; its GL backend puts back every piece of
-// GL state it changes, so the demo's own frames do not notice it.
+// lane per priority, animate keys as marks and react envelopes as lines
+// over the bars, the playhead, the bar grid and the soundtrack's waveform),
+// a frame-time graph with the spectrum of the music playing beside it, the
+// last load error, and the timeline's buffers as live thumbnails, one of
+// which a click shows full-window. Drawn with Dear ImGui over the whole
+// window after the demo; its GL backend puts back every piece of GL state it
+// changes, so the demo's own frames do not notice it.
 class TimelineOverlay
 {
 public:
@@ -59,6 +61,8 @@ private:
     void DrawSpectrum(double time);
     void DrawWaveform(ImVec2 origin, float width, double span);
     void DrawBuffers();
+    // left: where the strip's time 0 is.
+    void DrawReaction(const Reaction& reaction, ImVec2 from, ImVec2 to, float left, double secondsPerPixel);
 
     SDL_Window* mWindow;
     bool mVisible = true;
@@ -77,6 +81,7 @@ private:
     std::vector<float> mPeaks;
     float mPeaksWidth = 0.0f;
     double mPeaksSpan = 0.0;
+    ImVector<ImVec2> mReactionLine;
     // The pointer in window coordinates, from SDL's events.
     ImVec2 mMouse;
     bool mHasMouse = false;

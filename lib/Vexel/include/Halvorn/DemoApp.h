@@ -44,6 +44,10 @@ public:
     // begun on the first call and shared by all who ask; a demo that never
     // asks has nothing analysed.
     std::shared_ptr<SoundtrackAnalysis> GetSoundtrackAnalysis();
+    // The same once it is done, for what every frame must show exactly (the
+    // shaders' music inputs, react elements): waits for it. Null, after one
+    // warning on standard error, when the music cannot be analysed.
+    std::shared_ptr<SoundtrackAnalysis> GetAnalysedSoundtrack();
 
     // Draws the model's running parts, each into its target, into the frame
     // mDrawTarget says; the buffers follow its area.
@@ -69,4 +73,6 @@ private:
     std::shared_ptr<SoundtrackAnalysis> mSoundtrackAnalysis;
     const std::vector<BufferSettings>* mLoadingBuffers = nullptr;
     mutable std::unique_ptr<DemoBuffers> mBuffers;
+    // The analysis whose failure has been reported.
+    const SoundtrackAnalysis* mReportedFailure = nullptr;
 };

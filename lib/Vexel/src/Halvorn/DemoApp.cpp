@@ -151,3 +151,18 @@ std::shared_ptr<SoundtrackAnalysis> DemoApp::GetSoundtrackAnalysis()
     }
     return mSoundtrackAnalysis;
 }
+
+std::shared_ptr<SoundtrackAnalysis> DemoApp::GetAnalysedSoundtrack()
+{
+    std::shared_ptr<SoundtrackAnalysis> music = GetSoundtrackAnalysis();
+    try {
+        music->Get();
+        return music;
+    } catch (const std::exception& failure) {
+        if (mReportedFailure != music.get()) {
+            mReportedFailure = music.get();
+            std::cerr << "Warning: the music inputs stay silent: " << failure.what() << std::endl;
+        }
+    }
+    return nullptr;
+}

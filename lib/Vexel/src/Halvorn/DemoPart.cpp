@@ -4,6 +4,7 @@
 #include "Halvorn/BufferSettings.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoParts/PartParams.h"
+#include "Halvorn/Reaction.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -55,6 +56,7 @@ void DemoPart::Update(double delta, double time)
 
     if (!mFixedStep) {
         mRunningTime += step;
+        HoldReactions(base + step);
         UpdateDemoPart(step, mRunningTime, base + step);
     } else {
         // A step of zero or less would never drain the accumulator.
@@ -64,6 +66,7 @@ void DemoPart::Update(double delta, double time)
         while (mFixedStepAccumulator >= mFixedStepLength) {
             mRunningTime += mFixedStepLength;
             stepTime += mFixedStepLength;
+            HoldReactions(stepTime);
             UpdateDemoPart(mFixedStepLength, mRunningTime, stepTime);
             mFixedStepAccumulator -= mFixedStepLength;
         }
@@ -85,6 +88,17 @@ void DemoPart::Render(double /*delta*/, double /*time*/)
         mDemoApp->DrawPartInto(mTarget);
     }
     RenderDemoPart(mLastDelta, mRunningTime, mLastTime);
+}
+
+void DemoPart::HoldReactions(double time)
+{
+    // The timeline time, not the running time: the running time is a sum of
+    // steps, which differs in its last bits between a seek and a straight play.
+    for (Animation& animation : mAnimations) {
+        if (animation.mReaction) {
+            animation.mHeld = animation.mReaction->ValueAt(time);
+        }
+    }
 }
 
 void DemoPart::PrintDescription() const

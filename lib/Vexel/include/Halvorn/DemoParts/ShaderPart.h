@@ -20,6 +20,7 @@
 class MusicTextures;
 class PatternTextures;
 class ShaderProgram;
+class SoundtrackAnalysis;
 
 // Runs a fragment shader file of data/shaders/ over the area the parts draw
 // into (lib.Shader): a file of the showdown convention or of Shadertoy's,
@@ -113,6 +114,9 @@ private:
     // Linear and repeating, for pictures, whatever their textures say.
     GLuint mPictureSampler = 0;
     std::shared_ptr<MusicTextures> mMusic;
+    // The analysed soundtrack the music textures show; null when the shader
+    // reads none of them, or the music cannot be analysed.
+    std::shared_ptr<SoundtrackAnalysis> mSoundtrack;
     std::shared_ptr<PatternTextures> mPatterns;
     // Upright copies of the pictures: a shader's (0, 0) is the bottom left.
     std::vector<std::unique_ptr<TextureTarget>> mPictures;

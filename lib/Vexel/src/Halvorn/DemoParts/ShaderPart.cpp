@@ -129,6 +129,11 @@ ShaderPart::ShaderPart(DemoApp* app, double start, double end, unsigned int prio
                                                                                  : nullptr);
     }
     FindUniforms(settings, pictures);
+    if (mMusic) {
+        // Waits for the analysis, as pictures are loaded before the first
+        // frame: from that frame on the inputs are exact, in a capture too.
+        mSoundtrack = mDemoApp->GetAnalysedSoundtrack();
+    }
     if (glGetUniformLocation(mProgram->mHandle, ShaderSource::ComputeTexName) >= 0 ||
         glGetUniformLocation(mProgram->mHandle, ShaderSource::ComputeTexBackName) >= 0) {
         mCompute = std::make_unique<ComputeImages>();
@@ -423,7 +428,7 @@ void ShaderPart::RenderDemoPart(double /*step*/, double /*runningTime*/, double 
         mCompute->BeginFrame();
     }
     if (mMusic) {
-        mMusic->Update(mTimelineTime);
+        mMusic->Update(mSoundtrack, mTimelineTime);
     }
     BindSamplers(width, height, area);
     glUseProgram(mProgram->mHandle);
