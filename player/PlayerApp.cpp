@@ -108,6 +108,8 @@ bool PlayerApp::Load(QString& error)
     }
     UpdateEndTime();
     mWatch.Watch(TimelineBuilder::InputFiles(mOptions.mSettingsFile));
+    // The overlay's waveform and spectrum: analysed meanwhile, on a worker thread.
+    mOverlay->SetMusic(GetSoundtrackAnalysis());
     if (!mOptions.mMute) {
         try {
             mAudio->LoadMusic(QStringLiteral("main"),
@@ -238,7 +240,9 @@ void PlayerApp::Render(double delta, double) const
     glViewport(picture.mX, picture.mY, picture.mWidth, picture.mHeight);
     glScissor(picture.mX, picture.mY, picture.mWidth, picture.mHeight);
     glEnable(GL_SCISSOR_TEST);
-    mModel->Render(delta);
+    mDrawTarget.mFramebuffer = 0;
+    mDrawTarget.mArea = picture;
+    RenderParts(delta);
     glDisable(GL_SCISSOR_TEST);
 }
 
@@ -397,6 +401,7 @@ void PlayerApp::UpdateTitle(bool now)
 void PlayerApp::DrawOverlay(double frameSeconds)
 {
     mOverlay->AddFrameTime(frameSeconds);
+    mOverlay->SetBuffers(Buffers());
     double seekTo = 0.0;
     if (mOverlay->Draw(*mModel, mClock.Time(), mEndTime, seekTo)) {
         Seek(seekTo);

@@ -48,7 +48,7 @@ PlayerOptions::Outcome PlayerOptions::Parse(const QStringList& arguments, QStrin
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         const bool takesValue = argument == QLatin1String("--window") || argument == QLatin1String("--start") ||
-                                argument == QLatin1String("--loop");
+                                argument == QLatin1String("--loop") || argument == QLatin1String("--new");
         QString value;
         if (takesValue) {
             if (i + 1 >= arguments.size()) {
@@ -96,6 +96,15 @@ PlayerOptions::Outcome PlayerOptions::Parse(const QStringList& arguments, QStrin
             mQuiet = true;
         } else if (argument == QLatin1String("--check")) {
             mCheck = true;
+        } else if (argument == QLatin1String("--analyze")) {
+            mAnalyze = true;
+        } else if (argument == QLatin1String("--new")) {
+            // An option in its place is far likelier a forgotten DIR than a folder's name.
+            if (value.isEmpty() || (value.startsWith(QLatin1Char('-')) && value.size() > 1)) {
+                error = QStringLiteral("--new: expected the folder to make, not ") + Quoted(value);
+                return UsageError;
+            }
+            mNewFolder = value;
         } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
             error = QStringLiteral("unknown option ") + Quoted(argument);
             return UsageError;
@@ -162,9 +171,20 @@ QString PlayerOptions::Usage()
 {
     return QStringLiteral(
         "vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)\n"
-        "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]\n"
-        "   or: vexel-player --check [SETTINGS]  check SETTINGS and all it names, print every problem;\n"
-        "                                       status 0 without errors, 1 with\n"
+        "   or: vexel-player --capture OUT [--quality Q] [--fps N] [--size WxH] [--from TIME] [--to TIME]\n"
+        "                    [SETTINGS]\n"
+        "   or: vexel-player --check [SETTINGS]\n"
+        "   or: vexel-player --analyze [SETTINGS|MUSIC]\n"
+        "   or: vexel-player --new DIR\n"
+        "SETTINGS is a settings file, or a demo folder with a morvelin.xml.\n"
+        "\n"
+        "  --check          check SETTINGS and all it names, print every problem;\n"
+        "                   status 0 without errors, 1 with\n"
+        "  --analyze        the tempo, first downbeat and strongest onsets of the soundtrack\n"
+        "                   or MUSIC, and a tempo element to paste\n"
+        "  --new DIR        make DIR (new or empty) a demo that plays at once: a settings file,\n"
+        "                   a shader, a title, a font and music of its own; prints how to\n"
+        "                   play, check and capture it\n"
         "  --window WxH     windowed and resizable, W x H pixels (default 1280x720)\n"
         "  --fullscreen     fullscreen on the desktop's own mode (no display mode change)\n"
         "  --start TIME     start playing at TIME\n"
@@ -174,9 +194,15 @@ QString PlayerOptions::Usage()
         "  --quiet          only warnings and errors on the console\n"
         "  --help, --version\n"
         "capture, every frame n at exactly FROM + n/FPS, with the soundtrack's FROM..TO:\n"
-        "  --capture OUT    OUT.mp4 or OUT.mkv: H.264 video with AAC sound; a pattern such as\n"
-        "                   frames/%05d.png: PNG frames numbered from 0, the sound as audio.wav beside them\n"
-        "  --fps N          frames per second (default 60)\n"
+        "  --capture OUT    by OUT's extension: .mp4 or .mkv H.264 with AAC sound; .webm VP9 with Opus;\n"
+        "                   .mov ProRes 422 HQ with 16-bit PCM (for editing); .gif one palette for the\n"
+        "                   clip, no sound; a pattern such as frames/%05d.png: PNG frames numbered\n"
+        "                   from 0, the sound as audio.wav beside them\n"
+        "  --quality Q      draft: fast to look at (x264 veryfast, CRF 20; VP9 realtime, CRF 36)\n"
+        "                   final: the default (x264 medium, CRF 18; VP9 good, CRF 31)\n"
+        "                   master: for an editor or an archive (x264 slow, CRF 10; VP9 good, CRF 18)\n"
+        "                   .mov, .gif and PNG are the same at every quality\n"
+        "  --fps N          frames per second (default 60; 25 for a GIF, at most 50)\n"
         "  --size WxH       picture size in pixels, as the parts' window (default 1920x1080)\n"
         "  --from TIME      first frame's time (default 0)\n"
         "  --to TIME        end, not included (default: the end of the last part)\n"

@@ -43,6 +43,10 @@ public:
     bool mQuiet = false;
     // Check the settings file instead of playing it.
     bool mCheck = false;
+    // Report the tempo of the settings file's soundtrack, or of a music file.
+    bool mAnalyze = false;
+    // Make this folder a new demo instead of playing; null when not asked.
+    QString mNewFolder;
     QString mStartText;
     QString mLoopText;
 

@@ -1,13 +1,21 @@
 #include "TimelineOverlay.h"
 
+#include "Audio/MusicAnalysis.h"
+#include "Audio/MusicFrames.h"
+#include "Audio/SoundtrackAnalysis.h"
+#include "Halvorn/DemoBuffers.h"
 #include "Halvorn/DemoModel.h"
+#include "Halvorn/Reaction.h"
 
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
+#include <GL/glew.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -15,6 +23,12 @@ namespace {
 
 const float LaneHeight = 9.0f;
 const float GridHeight = 14.0f;
+const float WaveHeight = 24.0f;
+const ImVec2 SpectrumSize(160.0f, 40.0f);
+// The spectrum shows 30 Hz to 16 kHz, 80 dB below a full-scale sine.
+const double SpectrumLowHz = 30.0;
+const double SpectrumHighHz = 16000.0;
+const float SpectrumFloorDb = -80.0f;
 const ImU32 BarColor = IM_COL32(90, 110, 150, 220);
 const ImU32 RunningColor = IM_COL32(255, 170, 40, 240);
 const ImU32 KeyColor = IM_COL32(255, 255, 255, 230);
@@ -22,6 +36,22 @@ const ImU32 PlayheadColor = IM_COL32(255, 40, 40, 255);
 const ImU32 BarLineColor = IM_COL32(255, 255, 255, 70);
 const ImU32 BeatLineColor = IM_COL32(255, 255, 255, 25);
 const ImU32 ErrorColor = IM_COL32(255, 90, 90, 255);
+const ImU32 WaveColor = IM_COL32(120, 200, 255, 150);
+const ImU32 NoteColor = IM_COL32(160, 160, 160, 255);
+
+const ImU32 ShownColor = IM_COL32(255, 170, 40, 255);
+
+// Pictures are shown for their colour alone: what a part leaves transparent
+// would otherwise vanish against the window.
+void WithoutBlending(const ImDrawList*, const ImDrawCmd*)
+{
+    glDisable(GL_BLEND);
+}
+
+ImTextureID TextureId(GLuint texture)
+{
+    return reinterpret_cast<ImTextureID>(static_cast<std::intptr_t>(texture));
+}
 
 template <typename Visit>
 void ForEachPart(const DemoModel& model, Visit visit)
@@ -43,6 +73,13 @@ TimelineOverlay::TimelineOverlay(SDL_Window* window)
     : mWindow(window)
     , mFrameMs(GraphFrames, 0.0f)
 {
+    const double binHz = static_cast<double>(MusicAnalysis::SampleRate) / WindowedFft::Size;
+    for (int bar = 0; bar <= SpectrumBars; ++bar) {
+        const double hz =
+            SpectrumLowHz * std::pow(SpectrumHighHz / SpectrumLowHz, static_cast<double>(bar) / SpectrumBars);
+        // Every bar at least one bin wide, where the low bins are sparse.
+        mBarBins[bar] = std::max(static_cast<int>(std::lround(hz / binHz)), bar > 0 ? mBarBins[bar - 1] + 1 : 1);
+    }
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();
@@ -113,6 +150,7 @@ bool TimelineOverlay::Draw(const DemoModel& model, double time, double endTime, 
     ImGui::Text("frame %.1f ms, worst %.1f ms", latest, worst);
     ImGui::PlotLines("##frames", mFrameMs.data(), GraphFrames, mNextFrame, nullptr, 0.0f,
                      std::max(33.4f, worst), ImVec2(240.0f, 40.0f));
+    DrawSpectrum(time);
     if (!mError.empty()) {
         ImGui::PushStyleColor(ImGuiCol_Text, ErrorColor);
         ImGui::PushTextWrapPos(std::min(display.x - 24.0f, 720.0f));
@@ -123,11 +161,81 @@ bool TimelineOverlay::Draw(const DemoModel& model, double time, double endTime, 
     }
     ImGui::End();
 
+    DrawBuffers();
     const bool seek = DrawStrip(model, time, endTime, seekTo);
 
     ImGui::Render();
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     return seek;
+}
+
+void TimelineOverlay::DrawSpectrum(double time)
+{
+    if (!mMusic) {
+        return;
+    }
+    if (!mMusic->IfReady()) {
+        const std::string failure = mMusic->Failure();
+        ImGui::PushStyleColor(ImGuiCol_Text, NoteColor);
+        ImGui::TextUnformatted(failure.empty() ? "analysing the music..." : failure.c_str());
+        ImGui::PopStyleColor();
+        return;
+    }
+    MusicFrames& frames = mMusic->Frames();
+    frames.MoveTo(time);
+    const float* fft = frames.Fft();
+    for (int bar = 0; bar < SpectrumBars; ++bar) {
+        float loudest = 0.0f;
+        for (int bin = mBarBins[bar]; bin < mBarBins[bar + 1] && bin < MusicFrames::Bins; ++bin) {
+            loudest = std::max(loudest, fft[bin]);
+        }
+        const float decibels = loudest > 0.0f ? 20.0f * std::log10(loudest) : SpectrumFloorDb;
+        mBars[bar] = std::clamp(1.0f - decibels / SpectrumFloorDb, 0.0f, 1.0f);
+    }
+    ImGui::SameLine();
+    ImGui::PlotHistogram("##spectrum", mBars.data(), SpectrumBars, 0, nullptr, 0.0f, 1.0f, SpectrumSize);
+}
+
+void TimelineOverlay::DrawWaveform(ImVec2 origin, float width, double span)
+{
+    const std::shared_ptr<const MusicAnalysis> analysis = mMusic ? mMusic->IfReady() : nullptr;
+    if (!analysis) {
+        return;
+    }
+    if (width != mPeaksWidth || span != mPeaksSpan || mPeaks.empty()) {
+        mPeaks = analysis->Peaks(0.0, span, std::max(static_cast<int>(width), 1));
+        // Scaled to the loudest column, so a quiet track still shows its shape.
+        const float loudest = *std::max_element(mPeaks.begin(), mPeaks.end());
+        for (float& peak : mPeaks) {
+            peak = loudest > 0.001f ? peak / loudest : peak;
+        }
+        mPeaksWidth = width;
+        mPeaksSpan = span;
+    }
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    const float middle = origin.y + WaveHeight / 2.0f;
+    for (std::size_t column = 0; column < mPeaks.size(); ++column) {
+        const float half = std::max(mPeaks[column] * WaveHeight / 2.0f, 0.5f);
+        const float x = origin.x + static_cast<float>(column);
+        draw->AddRectFilled(ImVec2(x, middle - half), ImVec2(x + 1.0f, middle + half), WaveColor);
+    }
+}
+
+void TimelineOverlay::DrawReaction(const Reaction& reaction, ImVec2 from, ImVec2 to, float left, double secondsPerPixel)
+{
+    // The band's envelope over the bar: its peak in each pixel column, looked
+    // at on the analysis's steps, so a short beat still shows.
+    const double step = 1.0 / MusicAnalysis::StepsPerSecond;
+    mReactionLine.clear();
+    for (float column = from.x; column <= to.x; column += 1.0f) {
+        const double start = (column - left) * secondsPerPixel;
+        float level = 0.0f;
+        for (double time = start; time < start + secondsPerPixel || time == start; time += step) {
+            level = std::max(level, std::clamp(reaction.Level(time), 0.0f, 1.0f));
+        }
+        mReactionLine.push_back(ImVec2(column, to.y - level * (to.y - from.y)));
+    }
+    ImGui::GetWindowDrawList()->AddPolyline(mReactionLine.Data, mReactionLine.Size, KeyColor, ImDrawFlags_None, 1.0f);
 }
 
 bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endTime, double& seekTo)
@@ -140,7 +248,9 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
     }
 
     const ImVec2 display = ImGui::GetIO().DisplaySize;
-    const float stripHeight = GridHeight + LaneHeight * static_cast<float>(std::max(lane, 1));
+    const float lanesHeight = GridHeight + LaneHeight * static_cast<float>(std::max(lane, 1));
+    const bool wave = mMusic && mMusic->IfReady();
+    const float stripHeight = lanesHeight + (wave ? WaveHeight : 0.0f);
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::SetNextWindowPos(ImVec2(0.0f, display.y - stripHeight - 2.0f * style.WindowPadding.y));
     ImGui::SetNextWindowSize(ImVec2(display.x, stripHeight + 2.0f * style.WindowPadding.y));
@@ -155,6 +265,9 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
     const double span = std::max(endTime, 1.0);
     auto x = [&](double t) { return origin.x + static_cast<float>(std::clamp(t / span, 0.0, 1.0)) * width; };
     ImDrawList* draw = ImGui::GetWindowDrawList();
+    if (wave) {
+        DrawWaveform(ImVec2(origin.x, origin.y + lanesHeight), width, span);
+    }
 
     if (model.mHasTempo && model.mTempo.IsValid()) {
         const double bar = model.mTempo.SecondsPerBar();
@@ -198,6 +311,9 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
                     draw->AddLine(ImVec2(x(at), from.y), ImVec2(x(at), to.y), KeyColor);
                 }
             }
+            if (animation.mReaction) {
+                DrawReaction(*animation.mReaction, from, to, origin.x, span / width);
+            }
         }
         if (ImGui::IsMouseHoveringRect(from, to)) {
             hovered = &part;
@@ -225,4 +341,59 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
     }
     ImGui::End();
     return seek;
+}
+
+void TimelineOverlay::DrawBuffers()
+{
+    const int count = mBuffers != nullptr ? mBuffers->Count() : 0;
+    if (count > 0) {
+        const ImVec2 display = ImGui::GetIO().DisplaySize;
+        ImGui::SetNextWindowPos(ImVec2(display.x - 8.0f, 8.0f), ImGuiCond_Always, ImVec2(1.0f, 0.0f));
+        ImGui::SetNextWindowBgAlpha(0.6f);
+        ImGui::Begin("buffers", nullptr,
+                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
+                         ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_AlwaysAutoResize);
+        ImGui::Text("buffers: %.1f MiB on the GPU", static_cast<double>(mBuffers->Bytes()) / (1024.0 * 1024.0));
+        ImDrawList* draw = ImGui::GetWindowDrawList();
+        for (int i = 0; i < count; ++i) {
+            const DemoBuffers::View view = mBuffers->At(i);
+            const bool shown = view.name == mShownBuffer;
+            const float height = view.width > 0 ? ThumbnailWidth * static_cast<float>(view.height) / view.width : 0.0f;
+            ImGui::PushID(i);
+            // A button of its own: the texture changes from frame to frame
+            // while a buffer flips, and an image button's identity with it.
+            const ImVec2 from = ImGui::GetCursorScreenPos();
+            if (ImGui::InvisibleButton("thumbnail", ImVec2(ThumbnailWidth, std::max(height, 1.0f)))) {
+                mShownBuffer = shown ? std::string() : view.name;
+            }
+            const ImVec2 to(from.x + ThumbnailWidth, from.y + height);
+            draw->AddCallback(WithoutBlending, nullptr);
+            // Rows are stored bottom first.
+            draw->AddImage(TextureId(view.texture), from, to, ImVec2(0.0f, 1.0f), ImVec2(1.0f, 0.0f));
+            draw->AddCallback(ImDrawCallback_ResetRenderState, nullptr);
+            draw->AddRect(from, to, shown ? ShownColor : BarLineColor, 0.0f, 0, shown ? 2.0f : 1.0f);
+            ImGui::SameLine();
+            ImGui::Text("%s\n%dx%d %s", view.name.c_str(), view.width, view.height,
+                        BufferSettings::FormatName(view.format));
+            ImGui::PopID();
+        }
+        ImGui::TextUnformatted(mShownBuffer.empty() ? "click one to show it full-window" : "click it again to go back");
+        ImGui::End();
+    }
+    // A reload may take the shown buffer away.
+    bool shownExists = false;
+    for (int i = 0; i < count; ++i) {
+        const DemoBuffers::View view = mBuffers->At(i);
+        if (view.name == mShownBuffer) {
+            shownExists = true;
+            ImDrawList* background = ImGui::GetBackgroundDrawList();
+            background->AddCallback(WithoutBlending, nullptr);
+            background->AddImage(TextureId(view.texture), ImVec2(0.0f, 0.0f), ImGui::GetIO().DisplaySize,
+                                 ImVec2(0.0f, 1.0f), ImVec2(1.0f, 0.0f));
+            background->AddCallback(ImDrawCallback_ResetRenderState, nullptr);
+        }
+    }
+    if (!shownExists) {
+        mShownBuffer.clear();
+    }
 }

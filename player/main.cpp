@@ -6,6 +6,9 @@
 #include "PlayerCheck.h"
 #include "PlayerOptions.h"
 #include "Sdl2OpenglWindow.h"
+#include "StandardShaders.h"
+#include "StarterProject.h"
+#include "TempoReport.h"
 #include "TimelineBuilder.h"
 
 #include <QString>
@@ -33,8 +36,8 @@ int Failure(const QString& line)
     return 1;
 }
 
-// Player options that steer a window someone watches; a capture and a check
-// have none.
+// Player options that steer a window someone watches; a capture, a check
+// or an analysis has none.
 QString NotWith(const std::vector<std::string>& rest, const char* mode)
 {
     for (const std::string& argument : rest) {
@@ -43,6 +46,23 @@ QString NotWith(const std::vector<std::string>& rest, const char* mode)
                 return QString::fromStdString(argument) + QStringLiteral(": not with ") + QLatin1String(mode);
             }
         }
+    }
+    return QString();
+}
+
+// --new DIR makes a demo folder and does nothing else.
+QString NotWithNew(const std::vector<std::string>& given)
+{
+    bool seen = false;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given[i] == "--new" && !seen) {
+            seen = true;
+            ++i;
+            continue;
+        }
+        const QString other = QString::fromLocal8Bit(given[i].c_str());
+        return QStringLiteral("--new: not with ") +
+               (other.startsWith(QLatin1Char('-')) ? other : QLatin1Char('"') + other + QLatin1Char('"'));
     }
     return QString();
 }
@@ -84,7 +104,7 @@ int main(int argc, char** argv)
     QString error;
     switch (options.Parse(arguments, error)) {
     case PlayerOptions::ShowHelp:
-        std::cout << "usage: " << PlayerOptions::Usage().toStdString();
+        std::cout << "Usage: " << PlayerOptions::Usage().toStdString();
         return 0;
     case PlayerOptions::ShowVersion:
         std::cout << "vexel-player " << VEXEL_PLAYER_VERSION << std::endl;
@@ -98,6 +118,25 @@ int main(int argc, char** argv)
     const std::string repeated = PlayerOptions::RepeatedOption(given);
     if (!repeated.empty()) {
         return UsageError(QString::fromStdString(repeated) + QStringLiteral(": given more than once"));
+    }
+    if (!options.mNewFolder.isNull()) {
+        const QString refused = NotWithNew(given);
+        if (!refused.isEmpty()) {
+            return UsageError(refused);
+        }
+        return StarterProject::Command(options.mNewFolder, QString::fromLocal8Bit(argv[0]), std::cout, std::cerr);
+    }
+    // A demo folder stands for its settings file.
+    options.mSettingsFile = TimelineBuilder::SettingsFileIn(options.mSettingsFile);
+    StandardShaders::UseInstalledBesideProgram();
+    if (options.mAnalyze) {
+        const QString refused = capture.mEnabled ? QStringLiteral("--analyze: not with --capture")
+                                : options.mCheck ? QStringLiteral("--analyze: not with --check")
+                                                 : NotWith(rest, "--analyze");
+        if (!refused.isEmpty()) {
+            return UsageError(refused);
+        }
+        return TempoReport::Command(options.mSettingsFile, std::cout, std::cerr);
     }
     if (options.mCheck) {
         if (capture.mEnabled) {
@@ -125,6 +164,11 @@ int main(int argc, char** argv)
     }
     if (!options.ResolveTimes(hasTempo ? &tempo : nullptr, error)) {
         return UsageError(error);
+    }
+    // A FIFO would block the music's loading or the capture's decoding for ever.
+    if (!options.mMute && !(capture.mEnabled && capture.mKind == CaptureOutputKind::Gif) &&
+        !TimelineBuilder::CheckSoundtrackKind(options.mSettingsFile, error)) {
+        return Failure(error);
     }
     if (capture.mEnabled) {
         // The times' own faults now, before a window opens; the real end of

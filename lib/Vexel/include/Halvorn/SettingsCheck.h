@@ -1,15 +1,18 @@
 #pragma once
 
+#include "Halvorn/BufferSettings.h"
 #include "Halvorn/Diagnostic.h"
 
 #include <QString>
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+class FontFace;
 class XmlElement;
 
 // Reads a settings file and everything it names (pictures, shaders, the
@@ -40,6 +43,9 @@ public:
         // Compiles and links the pair and returns what went wrong, each with
         // the shader file and the driver's line; empty when the pair is fine.
         std::function<std::vector<Diagnostic>(const QString& vertexFile, const QString& fragmentFile)> checkShaders;
+        // Builds a lib.Shader file as its part would and returns every
+        // problem at the file's own lines (named as file); empty when it builds.
+        std::function<std::vector<Diagnostic>(const QString& path, const std::string& file)> checkShaderPart;
     };
     // Checks one child element of a part, other than param and scene, and
     // reports through the check.
@@ -73,6 +79,9 @@ public:
     // the file holds no element at all (only a declaration or comments).
     static XmlElement DocumentElementOf(const XmlElement& top);
     static const char* const NoDocumentElement;
+    // What a folder named as the settings file is reported as: a folder with
+    // a morvelin.xml is read as that file before it comes here.
+    static const char* const FolderText;
 
 private:
     struct Entry
@@ -113,6 +122,11 @@ private:
 
     void Add(Diagnostic::Severity severity, int line, int column, const std::string& message);
     void CheckDocument(const XmlElement& root);
+    void CheckBuffers(const XmlElement& root);
+    // A part's target, which it returns (empty for none), and a buffer a
+    // parameter reads ("@NAME").
+    std::string CheckTarget(const XmlElement& part);
+    void CheckBufferRead(const XmlElement& part, const XmlElement& param, const char* attribute, const QString& name);
     void CheckSoundtrack(const XmlElement& root);
     void CheckTempo(const XmlElement& root);
     void CheckPriority(const XmlElement& part, const char* text);
@@ -123,8 +137,15 @@ private:
                     Diagnostic::Severity severity = Diagnostic::Severity::Error);
     void CheckPicture(const XmlElement& element, const char* attribute, const QString& relativePath);
     void CheckShaders(const XmlElement& part);
+    void CheckText(const XmlElement& part);
+    void CheckShaderPart(const XmlElement& part);
+    // "shader checks skipped: no GL context", once a run.
+    void NoteNoGlContext(const XmlElement& part);
     void CheckTimeline(const std::vector<TimedPart>& timed);
     const Picture& DecodePicture(const QString& path);
+    // The font file as the text part opens it (the built-in font for an empty
+    // path), or null with the reason in error.
+    std::shared_ptr<FontFace> OpenFont(const QString& path, std::string& error);
     // The music's length in seconds, or a negative value with the reason in error.
     double ProbeMusic(const QString& path, std::string& error) const;
 
@@ -137,10 +158,23 @@ private:
     QString mFolder;
     std::vector<Entry> mEntries;
     bool mShadersChecked = false;
+    bool mNotedNoGlContext = false;
+    // The lib.Shader files built this run, each built once.
+    std::vector<QString> mShaderPartFiles;
+    std::vector<BufferSettings> mBuffers;
+    // Per buffer, whether a part draws into it.
+    std::vector<bool> mBuffersDrawn;
     double mMusicLength = -1.0;
 
     // Kept from run to run while the files stay the same.
     std::map<QString, Picture> mPictures;
+    struct Font
+    {
+        FileStamp stamp;
+        std::shared_ptr<FontFace> face;
+        std::string error;
+    };
+    std::map<QString, Font> mFonts;
     QString mMusicPath;
     FileStamp mMusicStamp;
     double mMusicProbedLength = -1.0;

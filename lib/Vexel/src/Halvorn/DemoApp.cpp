@@ -1,10 +1,17 @@
 #include "Halvorn/DemoApp.h"
 
 #include "Audio/Audio2d.h"
+#include "Audio/SoundtrackAnalysis.h"
+#include "Halvorn/DemoBuffers.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
+#include "Halvorn/DemoParts/ShaderPart.h"
 #include "Halvorn/DemoParts/TestPartVao.h"
+#include "Halvorn/DemoParts/TextPart.h"
+
+#include <QDir>
+#include "Sdl2OpenglWindow.h"
 
 #include <SDL_keycode.h>
 
@@ -18,6 +25,7 @@ DemoApp::DemoApp(int argc, char** argv, const QString& title, const QString& ver
     , mSettingsFile()
     , mModel(new DemoModel())
 {
+    mDrawTarget.mArea = Rect<int>(0, 0, mWindow->mWidth, mWindow->mHeight);
 }
 
 DemoApp::~DemoApp()
@@ -25,6 +33,7 @@ DemoApp::~DemoApp()
     // Parts may still hold GL objects, so they go while the window and its context live.
     delete mModel;
     mModel = nullptr;
+    mBuffers.reset();
 }
 
 int DemoApp::ParseArgument(int argc, const QStringList& arguments, int index)
@@ -59,7 +68,34 @@ void DemoApp::Update(double delta, double /*total*/)
 
 void DemoApp::Render(double delta, double /*total*/) const
 {
+    RenderParts(delta);
+}
+
+void DemoApp::RenderParts(double delta) const
+{
+    // A timeline without buffers draws as it always has.
+    if (!mBuffers && mModel->mBuffers.empty()) {
+        mModel->Render(delta);
+        return;
+    }
+    if (!mBuffers) {
+        mBuffers = std::make_unique<DemoBuffers>();
+    }
+    mBuffers->BeginFrame(*mModel, mDrawTarget);
     mModel->Render(delta);
+    mBuffers->EndFrame(mDrawTarget);
+}
+
+void DemoApp::DrawPartInto(int buffer) const
+{
+    if (mBuffers) {
+        mBuffers->DrawInto(buffer, mDrawTarget);
+    }
+}
+
+const std::vector<BufferSettings>& DemoApp::DeclaredBuffers() const
+{
+    return mLoadingBuffers != nullptr ? *mLoadingBuffers : mModel->mBuffers;
 }
 
 void DemoApp::KeyUp(int /*key*/)
@@ -92,6 +128,41 @@ DemoPart* DemoApp::GetDemoPart(float start, float end, unsigned int priority, co
     }
     if (className == QLatin1String("lib.TestPartVao")) {
         return new TestPartVao(this, start, end, priority, name, attributeParams, params);
+    }
+    if (className == QLatin1String("lib.Text")) {
+        return new TextPart(this, start, end, priority, name, attributeParams, params);
+    }
+    if (className == QLatin1String("lib.Shader")) {
+        return new ShaderPart(this, start, end, priority, name, attributeParams, params);
+    }
+    return nullptr;
+}
+
+std::shared_ptr<SoundtrackAnalysis> DemoApp::GetSoundtrackAnalysis()
+{
+    QString path = mModel->mSoundtrackFile;
+    if (!QDir::isAbsolutePath(path)) {
+        path = GetDataRoot() + path;
+    }
+    const std::string fileName = path.toLocal8Bit().toStdString();
+    // A reload may name another soundtrack; the parts made before keep theirs.
+    if (!mSoundtrackAnalysis || mSoundtrackAnalysis->FileName() != fileName) {
+        mSoundtrackAnalysis = std::make_shared<SoundtrackAnalysis>(fileName);
+    }
+    return mSoundtrackAnalysis;
+}
+
+std::shared_ptr<SoundtrackAnalysis> DemoApp::GetAnalysedSoundtrack()
+{
+    std::shared_ptr<SoundtrackAnalysis> music = GetSoundtrackAnalysis();
+    try {
+        music->Get();
+        return music;
+    } catch (const std::exception& failure) {
+        if (mReportedFailure != music.get()) {
+            mReportedFailure = music.get();
+            std::cerr << "Warning: the music inputs stay silent: " << failure.what() << std::endl;
+        }
     }
     return nullptr;
 }

@@ -1,12 +1,17 @@
 #include "Halvorn/DemoSettingsLoaderXml.h"
 
 #include "AssertException.h"
+#include "Audio/SoundtrackAnalysis.h"
 #include "Halvorn/Animation.h"
+#include "Halvorn/BufferSettings.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoPart.h"
 #include "Halvorn/DemoPartParam.h"
 #include "Halvorn/PartChecks.h"
+#include "Halvorn/Reaction.h"
+#include "Halvorn/ShaderPartSettings.h"
+#include "Halvorn/ShaderSource.h"
 #include "Halvorn/XmlElement.h"
 #include "PictureCache.h"
 
@@ -15,6 +20,7 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -67,17 +73,79 @@ std::vector<QString> PicturesToDecode(const std::vector<XmlElement>& parts, cons
                 }
             }
         }
-        if (image != nullptr) {
+        // "@NAME" is a buffer, not a file.
+        if (image != nullptr && image[0] != '@') {
             files.push_back(texturePath + FromUtf8(image));
         }
     }
     return files;
 }
 
+// The uniforms a lib.Shader part's animate elements may name; false when the
+// shader file cannot be read.
+bool ReadShaderUniforms(const std::vector<DemoPartParam>& params, const QString& shaderPath,
+                        std::vector<Animation::Uniform>& uniforms)
+{
+    std::vector<ShaderPartSettings::Problem> ignored;
+    const ShaderPartSettings settings = ShaderPartSettings::Read(QString(), params, nullptr, ignored);
+    std::string text;
+    std::string error;
+    if (settings.mShader.isEmpty() || !ShaderSource::ReadFile(shaderPath + settings.mShader, text, error)) {
+        return false;
+    }
+    uniforms = ShaderPartSettings::AnimatableUniforms(ShaderSource(text));
+    return true;
+}
+
+// A part's react elements, checked as its animate elements are.
+std::vector<Reaction> ReadReactions(const XmlElement& part, const QString& className, const QString& name,
+                                    const std::vector<Animation::Uniform>& uniforms,
+                                    const std::vector<std::string>& animatedKeys)
+{
+    std::vector<Reaction> reactions;
+    for (const XmlElement& element : part.Children("react")) {
+        Reaction reaction;
+        std::string problem;
+        const char* attribute = nullptr;
+        if (!Reaction::Parse(Reaction::Source::Of(element), className, name, uniforms, reaction, problem, attribute)) {
+            throw std::runtime_error(problem);
+        }
+        if (std::find(animatedKeys.begin(), animatedKeys.end(), reaction.mKey) != animatedKeys.end()) {
+            throw std::runtime_error(Reaction::AnimatedToo(name, reaction.mKey));
+        }
+        reactions.push_back(reaction);
+    }
+    return reactions;
+}
+
+// Whether any part has a react element: its music is then analysed while the
+// pictures are decoded.
+bool AnyReaction(const std::vector<XmlElement>& parts)
+{
+    return std::any_of(parts.begin(), parts.end(), [](const XmlElement& part) { return part.ChildCount("react") > 0; });
+}
+
 // Decoded pictures that no part took are not kept past the load.
 struct PrefetchGuard
 {
     ~PrefetchGuard() { PictureCache::DropPrefetched(); }
+};
+
+// The parts made meanwhile name the buffers of the model being loaded.
+class LoadingBuffers
+{
+public:
+    LoadingBuffers(DemoApp& app, const std::vector<BufferSettings>& buffers)
+        : mApp(app)
+    {
+        mApp.SetLoadingBuffers(&buffers);
+    }
+    ~LoadingBuffers() { mApp.SetLoadingBuffers(nullptr); }
+    LoadingBuffers(const LoadingBuffers&) = delete;
+    LoadingBuffers& operator=(const LoadingBuffers&) = delete;
+
+private:
+    DemoApp& mApp;
 };
 
 } // namespace
@@ -121,9 +189,22 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
     const XmlElement demoParts = root.Child("demoparts");
     model->Clear();
 
+    // Buffers come before the parts that draw into them; the first fault stops the demo.
+    std::vector<BufferSettings::Problem> bufferProblems;
+    model->mBuffers = BufferSettings::ReadAll(root, bufferProblems);
+    for (const BufferSettings::Problem& problem : bufferProblems) {
+        if (!problem.warning) {
+            throw std::runtime_error(problem.message);
+        }
+    }
+    const LoadingBuffers loadingBuffers(*app, model->mBuffers);
+
     const std::vector<XmlElement> parts = demoParts.Children("part");
     const PrefetchGuard prefetchGuard;
     PictureCache::Prefetch(PicturesToDecode(parts, app->GetTexturePath()));
+    if (AnyReaction(parts)) {
+        app->GetSoundtrackAnalysis();
+    }
     for (const XmlElement& part : parts) {
         const char* temp = nullptr;
 
@@ -200,19 +281,39 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
             }
         }
 
+        // A shader part animates the numbers its shader declares. Without a
+        // shader to read, the part itself says why when it is made.
+        std::vector<Animation::Uniform> uniforms;
+        const bool shaderRead =
+            className != QLatin1String("lib.Shader") || ReadShaderUniforms(params, app->GetShaderPath(), uniforms);
+
         // Checked before the part is made, so a bad timeline loads no pictures.
         std::vector<Animation> animations;
-        const int animateCount = part.ChildCount("animate");
+        std::vector<std::string> animatedKeys;
+        const int animateCount = shaderRead ? part.ChildCount("animate") : 0;
         for (int a = 0; a < animateCount; ++a) {
             const XmlElement animate = part.Child("animate", a);
             const Animation::Source source = Animation::Source::Of(animate);
             Animation animation;
             std::string problem;
-            if (!Animation::Parse(source, className, name, model->mHasTempo ? &model->mTempo : nullptr, animation,
-                                  problem)) {
+            if (!Animation::Parse(source, className, name, model->mHasTempo ? &model->mTempo : nullptr, uniforms,
+                                  animation, problem)) {
                 throw std::runtime_error(problem);
             }
             animations.push_back(animation);
+            animatedKeys.push_back(source.key);
+        }
+        std::vector<Reaction> reactions =
+            shaderRead ? ReadReactions(part, className, name, uniforms, animatedKeys) : std::vector<Reaction>();
+        if (!reactions.empty()) {
+            // Every frame must be exact, so the load waits for the music.
+            const std::shared_ptr<SoundtrackAnalysis> music = app->GetAnalysedSoundtrack();
+            for (Reaction& reaction : reactions) {
+                if (music) {
+                    reaction.Listen(*music->Get());
+                }
+                animations.push_back(reaction.AsAnimation());
+            }
         }
 
         DemoPart* demoPart =
@@ -223,6 +324,7 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
             BOOST_ASSERT(demoPart != 0);
         }
         demoPart->mAnimations = animations;
+        demoPart->Prepare();
         demoPart->PrintDescription();
         model->AddPart(demoPart);
 
