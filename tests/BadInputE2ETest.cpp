@@ -44,9 +44,9 @@ TEST(BadInputE2ETest, EachRefusalEndsAtOnceWithItsLineAndStatus)
         std::string line;
     };
     const std::vector<Case> cases = {
-        {"shader", false, check, {}, 1, "./data/shaders/standard.330.frag:"},
-        {"shader", false, capture, {}, 1, "./data/shaders/standard.330.frag:"},
-        {"shader", false, play, {}, 1, "./data/shaders/standard.330.frag:"},
+        {"shader", false, check, {}, 1, "data/shaders/standard.330.frag:"},
+        {"shader", false, capture, {}, 1, "data/shaders/standard.330.frag:"},
+        {"shader", false, play, {}, 1, "data/shaders/standard.330.frag:"},
         // Reported, and it plays on with white pictures.
         {"shader", true, {}, {}, 0,
          "Shader::CompileAndAddShaderFromFile(): File \"data/shaders/standard.330.frag\" could not be compiled!"},

@@ -239,7 +239,11 @@ void SettingsCheck::Report(Severity severity, const XmlElement& element, const c
 
 QString SettingsCheck::Resolve(const QString& path) const
 {
-    return QDir::isAbsolutePath(path) ? path : mFolder + QLatin1Char('/') + path;
+    // A settings file in the current folder names its files as the maker does.
+    if (QDir::isAbsolutePath(path) || mFolder == QLatin1String(".")) {
+        return path;
+    }
+    return mFolder + QLatin1Char('/') + path;
 }
 
 void SettingsCheck::Add(Severity severity, int line, int column, const std::string& message)
