@@ -10,6 +10,8 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QString>
 
 #include <filesystem>
@@ -161,6 +163,19 @@ TEST_F(SettingsCheckTest, CleanFileAndFilesThatCannotBeRead)
         ASSERT_EQ(found.size(), 1u) << c.settings;
         EXPECT_EQ(found[0].substr(0, c.diagnostic.size()), c.diagnostic);
     }
+
+    // Found by fuzzing: an attribute written without a value once ended the check.
+    SettingsCheck valueless;
+    const std::vector<std::string> found =
+        Check(Head + "    <part start=\"0\" end=\"8\" name=\"t\" class=\"lib.Text\" priority=\"0\">\n"
+                     "      <param text=\"A\" size/>\n    </part>\n" + Tail,
+              valueless);
+    EXPECT_NE(std::find_if(found.begin(), found.end(),
+                           [](const std::string& line) {
+                               return line.find("warning: size \"\" is not above 0: the text does not show") !=
+                                      std::string::npos;
+                           }),
+              found.end());
 }
 
 TEST(DiagnosticTest, SummaryCountsErrorsAndWarningsNotNotes)

@@ -63,6 +63,12 @@ std::string Quoted(const std::string& text)
     return "\"" + text + "\"";
 }
 
+// An attribute written without a value has none.
+std::string Quoted(const char* text)
+{
+    return Quoted(std::string(text ? text : ""));
+}
+
 std::string Seconds(double seconds)
 {
     std::ostringstream stream;
