@@ -152,4 +152,18 @@ TEST(DemoContentTest, TheSoundtrackKeepsTheTempoAndSectionsTheTimelineFollows)
     for (const Quieter& q : quieter) {
         EXPECT_LT(RmsDb(mono, q.from, q.to), RmsDb(mono, q.refFrom, q.refTo) - q.dB) << q.what;
     }
+
+    // Each 8-bar section is stereo but keeps its body when played in mono: the
+    // channels neither the same nor far apart or opposed.
+    for (int section = 0; section < 6; ++section) {
+        double lr = 0.0, ll = 0.0, rr = 0.0;
+        for (size_t i = 2 * Sample(section * 8 * Bar); i < 2 * Sample((section + 1) * 8 * Bar); i += 2) {
+            lr += static_cast<double>(pcm[i]) * pcm[i + 1];
+            ll += static_cast<double>(pcm[i]) * pcm[i];
+            rr += static_cast<double>(pcm[i + 1]) * pcm[i + 1];
+        }
+        const double correlation = lr / std::sqrt(ll * rr);
+        EXPECT_GT(correlation, 0.5) << "section " << section + 1;
+        EXPECT_LT(correlation, 0.995) << "section " << section + 1;
+    }
 }
