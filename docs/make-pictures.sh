@@ -22,9 +22,13 @@ fi
 # The test scene turns with time, so it is taken where its shapes are well apart.
 # The walkthrough's demo is taken on a flash over the turning logo, its
 # animated twin halfway through the picture's fade-in.
-declare -A at=([class-testpartvao]=2 [first-demo-morvelin]=10.05 [first-demo-animated]=3)
+declare -A at=([class-testpartvao]=2 [first-demo-morvelin]=10.05 [first-demo-animated]=3 [text-scroller]=2
+            [text-credits]=2.2)
 # The capture covers one frame's time from there.
 span=0.02
+# Shaders that build on their own previous frames start empty at a capture's
+# first frame: these are captured for a while before, and the last frame kept.
+declare -A settle=([class-shader-shadertoy]=0.5 [class-shader-compute]=0.1)
 
 run=()
 if [[ -z "${DISPLAY:-}" ]] || ! xdpyinfo >/dev/null 2>&1; then
@@ -42,7 +46,13 @@ for settings in "$examples"/*.xml "$examples"/first-demo/*.xml; do
   name="${relative%.xml}"
   name="${name//\//-}"
   from="${at[$name]:-1}"
+  shown="$from"
   to="$(awk -v a="$from" -v b="$span" 'BEGIN { print a + b }')"
+  order=(sort -n)
+  if [[ -n "${settle[$name]:-}" ]]; then
+    from="$(awk -v a="$from" -v b="${settle[$name]}" 'BEGIN { print a - b }')"
+    order=(sort -rn)
+  fi
   frames="$scratch/$name"
   mkdir -p "$frames"
   if ! "${run[@]}" "$player" --capture "$frames/%d.png" --size 320x180 --from "$from" --to "$to" "$settings" \
@@ -51,14 +61,14 @@ for settings in "$examples"/*.xml "$examples"/first-demo/*.xml; do
     cat "$scratch/$name.log" >&2
     exit 1
   fi
-  # The lowest frame number is the frame at the chosen time.
-  first="$(find "$frames" -name '*.png' -printf '%f\n' | sort -n | head -n 1)"
+  # The lowest frame number is the frame at the chosen time (the highest, after settling).
+  first="$(find "$frames" -name '*.png' -printf '%f\n' | "${order[@]}" | head -n 1)"
   if [[ -z "$first" ]]; then
     echo "make-pictures: the capture of $settings wrote no frame" >&2
     exit 1
   fi
   cp "$frames/$first" "$pictures/$name.png"
-  echo "docs/pictures/$name.png (at $from s)"
+  echo "docs/pictures/$name.png (at $shown s)"
   count=$((count + 1))
 done
 echo "make-pictures: $count pictures written to docs/pictures/"

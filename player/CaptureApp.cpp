@@ -2,14 +2,25 @@
 
 #include "FrameCapture.h"
 #include "Halvorn/DemoModel.h"
+#include "Sdl2OpenglWindow.h"
 #include "TimelineBuilder.h"
 
 #include <GL/glew.h>
 #include <SDL.h>
 
+#include <csignal>
 #include <iostream>
 
 namespace {
+
+// SDL turns SIGINT and SIGTERM into a quit event, but not SIGHUP (the
+// terminal closed), which would end the process with the file unfinished.
+volatile std::sig_atomic_t sHangUp = 0;
+
+void OnHangUp(int)
+{
+    sHangUp = 1;
+}
 
 WindowPlacement HiddenWindow()
 {
@@ -84,12 +95,18 @@ int CaptureApp::Capture(const CaptureRange& range)
     // The parts' chatter on standard output (uniforms looked up on first
     // use) would break the one progress line; errors still go to stderr.
     std::streambuf* const chatter = std::cout.rdbuf(nullptr);
+    struct sigaction hangUp = {};
+    struct sigaction previous = {};
+    hangUp.sa_handler = OnHangUp;
+    sigemptyset(&hangUp.sa_mask);
+    sigaction(SIGHUP, &hangUp, &previous);
     const int status = capture.Run(
         [this, &first](double time) {
             RenderFrame(time, first);
             first = false;
         },
         QuitAsked);
+    sigaction(SIGHUP, &previous, nullptr);
     std::cout.rdbuf(chatter);
     return status;
 }
@@ -113,13 +130,17 @@ void CaptureApp::RenderFrame(double time, bool first)
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+    // The capture's target, bound by the capture loop, at the window's (the capture's) size.
+    GLint framebuffer = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &framebuffer);
+    mDrawTarget.mFramebuffer = static_cast<GLuint>(framebuffer);
+    mDrawTarget.mArea = Rect<int>(0, 0, mWindow->mWidth, mWindow->mHeight);
     mModel->Render(first ? 0.0 : mModel->mTime - before);
 }
 
 bool CaptureApp::QuitAsked()
 {
-    // SDL turns SIGINT and SIGTERM into a quit event.
-    bool quit = false;
+    bool quit = sHangUp != 0;
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
         if (event.type == SDL_QUIT) {

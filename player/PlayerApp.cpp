@@ -99,6 +99,8 @@ bool PlayerApp::Load(QString& error)
     }
     UpdateEndTime();
     mWatch.Watch(TimelineBuilder::InputFiles(mOptions.mSettingsFile));
+    // The overlay's waveform and spectrum: analysed meanwhile, on a worker thread.
+    mOverlay->SetMusic(GetSoundtrackAnalysis());
     if (!mOptions.mMute) {
         try {
             mAudio->LoadMusic(QStringLiteral("main"),
@@ -228,6 +230,8 @@ void PlayerApp::Render(double delta, double) const
     glViewport(picture.mX, picture.mY, picture.mWidth, picture.mHeight);
     glScissor(picture.mX, picture.mY, picture.mWidth, picture.mHeight);
     glEnable(GL_SCISSOR_TEST);
+    mDrawTarget.mFramebuffer = 0;
+    mDrawTarget.mArea = picture;
     mModel->Render(delta);
     glDisable(GL_SCISSOR_TEST);
 }

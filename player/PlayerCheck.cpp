@@ -1,6 +1,8 @@
 #include "PlayerCheck.h"
 
 #include "Halvorn/Animation.h"
+#include "Halvorn/ShaderPartProgram.h"
+#include "Halvorn/ShaderPartSettings.h"
 #include "Halvorn/XmlElement.h"
 #include "ShaderCheck.h"
 #include "TimelineBuilder.h"
@@ -41,6 +43,28 @@ const char* AnimateAttributeOf(const std::string& partName, std::string problem)
         }
     }
     return nullptr;
+}
+
+// The numbers a lib.Shader part may animate; false when its shader cannot be read.
+bool ShaderUniforms(const SettingsCheck& check, const XmlElement& part, std::vector<Animation::Uniform>& uniforms)
+{
+    std::vector<DemoPartParam> params;
+    for (const XmlElement& param : part.Children("param")) {
+        for (int a = 0; a < param.AttributeCount(); ++a) {
+            params.emplace_back(QString::fromUtf8(param.AttributeName(a)),
+                                QString::fromUtf8(param.AttributeValue(a) ? param.AttributeValue(a) : ""));
+        }
+    }
+    std::vector<ShaderPartSettings::Problem> ignored;
+    const ShaderPartSettings settings = ShaderPartSettings::Read(QString(), params, nullptr, ignored);
+    std::string text;
+    std::string error;
+    if (settings.mShader.isEmpty() ||
+        !ShaderSource::ReadFile(check.Resolve(QStringLiteral("data/shaders/") + settings.mShader), text, error)) {
+        return false;
+    }
+    uniforms = ShaderPartSettings::AnimatableUniforms(ShaderSource(text));
+    return true;
 }
 
 // A hidden window with a 3.3 core context, for the shader and texture facts.
@@ -109,6 +133,7 @@ PlayerCheck::PlayerCheck(bool withGl)
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
         facts.maxTextureSize = maxTextureSize;
         facts.checkShaders = &ShaderCheck::Run;
+        facts.checkShaderPart = &ShaderPartProgram::Check;
         mCheck.SetGlFacts(facts);
     }
     mCheck.AddChildCheck("animate", [this](SettingsCheck& check, const XmlElement& part, const XmlElement& child) {
@@ -117,14 +142,21 @@ PlayerCheck::PlayerCheck(bool withGl)
         const char* partName = part.Attribute("name");
         // An unknown class has its own error; what it animates is moot.
         const std::string known = className ? className : "";
-        if (known != "lib.Image" && known != "lib.ClearScreen" && known != "lib.TestPartVao") {
+        if (known != "lib.Image" && known != "lib.ClearScreen" && known != "lib.TestPartVao" &&
+            known != "lib.Text" && known != "lib.Shader") {
+            return;
+        }
+        // A shader part animates its shader's numbers; without a shader to
+        // read, its own check says why.
+        std::vector<Animation::Uniform> uniforms;
+        if (known == "lib.Shader" && !ShaderUniforms(check, part, uniforms)) {
             return;
         }
         Animation animation;
         std::string problem;
         if (!Animation::Parse(source, QString::fromUtf8(className ? className : ""),
-                              QString::fromUtf8(partName ? partName : ""), mHasTempo ? &mTempo : nullptr, animation,
-                              problem)) {
+                              QString::fromUtf8(partName ? partName : ""), mHasTempo ? &mTempo : nullptr, uniforms,
+                              animation, problem)) {
             const char* attribute = AnimateAttributeOf(partName ? partName : "", problem);
             if (attribute != nullptr) {
                 check.Report(Diagnostic::Severity::Error, child, attribute, problem);

@@ -70,6 +70,8 @@ PlayerOptions::Outcome PlayerOptions::Parse(const QStringList& arguments, QStrin
             mQuiet = true;
         } else if (argument == QLatin1String("--check")) {
             mCheck = true;
+        } else if (argument == QLatin1String("--analyze")) {
+            mAnalyze = true;
         } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
             error = QStringLiteral("unknown option ") + Quoted(argument);
             return UsageError;
@@ -122,9 +124,16 @@ QString PlayerOptions::Usage()
 {
     return QStringLiteral(
         "vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)\n"
-        "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]\n"
-        "   or: vexel-player --check [SETTINGS]  check SETTINGS and all it names, print every problem;\n"
-        "                                       status 0 without errors, 1 with\n"
+        "   or: vexel-player --capture OUT [--quality Q] [--fps N] [--size WxH] [--from TIME] [--to TIME]\n"
+        "                    [SETTINGS]\n"
+        "   or: vexel-player --check [SETTINGS]\n"
+        "   or: vexel-player --analyze [SETTINGS|MUSIC]\n"
+        "SETTINGS is a settings file, or a demo folder with a morvelin.xml.\n"
+        "\n"
+        "  --check          check SETTINGS and all it names, print every problem;\n"
+        "                   status 0 without errors, 1 with\n"
+        "  --analyze        the tempo, first downbeat and strongest onsets of the soundtrack\n"
+        "                   or MUSIC, and a tempo element to paste\n"
         "  --window WxH     windowed and resizable, W x H pixels (default 1280x720)\n"
         "  --fullscreen     fullscreen on the desktop's own mode (no display mode change)\n"
         "  --start TIME     start playing at TIME\n"
@@ -134,9 +143,15 @@ QString PlayerOptions::Usage()
         "  --quiet          only warnings and errors on the console\n"
         "  --help, --version\n"
         "capture, every frame n at exactly FROM + n/FPS, with the soundtrack's FROM..TO:\n"
-        "  --capture OUT    OUT.mp4 or OUT.mkv: H.264 video with AAC sound; a pattern such as\n"
-        "                   frames/%05d.png: PNG frames numbered from 0, the sound as audio.wav beside them\n"
-        "  --fps N          frames per second (default 60)\n"
+        "  --capture OUT    by OUT's extension: .mp4 or .mkv H.264 with AAC sound; .webm VP9 with Opus;\n"
+        "                   .mov ProRes 422 HQ with 16-bit PCM (for editing); .gif one palette for the\n"
+        "                   clip, no sound; a pattern such as frames/%05d.png: PNG frames numbered\n"
+        "                   from 0, the sound as audio.wav beside them\n"
+        "  --quality Q      draft: fast to look at (x264 veryfast, CRF 20; VP9 realtime, CRF 36)\n"
+        "                   final: the default (x264 medium, CRF 18; VP9 good, CRF 31)\n"
+        "                   master: for an editor or an archive (x264 slow, CRF 10; VP9 good, CRF 18)\n"
+        "                   .mov, .gif and PNG are the same at every quality\n"
+        "  --fps N          frames per second (default 60; 25 for a GIF, at most 50)\n"
         "  --size WxH       picture size in pixels, as the parts' window (default 1920x1080)\n"
         "  --from TIME      first frame's time (default 0)\n"
         "  --to TIME        end, not included (default: the end of the last part)\n"

@@ -35,6 +35,8 @@ public:
     bool mQuiet = false;
     // Check the settings file instead of playing it.
     bool mCheck = false;
+    // Report the tempo of the settings file's soundtrack, or of a music file.
+    bool mAnalyze = false;
     QString mStartText;
     QString mLoopText;
 

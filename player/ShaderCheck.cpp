@@ -1,13 +1,10 @@
 #include "ShaderCheck.h"
 
+#include "ShaderLog.h"
+
 #include <GL/glew.h>
 
 #include <QFile>
-
-#include <algorithm>
-#include <cstdlib>
-#include <regex>
-#include <sstream>
 
 namespace {
 
@@ -100,31 +97,5 @@ std::vector<Diagnostic> ShaderCheck::Run(const QString& vertexFile, const QStrin
 
 std::vector<Diagnostic> ShaderCheck::ParseLog(const std::string& file, const std::string& log)
 {
-    // Mesa "0:12(5): error: X", NVIDIA "0(12) : error C1008: X", others "ERROR: 0:12: X".
-    static const std::regex mesa(R"(^\s*\d+:(\d+)\((\d+)\):\s*error:\s*(.*)$)");
-    static const std::regex nvidia(R"(^\s*\d+\((\d+)\)\s*:\s*error\s*\w*:\s*(.*)$)");
-    static const std::regex other(R"(^\s*ERROR:\s*\d+:(\d+):\s*(.*)$)");
-    std::vector<Diagnostic> found;
-    std::istringstream lines(log);
-    std::string line;
-    std::smatch match;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (std::regex_match(line, match, mesa)) {
-            found.emplace_back(file, std::atoi(match[1].str().c_str()), std::max(1, std::atoi(match[2].str().c_str())),
-                               Diagnostic::Severity::Error, match[3]);
-        } else if (std::regex_match(line, match, nvidia) || std::regex_match(line, match, other)) {
-            found.emplace_back(file, std::atoi(match[1].str().c_str()), 1, Diagnostic::Severity::Error, match[2]);
-        } else if (line.find("error") != std::string::npos) {
-            const std::string said = "error: ";
-            const std::size_t at = line.find(said);
-            found.emplace_back(file, 1, 1, Diagnostic::Severity::Error,
-                               at != std::string::npos && line.find_first_not_of(" \t") == at
-                                   ? line.substr(at + said.size())
-                                   : line);
-        }
-    }
-    return found;
+    return ShaderLog::Parse(file, log);
 }

@@ -4,6 +4,8 @@
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoSettingsLoaderXml.h"
 #include "Halvorn/SettingsCheck.h"
+#include "Halvorn/ShaderPartSettings.h"
+#include "Halvorn/ShaderSource.h"
 #include "Halvorn/XmlElement.h"
 #include "ShaderProgram.h"
 
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -38,13 +41,58 @@ QString ParseErrorText(int code)
     return text;
 }
 
+// A shader part's shader and the pictures its samplers name; the pictures
+// only while the shader can be read, since the shader says which keys are
+// samplers.
+std::vector<QString> ShaderPartFiles(const XmlElement& part, const QString& root)
+{
+    std::vector<DemoPartParam> params;
+    for (const XmlElement& param : part.Children("param")) {
+        for (int a = 0; a < param.AttributeCount(); ++a) {
+            params.emplace_back(QString::fromUtf8(param.AttributeName(a)),
+                                QString::fromUtf8(param.AttributeValue(a) ? param.AttributeValue(a) : ""));
+        }
+    }
+    std::vector<ShaderPartSettings::Problem> ignored;
+    const ShaderPartSettings named = ShaderPartSettings::Read(QString(), params, nullptr, ignored);
+    if (named.mShader.isEmpty()) {
+        return {};
+    }
+    const QString shader = root + QStringLiteral("data/shaders/") + named.mShader;
+    std::vector<QString> files = {shader};
+    std::string text;
+    std::string error;
+    if (ShaderSource::ReadFile(shader, text, error)) {
+        const ShaderSource source(text);
+        for (const ShaderPartSettings::Sampler& sampler :
+             ShaderPartSettings::Read(QString(), params, &source, ignored).mSamplers) {
+            if (sampler.source == ShaderPartSettings::Source::Picture) {
+                files.push_back(root + QStringLiteral("data/textures/") + sampler.picture);
+            }
+        }
+    }
+    return files;
+}
+
 } // namespace
+
+QString TimelineBuilder::SettingsFileIn(const QString& given)
+{
+    if (!QFileInfo(given).isDir()) {
+        return given;
+    }
+    const QString inside = QDir(given).filePath(QStringLiteral("morvelin.xml"));
+    return QFileInfo::exists(inside) ? inside : given;
+}
 
 bool TimelineBuilder::Check(const QString& settingsFile, Tempo& tempo, bool& hasTempo, QString& error)
 {
     hasTempo = false;
-    if (!QFileInfo(settingsFile).isFile()) {
-        error = settingsFile + QStringLiteral(": error: no such settings file");
+    const QFileInfo info(settingsFile);
+    if (!info.isFile()) {
+        error =
+            settingsFile + QStringLiteral(": error: ") +
+            (info.isDir() ? QString::fromLatin1(SettingsCheck::FolderText) : QStringLiteral("no such settings file"));
         return false;
     }
     XmlParseResult result;
@@ -105,12 +153,25 @@ std::vector<QString> TimelineBuilder::InputFiles(const QString& settingsFile)
     if (result.code != 0 && result.code != 1) {
         return files;
     }
+    const auto add = [&files](const QString& file) {
+        if (std::find(files.begin(), files.end(), file) == files.end()) {
+            files.push_back(file);
+        }
+    };
     for (const XmlElement& part : document.Child("demoparts").Children("part")) {
+        const char* className = part.Attribute("class");
+        if (className != nullptr && std::string(className) == "lib.Shader") {
+            for (const QString& file : ShaderPartFiles(part, root)) {
+                add(file);
+            }
+            continue;
+        }
         for (const XmlElement& param : part.Children("param")) {
-            if (const char* image = param.Attribute("image")) {
-                const QString file = root + QStringLiteral("data/textures/") + QString::fromUtf8(image);
-                if (std::find(files.begin(), files.end(), file) == files.end()) {
-                    files.push_back(file);
+            // Pictures, and the fonts of text parts.
+            for (const auto& [key, folder] : {std::pair<const char*, const char*>{"image", "data/textures/"},
+                                              std::pair<const char*, const char*>{"font", "data/fonts/"}}) {
+                if (const char* name = param.Attribute(key)) {
+                    add(root + QLatin1String(folder) + QString::fromUtf8(name));
                 }
             }
         }
@@ -142,4 +203,27 @@ QString TimelineBuilder::SoundtrackPath(const QString& settingsFile, const QStri
         return soundtrack;
     }
     return DataRoot(settingsFile) + soundtrack;
+}
+
+bool TimelineBuilder::CheckSoundtrackKind(const QString& settingsFile, QString& error)
+{
+    XmlParseResult result;
+    const QByteArray path = settingsFile.toLocal8Bit();
+    const XmlElement soundtrack = XmlElement::ParseFile(path.constData(), RootTag, &result).Child("soundtrack");
+    const char* file = soundtrack.Attribute("file");
+    if (file == nullptr) {
+        return true;
+    }
+    const QFileInfo info(SoundtrackPath(settingsFile, QString::fromUtf8(file)));
+    if (!info.exists() || info.isFile()) {
+        return true;
+    }
+    const int i = soundtrack.AttributeIndex("file");
+    error = QStringLiteral("%1:%2:%3: error: soundtrack \"%4\" is %5")
+                .arg(settingsFile)
+                .arg(soundtrack.AttributeLine(i))
+                .arg(soundtrack.AttributeColumn(i))
+                .arg(QString::fromUtf8(file),
+                     info.isDir() ? QStringLiteral("a folder") : QStringLiteral("not a regular file"));
+    return false;
 }

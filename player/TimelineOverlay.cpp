@@ -1,5 +1,8 @@
 #include "TimelineOverlay.h"
 
+#include "Audio/MusicAnalysis.h"
+#include "Audio/MusicFrames.h"
+#include "Audio/SoundtrackAnalysis.h"
 #include "Halvorn/DemoModel.h"
 
 #include <backends/imgui_impl_opengl3.h>
@@ -15,6 +18,12 @@ namespace {
 
 const float LaneHeight = 9.0f;
 const float GridHeight = 14.0f;
+const float WaveHeight = 24.0f;
+const ImVec2 SpectrumSize(160.0f, 40.0f);
+// The spectrum shows 30 Hz to 16 kHz, 80 dB below a full-scale sine.
+const double SpectrumLowHz = 30.0;
+const double SpectrumHighHz = 16000.0;
+const float SpectrumFloorDb = -80.0f;
 const ImU32 BarColor = IM_COL32(90, 110, 150, 220);
 const ImU32 RunningColor = IM_COL32(255, 170, 40, 240);
 const ImU32 KeyColor = IM_COL32(255, 255, 255, 230);
@@ -22,6 +31,8 @@ const ImU32 PlayheadColor = IM_COL32(255, 40, 40, 255);
 const ImU32 BarLineColor = IM_COL32(255, 255, 255, 70);
 const ImU32 BeatLineColor = IM_COL32(255, 255, 255, 25);
 const ImU32 ErrorColor = IM_COL32(255, 90, 90, 255);
+const ImU32 WaveColor = IM_COL32(120, 200, 255, 150);
+const ImU32 NoteColor = IM_COL32(160, 160, 160, 255);
 
 template <typename Visit>
 void ForEachPart(const DemoModel& model, Visit visit)
@@ -43,6 +54,13 @@ TimelineOverlay::TimelineOverlay(SDL_Window* window)
     : mWindow(window)
     , mFrameMs(GraphFrames, 0.0f)
 {
+    const double binHz = static_cast<double>(MusicAnalysis::SampleRate) / WindowedFft::Size;
+    for (int bar = 0; bar <= SpectrumBars; ++bar) {
+        const double hz =
+            SpectrumLowHz * std::pow(SpectrumHighHz / SpectrumLowHz, static_cast<double>(bar) / SpectrumBars);
+        // Every bar at least one bin wide, where the low bins are sparse.
+        mBarBins[bar] = std::max(static_cast<int>(std::lround(hz / binHz)), bar > 0 ? mBarBins[bar - 1] + 1 : 1);
+    }
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();
@@ -113,6 +131,7 @@ bool TimelineOverlay::Draw(const DemoModel& model, double time, double endTime, 
     ImGui::Text("frame %.1f ms, worst %.1f ms", latest, worst);
     ImGui::PlotLines("##frames", mFrameMs.data(), GraphFrames, mNextFrame, nullptr, 0.0f,
                      std::max(33.4f, worst), ImVec2(240.0f, 40.0f));
+    DrawSpectrum(time);
     if (!mError.empty()) {
         ImGui::PushStyleColor(ImGuiCol_Text, ErrorColor);
         ImGui::PushTextWrapPos(std::min(display.x - 24.0f, 720.0f));
@@ -130,6 +149,58 @@ bool TimelineOverlay::Draw(const DemoModel& model, double time, double endTime, 
     return seek;
 }
 
+void TimelineOverlay::DrawSpectrum(double time)
+{
+    if (!mMusic) {
+        return;
+    }
+    if (!mMusic->IfReady()) {
+        const std::string failure = mMusic->Failure();
+        ImGui::PushStyleColor(ImGuiCol_Text, NoteColor);
+        ImGui::TextUnformatted(failure.empty() ? "analysing the music..." : failure.c_str());
+        ImGui::PopStyleColor();
+        return;
+    }
+    MusicFrames& frames = mMusic->Frames();
+    frames.MoveTo(time);
+    const float* fft = frames.Fft();
+    for (int bar = 0; bar < SpectrumBars; ++bar) {
+        float loudest = 0.0f;
+        for (int bin = mBarBins[bar]; bin < mBarBins[bar + 1] && bin < MusicFrames::Bins; ++bin) {
+            loudest = std::max(loudest, fft[bin]);
+        }
+        const float decibels = loudest > 0.0f ? 20.0f * std::log10(loudest) : SpectrumFloorDb;
+        mBars[bar] = std::clamp(1.0f - decibels / SpectrumFloorDb, 0.0f, 1.0f);
+    }
+    ImGui::SameLine();
+    ImGui::PlotHistogram("##spectrum", mBars.data(), SpectrumBars, 0, nullptr, 0.0f, 1.0f, SpectrumSize);
+}
+
+void TimelineOverlay::DrawWaveform(ImVec2 origin, float width, double span)
+{
+    const std::shared_ptr<const MusicAnalysis> analysis = mMusic ? mMusic->IfReady() : nullptr;
+    if (!analysis) {
+        return;
+    }
+    if (width != mPeaksWidth || span != mPeaksSpan || mPeaks.empty()) {
+        mPeaks = analysis->Peaks(0.0, span, std::max(static_cast<int>(width), 1));
+        // Scaled to the loudest column, so a quiet track still shows its shape.
+        const float loudest = *std::max_element(mPeaks.begin(), mPeaks.end());
+        for (float& peak : mPeaks) {
+            peak = loudest > 0.001f ? peak / loudest : peak;
+        }
+        mPeaksWidth = width;
+        mPeaksSpan = span;
+    }
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    const float middle = origin.y + WaveHeight / 2.0f;
+    for (std::size_t column = 0; column < mPeaks.size(); ++column) {
+        const float half = std::max(mPeaks[column] * WaveHeight / 2.0f, 0.5f);
+        const float x = origin.x + static_cast<float>(column);
+        draw->AddRectFilled(ImVec2(x, middle - half), ImVec2(x + 1.0f, middle + half), WaveColor);
+    }
+}
+
 bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endTime, double& seekTo)
 {
     std::map<unsigned int, int> lanes;
@@ -140,7 +211,9 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
     }
 
     const ImVec2 display = ImGui::GetIO().DisplaySize;
-    const float stripHeight = GridHeight + LaneHeight * static_cast<float>(std::max(lane, 1));
+    const float lanesHeight = GridHeight + LaneHeight * static_cast<float>(std::max(lane, 1));
+    const bool wave = mMusic && mMusic->IfReady();
+    const float stripHeight = lanesHeight + (wave ? WaveHeight : 0.0f);
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::SetNextWindowPos(ImVec2(0.0f, display.y - stripHeight - 2.0f * style.WindowPadding.y));
     ImGui::SetNextWindowSize(ImVec2(display.x, stripHeight + 2.0f * style.WindowPadding.y));
@@ -155,6 +228,9 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
     const double span = std::max(endTime, 1.0);
     auto x = [&](double t) { return origin.x + static_cast<float>(std::clamp(t / span, 0.0, 1.0)) * width; };
     ImDrawList* draw = ImGui::GetWindowDrawList();
+    if (wave) {
+        DrawWaveform(ImVec2(origin.x, origin.y + lanesHeight), width, span);
+    }
 
     if (model.mHasTempo && model.mTempo.IsValid()) {
         const double bar = model.mTempo.SecondsPerBar();

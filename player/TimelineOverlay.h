@@ -5,14 +5,18 @@
 #include <SDL.h>
 #include <imgui.h>
 
+#include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
 class DemoModel;
+class SoundtrackAnalysis;
 
 // What a maker sees over the demo: the timeline strip (a bar per part, a
-// lane per priority, animate keys as marks, the playhead and the bar grid),
-// a frame-time graph and the last load error. Drawn with Dear ImGui over
+// lane per priority, animate keys as marks, the playhead, the bar grid and
+// the soundtrack's waveform), a frame-time graph with the spectrum of the
+// music playing beside it, and the last load error. Drawn with Dear ImGui over
 // the whole window after the demo; its GL backend puts back every piece of
 // GL state it changes, so the demo's own frames do not notice it.
 class TimelineOverlay
@@ -31,6 +35,8 @@ public:
     void AddFrameTime(double seconds);
     // Empty when the last load went well.
     void SetError(const QString& error) { mError = error.toStdString(); }
+    // The soundtrack's waveform and spectrum show once its analysis is done.
+    void SetMusic(std::shared_ptr<SoundtrackAnalysis> music) { mMusic = std::move(music); }
 
     // Draws one frame of the overlay (nothing while hidden). Returns true
     // with the time in seekTo while the strip is clicked or dragged.
@@ -38,10 +44,14 @@ public:
 
     // Frames kept in the graph.
     static constexpr int GraphFrames = 240;
+    // Bars of the spectrum, spaced evenly in pitch.
+    static constexpr int SpectrumBars = 48;
 
 private:
     static int FeedEvent(void* self, SDL_Event* event);
     bool DrawStrip(const DemoModel& model, double time, double endTime, double& seekTo);
+    void DrawSpectrum(double time);
+    void DrawWaveform(ImVec2 origin, float width, double span);
 
     SDL_Window* mWindow;
     bool mVisible = true;
@@ -49,6 +59,14 @@ private:
     int mNextFrame = 0;
     std::string mError;
     double mLastSeek = -1.0;
+    std::shared_ptr<SoundtrackAnalysis> mMusic;
+    // The first bin of each bar, and one past the last bar's.
+    std::array<int, SpectrumBars + 1> mBarBins{};
+    std::array<float, SpectrumBars> mBars{};
+    // A peak per pixel column, made again only when the strip's width or span changes.
+    std::vector<float> mPeaks;
+    float mPeaksWidth = 0.0f;
+    double mPeaksSpan = 0.0;
     // The pointer in window coordinates, from SDL's events.
     ImVec2 mMouse;
     bool mHasMouse = false;

@@ -4,6 +4,8 @@
 #include "PlayerApp.h"
 #include "PlayerCheck.h"
 #include "PlayerOptions.h"
+#include "StandardShaders.h"
+#include "TempoReport.h"
 #include "TimelineBuilder.h"
 
 #include <QString>
@@ -31,13 +33,14 @@ int Failure(const QString& line)
     return 1;
 }
 
-// Player options that steer a window someone watches; a capture has none.
-QString NotWithCapture(const std::vector<std::string>& rest)
+// Player options that steer a window someone watches; a capture or an
+// analysis has none.
+QString NotWith(const std::vector<std::string>& rest, const char* mode)
 {
     for (const std::string& argument : rest) {
         for (const char* option : {"--window", "--fullscreen", "--start", "--loop", "--paused"}) {
             if (argument == option) {
-                return QString::fromStdString(argument) + QStringLiteral(": not with --capture");
+                return QString::fromStdString(argument) + QStringLiteral(": not with ") + QLatin1String(mode);
             }
         }
     }
@@ -81,7 +84,7 @@ int main(int argc, char** argv)
     QString error;
     switch (options.Parse(arguments, error)) {
     case PlayerOptions::ShowHelp:
-        std::cout << "usage: " << PlayerOptions::Usage().toStdString();
+        std::cout << "Usage: " << PlayerOptions::Usage().toStdString();
         return 0;
     case PlayerOptions::ShowVersion:
         std::cout << "vexel-player " << VEXEL_PLAYER_VERSION << std::endl;
@@ -91,6 +94,18 @@ int main(int argc, char** argv)
     case PlayerOptions::Play:
         break;
     }
+    // A demo folder stands for its settings file.
+    options.mSettingsFile = TimelineBuilder::SettingsFileIn(options.mSettingsFile);
+    StandardShaders::UseInstalledBesideProgram();
+    if (options.mAnalyze) {
+        const QString refused = capture.mEnabled ? QStringLiteral("--analyze: not with --capture")
+                                : options.mCheck ? QStringLiteral("--analyze: not with --check")
+                                                 : NotWith(rest, "--analyze");
+        if (!refused.isEmpty()) {
+            return UsageError(refused);
+        }
+        return TempoReport::Command(options.mSettingsFile, std::cout, std::cerr);
+    }
     if (options.mCheck) {
         if (capture.mEnabled) {
             return UsageError(QStringLiteral("--check: not with --capture"));
@@ -98,7 +113,7 @@ int main(int argc, char** argv)
         return PlayerCheck::Command(options.mSettingsFile, std::cout);
     }
     if (capture.mEnabled) {
-        const QString refused = NotWithCapture(rest);
+        const QString refused = NotWith(rest, "--capture");
         if (!refused.isEmpty()) {
             return UsageError(refused);
         }
@@ -113,6 +128,11 @@ int main(int argc, char** argv)
     }
     if (!options.ResolveTimes(hasTempo ? &tempo : nullptr, error)) {
         return UsageError(error);
+    }
+    // A FIFO would block the music's loading or the capture's decoding for ever.
+    if (!options.mMute && !(capture.mEnabled && capture.mKind == CaptureOutputKind::Gif) &&
+        !TimelineBuilder::CheckSoundtrackKind(options.mSettingsFile, error)) {
+        return Failure(error);
     }
     if (capture.mEnabled) {
         // The times' own faults now, before a window opens; the real end of

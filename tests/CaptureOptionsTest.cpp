@@ -13,17 +13,77 @@ TEST(CaptureOptionsTest, OptionsAreTakenOutAndTheRestKeptInOrder)
     {
         std::vector<std::string> args;
         CaptureOutputKind kind;
+        CaptureQuality quality;
         int fps, width, height;
         std::string from, to;
         std::vector<std::string> rest;
     };
     const Case cases[] = {
-        {{"--capture", "a.mp4", "demo.xml"}, CaptureOutputKind::Container, 60, 1920, 1080, "", "", {"demo.xml"}},
-        {{"-v", "--capture=b.MKV", "--fps", "30", "--size=1280x720", "x.xml"},
-         CaptureOutputKind::Container, 30, 1280, 720, "", "", {"-v", "x.xml"}},
+        {{"--capture", "a.mp4", "demo.xml"},
+         CaptureOutputKind::Mp4,
+         CaptureQuality::Final,
+         60,
+         1920,
+         1080,
+         "",
+         "",
+         {"demo.xml"}},
+        {{"-v", "--capture=b.MKV", "--fps", "30", "--size=1280x720", "--quality=draft", "x.xml"},
+         CaptureOutputKind::Matroska,
+         CaptureQuality::Draft,
+         30,
+         1280,
+         720,
+         "",
+         "",
+         {"-v", "x.xml"}},
         {{"--from", "9:1", "--capture", "f/%05d.png", "--to=20.5", "--size", "33x17"},
-         CaptureOutputKind::PngSequence, 60, 33, 17, "9:1", "20.5", {}},
-        {{"--capture", "100%%/%d.png"}, CaptureOutputKind::PngSequence, 60, 1920, 1080, "", "", {}},
+         CaptureOutputKind::PngSequence,
+         CaptureQuality::Final,
+         60,
+         33,
+         17,
+         "9:1",
+         "20.5",
+         {}},
+        {{"--capture", "100%%/%d.png"},
+         CaptureOutputKind::PngSequence,
+         CaptureQuality::Final,
+         60,
+         1920,
+         1080,
+         "",
+         "",
+         {}},
+        {{"--quality", "master", "--capture", "w.webm"},
+         CaptureOutputKind::WebM,
+         CaptureQuality::Master,
+         60,
+         1920,
+         1080,
+         "",
+         "",
+         {}},
+        {{"--capture", "edit.MOV"}, CaptureOutputKind::QuickTime, CaptureQuality::Final, 60, 1920, 1080, "", "", {}},
+        // A GIF has 25 frames a second unless told, and any size.
+        {{"--capture", "post.gif", "--size", "321x181"},
+         CaptureOutputKind::Gif,
+         CaptureQuality::Final,
+         25,
+         321,
+         181,
+         "",
+         "",
+         {}},
+        {{"--capture", "post.gif", "--fps", "50"},
+         CaptureOutputKind::Gif,
+         CaptureQuality::Final,
+         50,
+         1920,
+         1080,
+         "",
+         "",
+         {}},
     };
     for (const Case& c : cases) {
         CaptureOptions options;
@@ -32,6 +92,7 @@ TEST(CaptureOptionsTest, OptionsAreTakenOutAndTheRestKeptInOrder)
         ASSERT_TRUE(ParseCaptureOptions(c.args, options, rest, error)) << error;
         EXPECT_TRUE(options.mEnabled);
         EXPECT_EQ(options.mKind, c.kind);
+        EXPECT_EQ(options.mQuality, c.quality);
         EXPECT_EQ(options.mFps, c.fps);
         EXPECT_EQ(options.mWidth, c.width);
         EXPECT_EQ(options.mHeight, c.height);
@@ -44,19 +105,24 @@ TEST(CaptureOptionsTest, OptionsAreTakenOutAndTheRestKeptInOrder)
 // The errors the end-to-end tests show with their status are left to them.
 TEST(CaptureOptionsTest, UsageErrorsNameTheOptionAndTheValue)
 {
-    const std::string outHelp = "--capture: OUT must end in .mp4 or .mkv, or be a PNG pattern such as "
-                                "frames/%05d.png: ";
+    const std::string outHelp = "--capture: OUT must end in .mp4, .mkv, .webm, .mov or .gif, or be a PNG pattern such "
+                                "as frames/%05d.png: ";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--capture", ".mp4"}, outHelp + "\".mp4\""},
+        {{"--capture", "clip.webm.avi"}, outHelp + "\"clip.webm.avi\""},
+        {{"--quality", "draft", "demo.xml"}, "--quality: only with --capture"},
         {{"--capture", "frames/%d.jpg"},
          "--capture: a PNG pattern has its %d in a file name ending in .png: \"frames/%d.jpg\""},
-        {{"--capture", "f%d/x.png"}, "--capture: a PNG pattern has its %d in a file name ending in .png: \"f%d/x.png\""},
+        {{"--capture", "f%d/x.png"},
+         "--capture: a PNG pattern has its %d in a file name ending in .png: \"f%d/x.png\""},
         {{"--capture", "%s.png"}, "--capture: a PNG pattern holds exactly one %d (or %05d) and no other %: \"%s.png\""},
         {{"--capture"}, "--capture: missing value"},
         {{"--capture", "a.mp4", "--fps", "0"}, "--fps: expected a whole number from 1 to 1000, got \"0\""},
         {{"--capture", "a.mp4", "--fps", "29.97"}, "--fps: expected a whole number from 1 to 1000, got \"29.97\""},
-        {{"--capture", "a.mp4", "--size", "1280*720"}, "--size: expected WIDTHxHEIGHT, each from 1 to 16384, got \"1280*720\""},
-        {{"--capture", "a.mp4", "--size", "0x720"}, "--size: expected WIDTHxHEIGHT, each from 1 to 16384, got \"0x720\""},
+        {{"--capture", "a.mp4", "--size", "1280*720"},
+         "--size: expected WIDTHxHEIGHT, each from 1 to 16384, got \"1280*720\""},
+        {{"--capture", "a.mp4", "--size", "0x720"},
+         "--size: expected WIDTHxHEIGHT, each from 1 to 16384, got \"0x720\""},
         {{"--capture", "a.mp4", "--from", "soon"}, "--from: expected seconds (12.5) or BAR:BEAT (9:1), got \"soon\""},
         {{"--fps", "30", "demo.xml"}, "--fps: only with --capture"},
     };
@@ -115,15 +181,16 @@ TEST(CaptureOptionsTest, TheRangeResolvesWithTheTempoAndCountsEveryFrameBeforeTo
 
 TEST(CaptureProgressTest, TheLineShowsFramesPercentSpeedAndTimeLeft)
 {
-    const std::tuple<long, long, double, std::string> cases[] = {
-        {0, 600, 0.0, "frame 0/600   0%   0.0 fps -:-- left"},
-        {120, 600, 4.0, "frame 120/600  20%  30.0 fps 0:16 left"},
-        {599, 600, 10.0, "frame 599/600  99%  59.9 fps 0:00 left"},
-        {600, 600, 12.5, "frame 600/600 100%  48.0 fps 0:00 left"},
-        {1, 216001, 1.0, "frame 1/216001   0%   1.0 fps 60:00:00 left"},
+    const std::tuple<long, long, double, long long, std::string> cases[] = {
+        {0, 600, 0.0, 0, "frame 0/600   0%   0.0 fps -:-- left  0 kB"},
+        {120, 600, 4.0, 4549999, "frame 120/600  20%  30.0 fps 0:16 left  4.5 MB"},
+        {599, 600, 10.0, 999499, "frame 599/600  99%  59.9 fps 0:00 left  999 kB"},
+        {600, 600, 12.5, 1234567890, "frame 600/600 100%  48.0 fps 0:00 left  1.23 GB"},
+        // A GIF's size is known only at its end.
+        {1, 216001, 1.0, -1, "frame 1/216001   0%   1.0 fps 60:00:00 left"},
     };
-    for (const auto& [done, total, elapsed, expected] : cases) {
-        EXPECT_EQ(FormatCaptureProgress(done, total, elapsed), expected);
+    for (const auto& [done, total, elapsed, bytes, expected] : cases) {
+        EXPECT_EQ(FormatCaptureProgress(done, total, elapsed, bytes), expected);
     }
 }
 

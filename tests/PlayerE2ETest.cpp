@@ -187,11 +187,12 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
     const RunResult shown = RunPlayer(help);
     EXPECT_EQ(shown.exitCode, 0);
     ASSERT_FALSE(shown.OutLines().empty());
-    EXPECT_EQ(shown.OutLines()[0],
-              "usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
+    EXPECT_EQ(
+        shown.OutLines()[0],
+        "Usage: vexel-player [options] [SETTINGS]      play SETTINGS (default: morvelin.xml in the current folder)");
     EXPECT_EQ(shown.OutLines()[1],
-              "   or: vexel-player --capture OUT [--fps N] [--size WxH] [--from TIME] [--to TIME] [SETTINGS]");
-    EXPECT_EQ(shown.OutLines().size(), 21u);
+              "   or: vexel-player --capture OUT [--quality Q] [--fps N] [--size WxH] [--from TIME] [--to TIME]");
+    EXPECT_EQ(shown.OutLines().size(), 34u);
 }
 
 TEST(PlayerE2ETest, AFailedPartEntryIsReportedWithStatusOne)

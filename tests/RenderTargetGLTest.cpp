@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -80,7 +81,10 @@ TEST_F(RenderTargetGLTest, GivesItsNamesBackAndRefusesSizesTheDriverCannotMake)
     EXPECT_FALSE(glIsFramebuffer(static_cast<GLuint>(framebuffer)));
 
     GLint maxSize = 0;
+    GLint maxTexture = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    maxSize = std::min(maxSize, maxTexture);
     for (const std::pair<int, int>& size : {std::make_pair(0, 720), std::make_pair(maxSize + 1, 4)}) {
         try {
             RenderTarget target(size.first, size.second);

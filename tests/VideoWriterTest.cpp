@@ -1,4 +1,4 @@
-#include "SoundtrackDecoder.h"
+#include "Audio/SoundtrackDecoder.h"
 #include "VideoWriter.h"
 
 #include "ProgramRunner.h"
@@ -7,8 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/resource.h>
 
 // Containers, PNG sequences, sync and determinism are checked end to end
 // through --capture; here only what a capture cannot reach.
@@ -64,21 +68,41 @@ TEST(VideoWriterTest, AWriterGoneWithoutFinishLeavesAPlayableFile)
     EXPECT_EQ(streams.rfind("video,10\naudio,", 0), 0u) << streams;
 }
 
-TEST(VideoWriterTest, AFileThatCannotBeFinishedIsRemovedAndSaysSo)
+TEST(VideoWriterTest, AFileThatCannotBeWrittenIsRemovedAndWhatWasAtOutStays)
 {
     VexelTest::TempFolder folder;
-    fs::create_symlink("/dev/full", folder / "full.mkv");
+    const std::string out = folder / "full.mkv";
+    std::ofstream(out) << "the last good capture";
+    // Writing past 16 kB fails as on a full disk; noise keeps every frame big.
+    const rlimit unlimited = [] {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        return limit;
+    }();
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{16384, unlimited.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
     VideoWriter writer;
+    std::string failure;
     try {
-        WriteFrames(writer, folder / "full.mkv", 60);
+        writer.Open(out, Width, Height, Fps, Rate, {});
+        std::vector<std::uint8_t> noise(writer.Layout().FrameBytes());
+        for (int n = 0; n < 60; ++n) {
+            for (std::uint8_t& sample : noise) {
+                sample = static_cast<std::uint8_t>(std::rand());
+            }
+            writer.WriteFrame(noise.data());
+        }
         writer.Finish();
-        ADD_FAILURE() << "it was written";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), folder / "full.mkv" + ": cannot finish " + (folder / "full.mkv") +
-                                             ": No space left on device (removed the incomplete file)");
+        failure = e.what();
     }
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(failure, out + ": cannot finish " + out + ": File too large (removed the incomplete file)");
     EXPECT_FALSE(writer.IsOpen());
-    EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "full.mkv")));
+    EXPECT_EQ(VexelTest::ReadFile(out), "the last good capture");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
 }
 
 TEST(VideoWriterTest, TheSoundtrackIsCutSampleExactAtTheOutputRate)

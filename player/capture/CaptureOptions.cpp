@@ -4,15 +4,32 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <limits>
+#include <utility>
 
 namespace {
 
 constexpr int MaxFps = 1000;
+// A GIF counts time in hundredths, and browsers stretch shorter frames.
+constexpr int MaxGifFps = 50;
 constexpr int MaxSide = 16384;
+
+const std::pair<const char*, CaptureOutputKind> VideoExtensions[] = {
+    {".mp4", CaptureOutputKind::Mp4},       {".mkv", CaptureOutputKind::Matroska}, {".webm", CaptureOutputKind::WebM},
+    {".mov", CaptureOutputKind::QuickTime}, {".gif", CaptureOutputKind::Gif},
+};
+
+const std::pair<const char*, CaptureQuality> Qualities[] = {
+    {"draft", CaptureQuality::Draft},
+    {"final", CaptureQuality::Final},
+    {"master", CaptureQuality::Master},
+};
 
 bool EndsWithNoCase(const std::string& text, const std::string& suffix)
 {
@@ -105,10 +122,13 @@ bool ClassifyCaptureOutput(const std::string& out, CaptureOutputKind& kind, std:
     const std::string folder = slash == std::string::npos ? std::string() : out.substr(0, slash);
 
     const int conversions = CountFrameConversions(out);
-    if (conversions == 0 && (EndsWithNoCase(fileName, ".mp4") || EndsWithNoCase(fileName, ".mkv")) &&
-        fileName.size() > 4) {
-        kind = CaptureOutputKind::Container;
-        return true;
+    if (conversions == 0) {
+        for (const auto& [extension, taken] : VideoExtensions) {
+            if (EndsWithNoCase(fileName, extension) && fileName.size() > std::strlen(extension)) {
+                kind = taken;
+                return true;
+            }
+        }
     }
     if (conversions == 1 && CountFrameConversions(folder) == 0 && EndsWithNoCase(fileName, ".png")) {
         kind = CaptureOutputKind::PngSequence;
@@ -119,10 +139,16 @@ bool ClassifyCaptureOutput(const std::string& out, CaptureOutputKind& kind, std:
     } else if (conversions == 1) {
         error = "--capture: a PNG pattern has its %d in a file name ending in .png: \"" + out + "\"";
     } else {
-        error = "--capture: OUT must end in .mp4 or .mkv, or be a PNG pattern such as frames/%05d.png: \"" +
+        error = "--capture: OUT must end in .mp4, .mkv, .webm, .mov or .gif, or be a PNG pattern such as "
+                "frames/%05d.png: \"" +
                 out + "\"";
     }
     return false;
+}
+
+int DefaultCaptureFps(CaptureOutputKind kind)
+{
+    return kind == CaptureOutputKind::Gif ? 25 : 60;
 }
 
 bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& options,
@@ -130,6 +156,7 @@ bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
 {
     CaptureOptions parsed;
     bool sawRangeOption = false;
+    bool fpsGiven = false;
     std::string firstRangeOption;
     rest.clear();
 
@@ -144,7 +171,8 @@ bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             value = arg.substr(equals + 1);
             hasValue = true;
         }
-        if (name != "--capture" && name != "--fps" && name != "--size" && name != "--from" && name != "--to") {
+        if (name != "--capture" && name != "--quality" && name != "--fps" && name != "--size" && name != "--from" &&
+            name != "--to") {
             rest.push_back(arg);
             continue;
         }
@@ -168,7 +196,17 @@ bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             firstRangeOption = name;
         }
         sawRangeOption = true;
-        if (name == "--fps") {
+        if (name == "--quality") {
+            const auto* const end = std::end(Qualities);
+            const auto* const found = std::find_if(std::begin(Qualities), end,
+                                                   [&value](const auto& quality) { return value == quality.first; });
+            if (found == end) {
+                error = "--quality: expected draft, final or master, got \"" + value + "\"";
+                return false;
+            }
+            parsed.mQuality = found->second;
+        } else if (name == "--fps") {
+            fpsGiven = true;
             if (!ParseWhole(value, 1, MaxFps, parsed.mFps)) {
                 error = "--fps: expected a whole number from 1 to " + std::to_string(MaxFps) + ", got \"" +
                         value + "\"";
@@ -197,9 +235,17 @@ bool ParseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
         error = firstRangeOption + ": only with --capture";
         return false;
     }
-    // H.264 in yuv420p halves the colour planes, so both sides must be even.
-    if (parsed.mEnabled && parsed.mKind == CaptureOutputKind::Container &&
-        (parsed.mWidth % 2 != 0 || parsed.mHeight % 2 != 0)) {
+    if (!fpsGiven) {
+        parsed.mFps = DefaultCaptureFps(parsed.mKind);
+    }
+    if (parsed.mKind == CaptureOutputKind::Gif && parsed.mFps > MaxGifFps) {
+        error = "--fps: a GIF takes at most " + std::to_string(MaxGifFps) +
+                " frames per second (browsers slow down faster ones), got " + std::to_string(parsed.mFps);
+        return false;
+    }
+    // The video encoders halve the colour planes, so both sides must be even.
+    const bool video = parsed.mKind != CaptureOutputKind::Gif && parsed.mKind != CaptureOutputKind::PngSequence;
+    if (parsed.mEnabled && video && (parsed.mWidth % 2 != 0 || parsed.mHeight % 2 != 0)) {
         error = "--size: a video needs an even width and height, got " + std::to_string(parsed.mWidth) + "x" +
                 std::to_string(parsed.mHeight);
         return false;
@@ -223,6 +269,16 @@ bool ResolveCaptureRange(const CaptureOptions& options, const Tempo* tempo, doub
     }
     if (!(resolved.mFrom >= 0.0)) {
         error = "--from: the capture cannot start before 0";
+        return false;
+    }
+    // Without --to the end is the timeline's: say what is wrong with it.
+    if (options.mToText.empty() && end <= 0.0) {
+        error = "the timeline is empty: nothing to capture (--to TIME captures up to TIME anyway)";
+        return false;
+    }
+    if (options.mToText.empty() && (!(resolved.mTo > resolved.mFrom) || resolved.FrameCount() == 0)) {
+        error = "--from: " + QString::number(resolved.mFrom).toStdString() +
+                " s is not before the end of the timeline (" + QString::number(end).toStdString() + " s)";
         return false;
     }
     if (!(resolved.mTo > resolved.mFrom) || resolved.FrameCount() == 0) {

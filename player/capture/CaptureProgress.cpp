@@ -18,7 +18,20 @@ std::string FormatDuration(double seconds)
 
 } // namespace
 
-std::string FormatCaptureProgress(long done, long total, double elapsedSeconds)
+std::string FormatByteSize(long long bytes)
+{
+    char text[32];
+    if (bytes < 1000000) {
+        std::snprintf(text, sizeof text, "%lld kB", (bytes + 500) / 1000);
+    } else if (bytes < 1000000000) {
+        std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+    } else {
+        std::snprintf(text, sizeof text, "%.2f GB", bytes / 1e9);
+    }
+    return text;
+}
+
+std::string FormatCaptureProgress(long done, long total, double elapsedSeconds, long long bytes)
 {
     const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
     const double fps = elapsedSeconds > 0.0 ? done / elapsedSeconds : 0.0;
@@ -26,7 +39,7 @@ std::string FormatCaptureProgress(long done, long total, double elapsedSeconds)
     std::snprintf(head, sizeof head, "frame %ld/%ld %3d%% %5.1f fps ", done, total, percent, fps);
     // Without a speed yet there is nothing to estimate from.
     const std::string left = fps > 0.0 ? FormatDuration((total - done) / fps) : std::string("-:--");
-    return head + left + " left";
+    return head + left + " left" + (bytes >= 0 ? "  " + FormatByteSize(bytes) : std::string());
 }
 
 bool IsCaptureProgressLineDue(long previousDone, long done, long total)
@@ -47,9 +60,9 @@ CaptureProgress::CaptureProgress(long total, bool terminal, std::FILE* stream)
 {
 }
 
-void CaptureProgress::Report(long done, double elapsedSeconds)
+void CaptureProgress::Report(long done, double elapsedSeconds, long long bytes)
 {
-    const std::string line = FormatCaptureProgress(done, mTotal, elapsedSeconds);
+    const std::string line = FormatCaptureProgress(done, mTotal, elapsedSeconds, bytes);
     if (mTerminal) {
         // Blanks wipe what is left of a longer previous line.
         const size_t pad = mLastLength > line.size() ? mLastLength - line.size() : 0;

@@ -14,6 +14,7 @@
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -200,6 +201,12 @@ RunResult RunProgram(const std::string& executable, const ProgramRun& run)
         }
         for (const auto& [name, value] : run.env) {
             setenv(name.c_str(), value.c_str(), 1);
+        }
+        if (run.fileSizeLimit > 0) {
+            // The write fails instead of the signal ending the program.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(run.fileSizeLimit), static_cast<rlim_t>(run.fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
         }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(executable.c_str()));

@@ -59,6 +59,8 @@ struct ProgramRun
     std::chrono::milliseconds timeout{60000};
     // Run on a private Xvfb server (otherwise the inherited DISPLAY, if any).
     bool ownDisplay = true;
+    // When above 0, writing a file past this many bytes fails (EFBIG), as on a full disk.
+    long long fileSizeLimit = 0;
     std::function<void(RunningProgram&)> whileRunning;
 };
 

@@ -27,6 +27,9 @@ public:
     // glReadPixels gives them); resizes pixels to width * height * 3.
     void ReadRgb(std::vector<std::uint8_t>& pixels) const;
 
+    // The colour buffer as an RGBA8 texture, bottom row first; sample it
+    // after Unbind.
+    GLuint GetColourTexture() const { return mColour; }
     int GetWidth() const { return mWidth; }
     int GetHeight() const { return mHeight; }
 

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 // The standard shader pair that drawing parts load from the shader folder.
@@ -59,6 +60,10 @@ public:
     QString mShaderFiles;
     // The owner of mHandle when it was shared from another program.
     std::shared_ptr<ShaderProgram> mShared;
+    // For a program shared by parts that each set their own values: what its
+    // float and vector uniforms held right after the link, so a part can put
+    // back what another one set. Filled by whoever builds the program.
+    std::map<std::string, std::vector<float>> mUniformDefaults;
 };
 
 // What every drawing part does with its program: the standard pair from

@@ -64,6 +64,35 @@ std::shared_ptr<ShaderProgram> ProgramCache::Acquire(const QString& vertexFile, 
     return program;
 }
 
+std::shared_ptr<ShaderProgram> ProgramCache::AcquireBuilt(const QString& key,
+                                                          const std::function<bool(ShaderProgram&)>& build, bool* built)
+{
+    DropExpired();
+    // Apart from the file pairs, whose keys hold a line end between the two.
+    const Key entry(SDL_GL_GetCurrentContext(), QStringLiteral("built|") + key);
+    if (std::shared_ptr<ShaderProgram> shared = Entries()[entry].lock()) {
+        if (built != nullptr) {
+            *built = false;
+        }
+        return shared;
+    }
+    if (built != nullptr) {
+        *built = true;
+    }
+    auto program = std::make_shared<ShaderProgram>();
+    if (build(*program)) {
+        Entries()[entry] = program;
+    } else {
+        Entries().erase(entry);
+    }
+    return program;
+}
+
+QString ProgramCache::FileStamp(const QString& fileName)
+{
+    return FileKey(fileName);
+}
+
 std::size_t ProgramCache::Count()
 {
     DropExpired();

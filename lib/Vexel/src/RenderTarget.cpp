@@ -2,6 +2,7 @@
 
 #include "CheckGlError.h"
 
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -11,7 +12,10 @@ RenderTarget::RenderTarget(int width, int height)
     , mHeight(height)
 {
     GLint maxSize = 0;
+    GLint maxTexture = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    maxSize = std::min(maxSize, maxTexture);
     if (width <= 0 || height <= 0 || width > maxSize || height > maxSize) {
         throw std::runtime_error("RenderTarget: cannot render at " + std::to_string(width) + "x" +
                                  std::to_string(height) + " (the driver allows up to " +
@@ -21,9 +25,16 @@ RenderTarget::RenderTarget(int width, int height)
     GLint previous = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
 
-    glGenRenderbuffers(1, &mColour);
-    glBindRenderbuffer(GL_RENDERBUFFER, mColour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    // A texture rather than a renderbuffer, so a later pass can sample it.
+    GLint previousTexture = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previousTexture);
+    glGenTextures(1, &mColour);
+    glBindTexture(GL_TEXTURE_2D, mColour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previousTexture));
     CHECK_GL_ERROR("", "");
     glGenRenderbuffers(1, &mDepth);
     glBindRenderbuffer(GL_RENDERBUFFER, mDepth);
@@ -33,7 +44,7 @@ RenderTarget::RenderTarget(int width, int height)
 
     glGenFramebuffers(1, &mFramebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, mColour);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, mColour, 0);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, mDepth);
     const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     CHECK_GL_ERROR("", "");
@@ -100,7 +111,7 @@ void RenderTarget::Release()
         Unbind();
     }
     glDeleteFramebuffers(1, &mFramebuffer);
-    glDeleteRenderbuffers(1, &mColour);
+    glDeleteTextures(1, &mColour);
     glDeleteRenderbuffers(1, &mDepth);
     mFramebuffer = 0;
     mColour = 0;

@@ -3,6 +3,7 @@
 #include "AssertException.h"
 #include "CheckGlError.h"
 #include "ProgramCache.h"
+#include "StandardShaders.h"
 
 #include <algorithm>
 #include <iostream>
@@ -213,9 +214,10 @@ bool ShaderProgram::IsLinked() const
 
 bool SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPath)
 {
+    const QString folder = StandardShaders::Use(shaderPath);
     program.Init();
-    bool usable = program.CompileAndAddShaderFromFile(shaderPath + StandardVertexShaderFile, Shader::Vertex);
-    usable = program.CompileAndAddShaderFromFile(shaderPath + StandardFragmentShaderFile, Shader::Fragment) && usable;
+    bool usable = program.CompileAndAddShaderFromFile(folder + StandardVertexShaderFile, Shader::Vertex);
+    usable = program.CompileAndAddShaderFromFile(folder + StandardFragmentShaderFile, Shader::Fragment) && usable;
     program.Link();
     GLint linked = GL_FALSE;
     glGetProgramiv(program.mHandle, GL_LINK_STATUS, &linked);
@@ -228,9 +230,10 @@ bool SetupStandardShaderProgram(ShaderProgram& program, const QString& shaderPat
 
 bool ShareStandardShaderProgram(ShaderProgram& program, const QString& shaderPath)
 {
+    const QString folder = StandardShaders::Use(shaderPath);
     bool built = false;
     program.Share(
-        ProgramCache::Acquire(shaderPath + StandardVertexShaderFile, shaderPath + StandardFragmentShaderFile, &built));
+        ProgramCache::Acquire(folder + StandardVertexShaderFile, folder + StandardFragmentShaderFile, &built));
     // A failed link has reported itself; its inputs would only repeat it.
     bool usable = program.IsLinked();
     if (built && usable) {

@@ -3,6 +3,7 @@
 #include "Halvorn/Tempo.h"
 
 #include <glm/vec3.hpp>
+#include <glm/vec4.hpp>
 
 #include <QString>
 
@@ -25,7 +26,12 @@ public:
         RelativeHeight,
         RelativeX,
         RelativeY,
-        Color
+        Color,
+        Size,
+        ScrollOffset,
+        Time,
+        // A numeric uniform of a shader part, named in mUniform.
+        Uniform
     };
 
     enum class Ease
@@ -51,12 +57,24 @@ public:
         static Source Of(const XmlElement& element);
     };
 
+    // A key a part animates beyond its class's table: a numeric uniform of
+    // its shader, with 1 (float) to 4 (vec4) components.
+    struct Uniform
+    {
+        std::string name;
+        int components = 1;
+    };
+
     // Checks and reads one element of a part of the given factory class
     // ("lib.Image"). tempo may be null (no tempo in the file). On a bad
     // element returns false and puts a message naming the part and the
     // problem into problem; animation is then left alone.
     static bool Parse(const Source& source, const QString& className, const QString& partName, const Tempo* tempo,
                       Animation& animation, std::string& problem);
+    // The same, where the part also animates these uniforms; the class's
+    // own keys come first when a name is in both.
+    static bool Parse(const Source& source, const QString& className, const QString& partName, const Tempo* tempo,
+                      const std::vector<Uniform>& uniforms, Animation& animation, std::string& problem);
 
     // The keys a part class animates, as written in the file; empty for a
     // class that animates nothing.
@@ -65,6 +83,8 @@ public:
     // The value at a running time in seconds: the first value before the
     // first key, the last after the last. A number is in x.
     glm::vec3 Evaluate(double time) const;
+    // The same with a fourth component, for vec4 uniforms.
+    glm::vec4 EvaluateVector(double time) const;
 
     // How far along a span (0 to 1) the value is, for a span fraction u.
     static double EaseFraction(Ease ease, double u);
@@ -73,5 +93,8 @@ public:
     Ease mEase = Ease::Linear;
     // Seconds from the part's start, strictly increasing.
     std::vector<double> mTimes;
-    std::vector<glm::vec3> mValues;
+    std::vector<glm::vec4> mValues;
+    // For Target::Uniform: its name and component count.
+    std::string mUniform;
+    int mComponents = 1;
 };

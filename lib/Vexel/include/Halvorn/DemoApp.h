@@ -1,15 +1,18 @@
 #pragma once
 
+#include "DrawTarget.h"
 #include "Halvorn/DemoPartParam.h"
 #include "VexelApp.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 class DemoModel;
 class DemoPart;
+class SoundtrackAnalysis;
 
 // The application base for a demo: owns the timeline and hands every frame to it.
 class DemoApp : public VexelApp
@@ -35,6 +38,17 @@ public:
                                   const std::vector<DemoPartParam>& attributeParams,
                                   const std::vector<DemoPartParam>& params, const QString& className);
 
+    // The analysis of the model's soundtrack (found from the data root),
+    // begun on the first call and shared by all who ask; a demo that never
+    // asks has nothing analysed.
+    std::shared_ptr<SoundtrackAnalysis> GetSoundtrackAnalysis();
+
     QString mSettingsFile;
     DemoModel* mModel = nullptr;
+    // Where the parts draw now; the whole window unless the application
+    // draws elsewhere. Set while drawing, so also from the const Render.
+    mutable DrawTarget mDrawTarget;
+
+private:
+    std::shared_ptr<SoundtrackAnalysis> mSoundtrackAnalysis;
 };

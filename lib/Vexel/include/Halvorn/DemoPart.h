@@ -29,6 +29,9 @@ public:
 
     virtual void BeginPart() {}
     virtual void EndPart() {}
+    // Called by the loader once the part has its animations, before the
+    // timeline runs: work that depends on them is done here, not in a frame.
+    virtual void Prepare() {}
     virtual void UpdateDemoPart(double step, double runningTime, double time) = 0;
     virtual void RenderDemoPart(double step, double runningTime, double time) = 0;
     virtual DemoPart* Clone() = 0;

@@ -6,10 +6,12 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+class FontFace;
 class XmlElement;
 
 // Reads a settings file and everything it names (pictures, shaders, the
@@ -40,6 +42,9 @@ public:
         // Compiles and links the pair and returns what went wrong, each with
         // the shader file and the driver's line; empty when the pair is fine.
         std::function<std::vector<Diagnostic>(const QString& vertexFile, const QString& fragmentFile)> checkShaders;
+        // Builds a lib.Shader file as its part would and returns every
+        // problem at the file's own lines (named as file); empty when it builds.
+        std::function<std::vector<Diagnostic>(const QString& path, const std::string& file)> checkShaderPart;
     };
     // Checks one child element of a part, other than param and scene, and
     // reports through the check.
@@ -65,6 +70,9 @@ public:
     QString Resolve(const QString& path) const;
 
     static const char* const DocumentElement;
+    // What a folder named as the settings file is reported as: a folder with
+    // a morvelin.xml is read as that file before it comes here.
+    static const char* const FolderText;
 
 private:
     struct Entry
@@ -109,8 +117,15 @@ private:
                     Diagnostic::Severity severity = Diagnostic::Severity::Error);
     void CheckPicture(const XmlElement& element, const char* attribute, const QString& relativePath);
     void CheckShaders(const XmlElement& part);
+    void CheckText(const XmlElement& part);
+    void CheckShaderPart(const XmlElement& part);
+    // "shader checks skipped: no GL context", once a run.
+    void NoteNoGlContext(const XmlElement& part);
     void CheckTimeline(const std::vector<TimedPart>& timed);
     const Picture& DecodePicture(const QString& path);
+    // The font file as the text part opens it (the built-in font for an empty
+    // path), or null with the reason in error.
+    std::shared_ptr<FontFace> OpenFont(const QString& path, std::string& error);
     // The music's length in seconds, or a negative value with the reason in error.
     double ProbeMusic(const QString& path, std::string& error) const;
 
@@ -122,10 +137,20 @@ private:
     QString mFolder;
     std::vector<Entry> mEntries;
     bool mShadersChecked = false;
+    bool mNotedNoGlContext = false;
+    // The lib.Shader files built this run, each built once.
+    std::vector<QString> mShaderPartFiles;
     double mMusicLength = -1.0;
 
     // Kept from run to run while the files stay the same.
     std::map<QString, Picture> mPictures;
+    struct Font
+    {
+        FileStamp stamp;
+        std::shared_ptr<FontFace> face;
+        std::string error;
+    };
+    std::map<QString, Font> mFonts;
     QString mMusicPath;
     FileStamp mMusicStamp;
     double mMusicProbedLength = -1.0;

@@ -24,6 +24,15 @@ const KeyEntry AnimatedKeyTable[] = {
     {"lib.Image", "relativeX", Animation::Target::RelativeX},
     {"lib.Image", "relativeY", Animation::Target::RelativeY},
     {"lib.ClearScreen", "color", Animation::Target::Color},
+    {"lib.Text", "alpha", Animation::Target::Alpha},
+    {"lib.Text", "color", Animation::Target::Color},
+    {"lib.Text", "relativeX", Animation::Target::RelativeX},
+    {"lib.Text", "relativeY", Animation::Target::RelativeY},
+    {"lib.Text", "rotate", Animation::Target::Rotate},
+    {"lib.Text", "size", Animation::Target::Size},
+    {"lib.Text", "scrollOffset", Animation::Target::ScrollOffset},
+    {"lib.Shader", "alpha", Animation::Target::Alpha},
+    {"lib.Shader", "time", Animation::Target::Time},
 };
 
 struct EaseEntry
@@ -60,10 +69,23 @@ std::string Number(double value)
     return QString::number(value).toStdString();
 }
 
+// How a value of n components is written: "x y z" for a vec3.
+std::string VectorForm(int components)
+{
+    static const char* const Forms[] = {"x", "x y", "x y z", "x y z w"};
+    return Forms[std::max(0, std::min(components, 4) - 1)];
+}
+
 } // namespace
 
 bool Animation::Parse(const Source& source, const QString& className, const QString& partName, const Tempo* tempo,
                       Animation& animation, std::string& problem)
+{
+    return Parse(source, className, partName, tempo, {}, animation, problem);
+}
+
+bool Animation::Parse(const Source& source, const QString& className, const QString& partName, const Tempo* tempo,
+                      const std::vector<Uniform>& uniforms, Animation& animation, std::string& problem)
 {
     const std::string part = "part \"" + partName.toStdString() + "\": ";
     if (source.key == nullptr || source.key[0] == '\0') {
@@ -81,8 +103,19 @@ bool Animation::Parse(const Source& source, const QString& className, const QStr
             known = true;
         }
     }
+    for (const Uniform& uniform : uniforms) {
+        if (!known && key == uniform.name) {
+            result.mTarget = Target::Uniform;
+            result.mUniform = uniform.name;
+            result.mComponents = uniform.components;
+            known = true;
+        }
+    }
     if (!known) {
-        const std::vector<std::string> keys = AnimatedKeys(className);
+        std::vector<std::string> keys = AnimatedKeys(className);
+        for (const Uniform& uniform : uniforms) {
+            keys.push_back(uniform.name);
+        }
         std::string list;
         for (const std::string& k : keys) {
             list += (list.empty() ? "" : ", ") + k;
@@ -140,20 +173,27 @@ bool Animation::Parse(const Source& source, const QString& className, const QStr
     }
 
     const bool colour = result.mTarget == Target::Color;
-    // Colours are "r g b" and separated by ';', numbers by spaces.
+    const bool vector = result.mTarget == Target::Uniform && result.mComponents > 1;
+    // Colours are "r g b" and vectors "x y z", separated by ';'; numbers by spaces.
     const QStringList values = Words(QString::fromUtf8(source.values != nullptr ? source.values : ""),
-                                     colour ? QLatin1Char(';') : QLatin1Char(' '));
+                                     colour || vector ? QLatin1Char(';') : QLatin1Char(' '));
     for (const QString& text : values) {
-        glm::vec3 value(0.0f);
-        if (colour) {
-            const QStringList channels = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            double channel[3] = {0.0, 0.0, 0.0};
-            if (channels.size() != 3 || !ReadNumber(channels[0], channel[0]) || !ReadNumber(channels[1], channel[1]) ||
-                !ReadNumber(channels[2], channel[2])) {
-                problem = what + "value " + Quoted(text) + " is not a colour \"r g b\"";
+        glm::vec4 value(0.0f);
+        if (colour || vector) {
+            const int count = colour ? 3 : result.mComponents;
+            const QStringList parts = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            bool read = parts.size() == count;
+            for (int i = 0; read && i < count; ++i) {
+                double number = 0.0;
+                read = ReadNumber(parts[i], number);
+                value[i] = static_cast<float>(number);
+            }
+            if (!read) {
+                problem = what + "value " + Quoted(text) + " is not " +
+                          (colour ? std::string("a colour \"r g b\"")
+                                  : "a vec" + std::to_string(count) + " \"" + VectorForm(count) + "\"");
                 return false;
             }
-            value = glm::vec3(channel[0], channel[1], channel[2]);
         } else {
             double number = 0.0;
             if (!ReadNumber(text, number)) {
@@ -187,8 +227,13 @@ std::vector<std::string> Animation::AnimatedKeys(const QString& className)
 
 glm::vec3 Animation::Evaluate(double time) const
 {
+    return glm::vec3(EvaluateVector(time));
+}
+
+glm::vec4 Animation::EvaluateVector(double time) const
+{
     if (mTimes.empty()) {
-        return glm::vec3(0.0f);
+        return glm::vec4(0.0f);
     }
     if (!(time > mTimes.front())) {
         return mValues.front();

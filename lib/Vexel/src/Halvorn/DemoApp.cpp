@@ -1,10 +1,16 @@
 #include "Halvorn/DemoApp.h"
 
 #include "Audio/Audio2d.h"
+#include "Audio/SoundtrackAnalysis.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
+#include "Halvorn/DemoParts/ShaderPart.h"
 #include "Halvorn/DemoParts/TestPartVao.h"
+#include "Halvorn/DemoParts/TextPart.h"
+
+#include <QDir>
+#include "Sdl2OpenglWindow.h"
 
 #include <SDL_keycode.h>
 
@@ -18,6 +24,7 @@ DemoApp::DemoApp(int argc, char** argv, const QString& title, const QString& ver
     , mSettingsFile()
     , mModel(new DemoModel())
 {
+    mDrawTarget.mArea = Rect<int>(0, 0, mWindow->mWidth, mWindow->mHeight);
 }
 
 DemoApp::~DemoApp()
@@ -93,5 +100,25 @@ DemoPart* DemoApp::GetDemoPart(float start, float end, unsigned int priority, co
     if (className == QLatin1String("lib.TestPartVao")) {
         return new TestPartVao(this, start, end, priority, name, attributeParams, params);
     }
+    if (className == QLatin1String("lib.Text")) {
+        return new TextPart(this, start, end, priority, name, attributeParams, params);
+    }
+    if (className == QLatin1String("lib.Shader")) {
+        return new ShaderPart(this, start, end, priority, name, attributeParams, params);
+    }
     return nullptr;
+}
+
+std::shared_ptr<SoundtrackAnalysis> DemoApp::GetSoundtrackAnalysis()
+{
+    QString path = mModel->mSoundtrackFile;
+    if (!QDir::isAbsolutePath(path)) {
+        path = GetDataRoot() + path;
+    }
+    const std::string fileName = path.toLocal8Bit().toStdString();
+    // A reload may name another soundtrack; the parts made before keep theirs.
+    if (!mSoundtrackAnalysis || mSoundtrackAnalysis->FileName() != fileName) {
+        mSoundtrackAnalysis = std::make_shared<SoundtrackAnalysis>(fileName);
+    }
+    return mSoundtrackAnalysis;
 }

@@ -7,6 +7,8 @@
 #include "Halvorn/DemoPart.h"
 #include "Halvorn/DemoPartParam.h"
 #include "Halvorn/PartChecks.h"
+#include "Halvorn/ShaderPartSettings.h"
+#include "Halvorn/ShaderSource.h"
 #include "Halvorn/XmlElement.h"
 #include "PictureCache.h"
 
@@ -72,6 +74,22 @@ std::vector<QString> PicturesToDecode(const std::vector<XmlElement>& parts, cons
         }
     }
     return files;
+}
+
+// The uniforms a lib.Shader part's animate elements may name; false when the
+// shader file cannot be read.
+bool ReadShaderUniforms(const std::vector<DemoPartParam>& params, const QString& shaderPath,
+                        std::vector<Animation::Uniform>& uniforms)
+{
+    std::vector<ShaderPartSettings::Problem> ignored;
+    const ShaderPartSettings settings = ShaderPartSettings::Read(QString(), params, nullptr, ignored);
+    std::string text;
+    std::string error;
+    if (settings.mShader.isEmpty() || !ShaderSource::ReadFile(shaderPath + settings.mShader, text, error)) {
+        return false;
+    }
+    uniforms = ShaderPartSettings::AnimatableUniforms(ShaderSource(text));
+    return true;
 }
 
 // Decoded pictures that no part took are not kept past the load.
@@ -200,16 +218,22 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
             }
         }
 
+        // A shader part animates the numbers its shader declares. Without a
+        // shader to read, the part itself says why when it is made.
+        std::vector<Animation::Uniform> uniforms;
+        const bool shaderRead =
+            className != QLatin1String("lib.Shader") || ReadShaderUniforms(params, app->GetShaderPath(), uniforms);
+
         // Checked before the part is made, so a bad timeline loads no pictures.
         std::vector<Animation> animations;
-        const int animateCount = part.ChildCount("animate");
+        const int animateCount = shaderRead ? part.ChildCount("animate") : 0;
         for (int a = 0; a < animateCount; ++a) {
             const XmlElement animate = part.Child("animate", a);
             const Animation::Source source = Animation::Source::Of(animate);
             Animation animation;
             std::string problem;
-            if (!Animation::Parse(source, className, name, model->mHasTempo ? &model->mTempo : nullptr, animation,
-                                  problem)) {
+            if (!Animation::Parse(source, className, name, model->mHasTempo ? &model->mTempo : nullptr, uniforms,
+                                  animation, problem)) {
                 throw std::runtime_error(problem);
             }
             animations.push_back(animation);
@@ -223,6 +247,7 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
             BOOST_ASSERT(demoPart != 0);
         }
         demoPart->mAnimations = animations;
+        demoPart->Prepare();
         demoPart->PrintDescription();
         model->AddPart(demoPart);
 

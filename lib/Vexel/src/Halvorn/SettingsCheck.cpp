@@ -1,9 +1,14 @@
 #include "Halvorn/SettingsCheck.h"
 
 #include "Halvorn/DemoParts/PartParams.h"
+#include "Halvorn/DemoParts/TextSettings.h"
+#include "Halvorn/ShaderPartSettings.h"
+#include "Halvorn/ShaderSource.h"
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
 #include "ShaderProgram.h"
+#include "StandardShaders.h"
+#include "Text/FontFace.h"
 #include "XmlText.h"
 
 #include <SDL.h>
@@ -24,6 +29,7 @@
 #include <sstream>
 
 const char* const SettingsCheck::DocumentElement = "Halvorn-demo-settings";
+const char* const SettingsCheck::FolderText = "a folder, not a settings file, and it has no morvelin.xml";
 
 struct SettingsCheck::TimedPart
 {
@@ -139,6 +145,8 @@ std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
     mFolder = QFileInfo(settingsFile).path();
     mEntries.clear();
     mShadersChecked = false;
+    mNotedNoGlContext = false;
+    mShaderPartFiles.clear();
     mMusicLength = -1.0;
 
     const QByteArray localPath = settingsFile.toLocal8Bit();
@@ -159,8 +167,7 @@ std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
                 Add(Severity::Error, 1, 1, std::string("no <") + DocumentElement + "> element");
             }
         } else if (result.code == XmlParseResult::FileNotFound) {
-            Add(Severity::Error, 1, 1,
-                QFileInfo(settingsFile).isDir() ? "a folder, not a settings file" : "cannot open the file");
+            Add(Severity::Error, 1, 1, QFileInfo(settingsFile).isDir() ? FolderText : "cannot open the file");
         } else if (result.code == XmlParseResult::NoXmlData) {
             Add(Severity::Error, 1, 1, "the file is empty");
         } else if (result.code != XmlParseResult::Ok) {
@@ -294,8 +301,9 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
     }
     const char* classText = part.Attribute("class");
     const std::string className = classText ? classText : "";
-    const bool knownClass =
-        className == "lib.Image" || className == "lib.ClearScreen" || className == "lib.TestPartVao";
+    const bool knownClass = className == "lib.Image" || className == "lib.ClearScreen" ||
+                            className == "lib.TestPartVao" || className == "lib.Text" ||
+                            className == "lib.Shader";
     if (classText != nullptr && !knownClass) {
         Report(Severity::Error, part, "class", "unknown part class " + Quoted(className));
     }
@@ -337,6 +345,10 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
         CheckPicture(part, "class", QStringLiteral("data/textures/test.png"));
         CheckPicture(part, "class", QStringLiteral("data/textures/bg.jpg"));
         CheckShaders(part);
+    } else if (className == "lib.Text") {
+        CheckText(part);
+    } else if (className == "lib.Shader") {
+        CheckShaderPart(part);
     }
 
     if (timesValid) {
@@ -371,18 +383,39 @@ void SettingsCheck::CheckParams(const XmlElement& part, const std::string& class
             const auto warnAt = [&](const std::string& message) {
                 Add(Severity::Warning, param.AttributeLine(a), param.AttributeColumn(a), message);
             };
-            if (className.empty()) {
-                continue;  // an unknown class was reported already
+            if (className.empty() || className == "lib.Shader") {
+                continue; // an unknown class was reported already; a shader part has its own check
             }
             const bool known = className == "lib.ClearScreen" ? keyText == "color"
                                : className == "lib.Image"     ? OneOf(key, ImageKeys)
+                               : className == "lib.Text"      ? TextSettings::IsKey(keyText)
                                                               : false;
             if (!known) {
                 warnAt("unknown parameter " + Quoted(keyText) + " for " + className);
                 continue;
             }
-            if (keyText == "color") {
-                CheckColor(param, "color", value);
+            if (className == "lib.Text" && keyText != "color" && keyText != "outlineColor") {
+                // Read as the part reads it; colours are checked below as for every part.
+                TextSettings settings;
+                std::vector<TextSettings::Issue> issues;
+                settings.Apply(QString::fromUtf8(key), QString::fromUtf8(value), issues);
+                for (const TextSettings::Issue& issue : issues) {
+                    if (issue.problem == TextSettings::Problem::AlignWord) {
+                        warnAt("unknown align word " + Quoted(issue.detail));
+                    } else if (issue.problem == TextSettings::Problem::NotFinite) {
+                        warnAt("value " + Quoted(issue.detail) + " for " + Quoted(keyText) +
+                               " is not a finite number; 0 is used");
+                    } else if (issue.problem == TextSettings::Problem::NumberCount) {
+                        warnAt(keyText + " " + Quoted(value) + " should be " +
+                               (keyText == "shadow" ? "2 numbers (x y)"
+                                                    : "3 numbers (amplitude, waves per second, step per letter)") +
+                               "; the missing ones count as 0");
+                    }
+                }
+                continue;
+            }
+            if (keyText == "color" || keyText == "outlineColor") {
+                CheckColor(param, key, value);
             } else if (keyText == "image") {
                 image = QString::fromUtf8(value);
                 imageParam = param;
@@ -489,8 +522,17 @@ void SettingsCheck::CheckShaders(const XmlElement& part)
     mShadersChecked = true;
     const int line = part.Line();
     const int column = part.Column();
-    const QString vertex = QStringLiteral("data/shaders/") + StandardVertexShaderFile;
-    const QString fragment = QStringLiteral("data/shaders/") + StandardFragmentShaderFile;
+    const QString demoFolder = QStringLiteral("data/shaders/");
+    const QString folder = StandardShaders::FolderFor(Resolve(demoFolder));
+    const bool installed = folder != Resolve(demoFolder);
+    if (installed) {
+        Report(Severity::Note, part, "class",
+               "no standard shader pair in " + demoFolder.toStdString() + ": using the installed one in " +
+                   folder.toStdString());
+    }
+    // Named as the maker wrote them, unless the installed pair stands in.
+    const QString vertex = (installed ? folder : demoFolder) + StandardVertexShaderFile;
+    const QString fragment = (installed ? folder : demoFolder) + StandardFragmentShaderFile;
     bool bothExist = true;
     for (const QString& shader : {vertex, fragment}) {
         if (!QFileInfo(Resolve(shader)).isFile()) {
@@ -499,7 +541,7 @@ void SettingsCheck::CheckShaders(const XmlElement& part)
         }
     }
     if (!mGlFacts.checkShaders) {
-        Report(Severity::Note, part, "class", "shader checks skipped: no GL context");
+        NoteNoGlContext(part);
         return;
     }
     if (!bothExist) {
@@ -508,6 +550,84 @@ void SettingsCheck::CheckShaders(const XmlElement& part)
     for (Diagnostic& found : mGlFacts.checkShaders(Resolve(vertex), Resolve(fragment))) {
         found.mSeverity = Severity::Warning;
         mEntries.push_back(Entry{std::move(found), line, column});
+    }
+}
+
+void SettingsCheck::NoteNoGlContext(const XmlElement& part)
+{
+    if (!mNotedNoGlContext) {
+        mNotedNoGlContext = true;
+        Report(Severity::Note, part, "class", "shader checks skipped: no GL context");
+    }
+}
+
+void SettingsCheck::CheckShaderPart(const XmlElement& part)
+{
+    // The parameters as the loader hands them to the part, and where each stands.
+    std::vector<DemoPartParam> params;
+    std::vector<std::pair<XmlElement, int>> places;
+    for (const XmlElement& param : part.Children("param")) {
+        for (int a = 0; a < param.AttributeCount(); ++a) {
+            params.emplace_back(QString::fromUtf8(param.AttributeName(a)),
+                                QString::fromUtf8(param.AttributeValue(a) ? param.AttributeValue(a) : ""));
+            places.emplace_back(param, a);
+        }
+    }
+    const auto reportAt = [&](int param, Severity severity, const std::string& message) {
+        if (param < 0) {
+            Report(severity, part, message);
+        } else {
+            const auto& [element, attribute] = places[static_cast<std::size_t>(param)];
+            Add(severity, element.AttributeLine(attribute), element.AttributeColumn(attribute), message);
+        }
+    };
+    const char* name = part.Attribute("name");
+    const QString partName = QString::fromUtf8(name ? name : "");
+    std::vector<ShaderPartSettings::Problem> problems;
+    ShaderPartSettings settings = ShaderPartSettings::Read(partName, params, nullptr, problems);
+
+    std::string text;
+    std::string error;
+    std::unique_ptr<ShaderSource> source;
+    const QString relative = QStringLiteral("data/shaders/") + settings.mShader;
+    const QString path = Resolve(relative);
+    const std::string named = "part " + Quoted(partName.toStdString()) + ": shader " + Quoted(relative.toStdString());
+    if (settings.mShaderParam >= 0 && !QFileInfo(path).isFile()) {
+        problems.push_back({true, settings.mShaderParam, named + " not found"});
+    } else if (settings.mShaderParam >= 0 && !ShaderSource::ReadFile(path, text, error)) {
+        problems.push_back({true, settings.mShaderParam, named + " cannot be read: " + error});
+    } else if (settings.mShaderParam >= 0) {
+        source = std::make_unique<ShaderSource>(text);
+        problems.clear();
+        settings = ShaderPartSettings::Read(partName, params, source.get(), problems);
+    }
+    for (const ShaderPartSettings::Problem& problem : problems) {
+        reportAt(problem.param, problem.error ? Severity::Error : Severity::Warning, problem.message);
+    }
+    for (const ShaderPartSettings::Sampler& sampler : settings.mSamplers) {
+        if (sampler.source == ShaderPartSettings::Source::Picture) {
+            const auto& [element, attribute] = places[static_cast<std::size_t>(sampler.param)];
+            CheckPicture(element, element.AttributeName(attribute), QStringLiteral("data/textures/") + sampler.picture);
+        }
+    }
+    // A file several parts run is looked at and reported once, at the first.
+    if (!source || std::find(mShaderPartFiles.begin(), mShaderPartFiles.end(), path) != mShaderPartFiles.end()) {
+        return;
+    }
+    mShaderPartFiles.push_back(path);
+    const auto& [element, attribute] = places[static_cast<std::size_t>(settings.mShaderParam)];
+    const int line = element.AttributeLine(attribute);
+    const int column = element.AttributeColumn(attribute);
+    if (source->GetConvention() == ShaderSource::Convention::Unknown) {
+        mEntries.push_back(
+            Entry{Diagnostic(path.toStdString(), source->ProblemLine(), 1, Severity::Error, source->Problem()), line,
+                  column});
+    } else if (!mGlFacts.checkShaderPart) {
+        NoteNoGlContext(part);
+    } else {
+        for (Diagnostic& found : mGlFacts.checkShaderPart(path, path.toStdString())) {
+            mEntries.push_back(Entry{std::move(found), line, column});
+        }
     }
 }
 
@@ -540,6 +660,69 @@ void SettingsCheck::CheckTimeline(const std::vector<TimedPart>& timed)
                        " s, after the music ends at " + Seconds(mMusicLength) + " s");
         }
     }
+}
+
+void SettingsCheck::CheckText(const XmlElement& part)
+{
+    // The last text and font given are the ones the part uses.
+    TextSettings settings;
+    std::vector<TextSettings::Issue> ignored;
+    XmlElement textParam;
+    XmlElement fontParam;
+    XmlElement sizeParam;
+    for (const XmlElement& param : part.Children("param")) {
+        for (int a = 0; a < param.AttributeCount(); ++a) {
+            const std::string key = param.AttributeName(a);
+            const char* value = param.AttributeValue(a) ? param.AttributeValue(a) : "";
+            if (key == "text") {
+                textParam = param;
+            } else if (key == "font") {
+                fontParam = param;
+            } else if (key == "size") {
+                sizeParam = param;
+            }
+            if (key != "color" && key != "outlineColor") {
+                settings.Apply(QString::fromStdString(key), QString::fromUtf8(value), ignored);
+            }
+        }
+    }
+    if (!textParam) {
+        Report(Severity::Warning, part, "the lib.Text part has no text parameter");
+    }
+    if (!(settings.mSize > 0.0f)) {
+        Report(Severity::Warning, sizeParam ? sizeParam : part, "size",
+               "size " + Quoted(sizeParam.Attribute("size")) + " is not above 0: the text does not show");
+    }
+    std::string error;
+    const std::shared_ptr<FontFace> face =
+        OpenFont(settings.mHasFont ? Resolve(TextSettings::FontPath(settings.mFont)) : QString(), error);
+    if (!face) {
+        Report(Severity::Error, fontParam, "font",
+               "font " + Quoted(TextSettings::FontPath(settings.mFont).toStdString()) + " " + error);
+        return;
+    }
+    const std::vector<char32_t> missing = face->MissingCharacters(settings.mText);
+    if (!missing.empty()) {
+        Report(Severity::Warning, textParam, "text", face->DescribeMissing(missing));
+    }
+}
+
+std::shared_ptr<FontFace> SettingsCheck::OpenFont(const QString& path, std::string& error)
+{
+    const QFileInfo info(path);
+    const FileStamp stamp{info.isFile(), info.size(), info.lastModified().toMSecsSinceEpoch()};
+    // An empty path is the built-in font, which never changes.
+    const auto found = mFonts.find(path);
+    if (found != mFonts.end() && (path.isEmpty() || found->second.stamp == stamp)) {
+        error = found->second.error;
+        return found->second.face;
+    }
+    Font& font = mFonts[path];
+    font.stamp = stamp;
+    font.error.clear();
+    font.face = FontFace::Open(path, font.error);
+    error = font.error;
+    return font.face;
 }
 
 double SettingsCheck::ProbeMusic(const QString& path, std::string& error) const

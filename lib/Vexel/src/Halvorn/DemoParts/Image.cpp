@@ -268,6 +268,10 @@ void Image::ApplyAnimations(double runningTime, float windowWidth, float windowH
             mVerticalAlignment = Free;
             break;
         case Animation::Target::Color:
+        case Animation::Target::Size:
+        case Animation::Target::ScrollOffset:
+        case Animation::Target::Time:
+        case Animation::Target::Uniform:
             break;
         }
     }

@@ -1,4 +1,4 @@
-#include "SoundtrackDecoder.h"
+#include "Audio/SoundtrackDecoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -9,11 +9,10 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 namespace {
-
-constexpr int Channels = 2;
 
 std::string AvError(int code)
 {
@@ -50,8 +49,8 @@ struct Window
         const std::int64_t begin = std::max(mPosition, mFirst);
         const std::int64_t end = std::min(mPosition + count, mEnd);
         for (std::int64_t s = begin; s < end; ++s) {
-            const std::int16_t* sample = samples + (s - mPosition) * Channels;
-            mOut.insert(mOut.end(), sample, sample + Channels);
+            const std::int16_t* sample = samples + (s - mPosition) * mChannels;
+            mOut.insert(mOut.end(), sample, sample + mChannels);
         }
         mPosition += count;
     }
@@ -60,22 +59,35 @@ struct Window
     std::int64_t mFirst = 0;
     std::int64_t mEnd = 0;
     std::int64_t mPosition = 0;
+    int mChannels = 2;
     std::vector<std::int16_t> mOut;
 };
 
 } // namespace
 
-std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double from, double to, int sampleRate)
+// What the engine's loader looks up in this module.
+extern "C" __attribute__((visibility("default"))) void* VexelSoundtrackDecoder()
+{
+    return reinterpret_cast<void*>(&DecodeSoundtrack);
+}
+
+std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double from, double to, int sampleRate,
+                                           int channels, const std::atomic<bool>* stop)
 {
     const auto fail = [&fileName](const std::string& why, int code) {
         throw std::runtime_error("cannot read the soundtrack " + fileName + ": " + why +
                                  (code < 0 ? ": " + AvError(code) : std::string()));
     };
 
+    const bool toTheEnd = std::isinf(to);
     Window window;
+    window.mChannels = channels;
     window.mFirst = std::llround(from * sampleRate);
-    window.mEnd = std::max(window.mFirst, static_cast<std::int64_t>(std::llround(to * sampleRate)));
+    window.mEnd = toTheEnd ? std::numeric_limits<std::int64_t>::max()
+                           : std::max(window.mFirst, static_cast<std::int64_t>(std::llround(to * sampleRate)));
 
+    // The decoders' notes on timestamps are not the maker's concern; errors are.
+    av_log_set_level(AV_LOG_ERROR);
     Decoding d;
     int result = avformat_open_input(&d.mFormat, fileName.c_str(), nullptr, nullptr);
     if (result < 0) {
@@ -97,9 +109,9 @@ std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double f
     if (result < 0) {
         fail("cannot start its decoder", result);
     }
-    AVChannelLayout stereo;
-    av_channel_layout_default(&stereo, Channels);
-    result = swr_alloc_set_opts2(&d.mResampler, &stereo, AV_SAMPLE_FMT_S16, sampleRate, &d.mCodec->ch_layout,
+    AVChannelLayout layout;
+    av_channel_layout_default(&layout, channels);
+    result = swr_alloc_set_opts2(&d.mResampler, &layout, AV_SAMPLE_FMT_S16, sampleRate, &d.mCodec->ch_layout,
                                  d.mCodec->sample_fmt, d.mCodec->sample_rate, 0, nullptr);
     if (result >= 0) {
         result = swr_init(d.mResampler);
@@ -109,6 +121,11 @@ std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double f
     }
     d.mPacket = av_packet_alloc();
     d.mFrame = av_frame_alloc();
+    if (toTheEnd && d.mFormat->duration > 0) {
+        // A whole track grows to its known length without copies on the way.
+        window.mOut.reserve(
+            static_cast<size_t>(av_rescale(d.mFormat->duration, sampleRate, AV_TIME_BASE) + sampleRate) * channels);
+    }
 
     std::vector<std::int16_t> buffer;
     bool first = true;
@@ -116,7 +133,7 @@ std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double f
     const auto convert = [&](const AVFrame* input) {
         const int inSamples = input != nullptr ? input->nb_samples : 0;
         const int capacity = swr_get_out_samples(d.mResampler, inSamples) + 16;
-        buffer.resize(static_cast<size_t>(capacity) * Channels);
+        buffer.resize(static_cast<size_t>(capacity) * channels);
         std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(buffer.data())};
         const int converted = swr_convert(d.mResampler, out, capacity,
                                           input != nullptr ? const_cast<const std::uint8_t**>(input->extended_data)
@@ -135,7 +152,7 @@ std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double f
                 const std::int64_t start = d.mFrame->best_effort_timestamp;
                 if (start != AV_NOPTS_VALUE && start > 0) {
                     const std::int64_t lead = av_rescale_q(start, stream->time_base, AVRational{1, sampleRate});
-                    const std::vector<std::int16_t> silence(static_cast<size_t>(lead) * Channels, 0);
+                    const std::vector<std::int16_t> silence(static_cast<size_t>(lead) * channels, 0);
                     window.Add(silence.data(), lead);
                 }
             }
@@ -144,7 +161,8 @@ std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double f
         }
     };
 
-    while (!window.Full() && av_read_frame(d.mFormat, d.mPacket) >= 0) {
+    const auto stopped = [stop]() { return stop != nullptr && stop->load(); };
+    while (!window.Full() && !stopped() && av_read_frame(d.mFormat, d.mPacket) >= 0) {
         if (d.mPacket->stream_index == streamIndex) {
             result = avcodec_send_packet(d.mCodec, d.mPacket);
             // A damaged packet loses its sound, not the whole track.
@@ -156,13 +174,15 @@ std::vector<std::int16_t> DecodeSoundtrack(const std::string& fileName, double f
         }
         av_packet_unref(d.mPacket);
     }
-    if (!window.Full()) {
+    if (!window.Full() && !stopped()) {
         avcodec_send_packet(d.mCodec, nullptr);
         receive();
         convert(nullptr);
     }
 
     std::vector<std::int16_t> sound = std::move(window.mOut);
-    sound.resize(static_cast<size_t>(window.mEnd - window.mFirst) * Channels, 0);
+    if (!toTheEnd) {
+        sound.resize(static_cast<size_t>(window.mEnd - window.mFirst) * channels, 0);
+    }
     return sound;
 }
