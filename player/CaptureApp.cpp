@@ -135,7 +135,7 @@ void CaptureApp::RenderFrame(double time, bool first)
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &framebuffer);
     mDrawTarget.mFramebuffer = static_cast<GLuint>(framebuffer);
     mDrawTarget.mArea = Rect<int>(0, 0, mWindow->mWidth, mWindow->mHeight);
-    mModel->Render(first ? 0.0 : mModel->mTime - before);
+    RenderParts(first ? 0.0 : mModel->mTime - before);
 }
 
 bool CaptureApp::QuitAsked()

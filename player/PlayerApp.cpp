@@ -232,7 +232,7 @@ void PlayerApp::Render(double delta, double) const
     glEnable(GL_SCISSOR_TEST);
     mDrawTarget.mFramebuffer = 0;
     mDrawTarget.mArea = picture;
-    mModel->Render(delta);
+    RenderParts(delta);
     glDisable(GL_SCISSOR_TEST);
 }
 
@@ -389,6 +389,7 @@ void PlayerApp::UpdateTitle(bool now)
 void PlayerApp::DrawOverlay(double frameSeconds)
 {
     mOverlay->AddFrameTime(frameSeconds);
+    mOverlay->SetBuffers(Buffers());
     double seekTo = 0.0;
     if (mOverlay->Draw(*mModel, mClock.Time(), mEndTime, seekTo)) {
         Seek(seekTo);

@@ -1,6 +1,7 @@
 #include "PlayerCheck.h"
 
 #include "Halvorn/Animation.h"
+#include "Halvorn/Reaction.h"
 #include "Halvorn/ShaderPartProgram.h"
 #include "Halvorn/ShaderPartSettings.h"
 #include "Halvorn/XmlElement.h"
@@ -165,6 +166,42 @@ PlayerCheck::PlayerCheck(bool withGl)
             }
         }
     });
+    mCheck.AddChildCheck("react", &PlayerCheck::CheckReaction);
+}
+
+void PlayerCheck::CheckReaction(SettingsCheck& check, const XmlElement& part, const XmlElement& react)
+{
+    const char* className = part.Attribute("class");
+    const char* partName = part.Attribute("name");
+    const std::string known = className ? className : "";
+    if (known != "lib.Image" && known != "lib.ClearScreen" && known != "lib.TestPartVao" && known != "lib.Text" &&
+        known != "lib.Shader") {
+        return;
+    }
+    std::vector<Animation::Uniform> uniforms;
+    if (known == "lib.Shader" && !ShaderUniforms(check, part, uniforms)) {
+        return;
+    }
+    const QString name = QString::fromUtf8(partName ? partName : "");
+    Reaction reaction;
+    std::string problem;
+    const char* attribute = nullptr;
+    if (!Reaction::Parse(Reaction::Source::Of(react), QString::fromUtf8(className), name, uniforms, reaction, problem,
+                         attribute)) {
+        if (attribute != nullptr) {
+            check.Report(Diagnostic::Severity::Error, react, attribute, problem);
+        } else {
+            check.Report(Diagnostic::Severity::Error, react, problem);
+        }
+        return;
+    }
+    for (const XmlElement& animate : part.Children("animate")) {
+        const char* key = animate.Attribute("key");
+        if (key != nullptr && reaction.mKey == key) {
+            check.Report(Diagnostic::Severity::Error, react, "key", Reaction::AnimatedToo(name, reaction.mKey));
+            return;
+        }
+    }
 }
 
 std::vector<Diagnostic> PlayerCheck::Run(const QString& settingsFile)

@@ -9,6 +9,8 @@
 #include <iosfwd>
 #include <vector>
 
+class XmlElement;
+
 // The whole-file check as the player runs it: the settings check with the
 // animate elements checked too, and shaders compiled when a GL context is
 // current. Used by --check and before every reload.
@@ -29,6 +31,9 @@ public:
     static int Command(const QString& settingsFile, std::ostream& out);
 
 private:
+    // A react element, checked as the loader reads it.
+    static void CheckReaction(SettingsCheck& check, const XmlElement& part, const XmlElement& react);
+
     SettingsCheck mCheck;
     // The file's tempo, read before each run for animate beats.
     Tempo mTempo;

@@ -37,7 +37,7 @@ PlayerOptions::Outcome PlayerOptions::Parse(const QStringList& arguments, QStrin
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         const bool takesValue = argument == QLatin1String("--window") || argument == QLatin1String("--start") ||
-                                argument == QLatin1String("--loop");
+                                argument == QLatin1String("--loop") || argument == QLatin1String("--new");
         QString value;
         if (takesValue) {
             if (i + 1 >= arguments.size()) {
@@ -72,6 +72,13 @@ PlayerOptions::Outcome PlayerOptions::Parse(const QStringList& arguments, QStrin
             mCheck = true;
         } else if (argument == QLatin1String("--analyze")) {
             mAnalyze = true;
+        } else if (argument == QLatin1String("--new")) {
+            // An option in its place is far likelier a forgotten DIR than a folder's name.
+            if (value.isEmpty() || (value.startsWith(QLatin1Char('-')) && value.size() > 1)) {
+                error = QStringLiteral("--new: expected the folder to make, not ") + Quoted(value);
+                return UsageError;
+            }
+            mNewFolder = value;
         } else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
             error = QStringLiteral("unknown option ") + Quoted(argument);
             return UsageError;
@@ -128,12 +135,16 @@ QString PlayerOptions::Usage()
         "                    [SETTINGS]\n"
         "   or: vexel-player --check [SETTINGS]\n"
         "   or: vexel-player --analyze [SETTINGS|MUSIC]\n"
+        "   or: vexel-player --new DIR\n"
         "SETTINGS is a settings file, or a demo folder with a morvelin.xml.\n"
         "\n"
         "  --check          check SETTINGS and all it names, print every problem;\n"
         "                   status 0 without errors, 1 with\n"
         "  --analyze        the tempo, first downbeat and strongest onsets of the soundtrack\n"
         "                   or MUSIC, and a tempo element to paste\n"
+        "  --new DIR        make DIR (new or empty) a demo that plays at once: a settings file,\n"
+        "                   a shader, a title, a font and music of its own; prints how to\n"
+        "                   play, check and capture it\n"
         "  --window WxH     windowed and resizable, W x H pixels (default 1280x720)\n"
         "  --fullscreen     fullscreen on the desktop's own mode (no display mode change)\n"
         "  --start TIME     start playing at TIME\n"

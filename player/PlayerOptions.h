@@ -37,6 +37,8 @@ public:
     bool mCheck = false;
     // Report the tempo of the settings file's soundtrack, or of a music file.
     bool mAnalyze = false;
+    // Make this folder a new demo instead of playing; null when not asked.
+    QString mNewFolder;
     QString mStartText;
     QString mLoopText;
 

@@ -43,8 +43,9 @@ QString ParseErrorText(int code)
 
 // A shader part's shader and the pictures its samplers name; the pictures
 // only while the shader can be read, since the shader says which keys are
-// samplers.
-std::vector<QString> ShaderPartFiles(const XmlElement& part, const QString& root)
+// samplers, and not the buffers they name.
+std::vector<QString> ShaderPartFiles(const XmlElement& part, const QString& root,
+                                     const std::vector<BufferSettings>& buffers)
 {
     std::vector<DemoPartParam> params;
     for (const XmlElement& param : part.Children("param")) {
@@ -65,7 +66,7 @@ std::vector<QString> ShaderPartFiles(const XmlElement& part, const QString& root
     if (ShaderSource::ReadFile(shader, text, error)) {
         const ShaderSource source(text);
         for (const ShaderPartSettings::Sampler& sampler :
-             ShaderPartSettings::Read(QString(), params, &source, ignored).mSamplers) {
+             ShaderPartSettings::Read(QString(), params, &source, ignored, &buffers).mSamplers) {
             if (sampler.source == ShaderPartSettings::Source::Picture) {
                 files.push_back(root + QStringLiteral("data/textures/") + sampler.picture);
             }
@@ -158,10 +159,12 @@ std::vector<QString> TimelineBuilder::InputFiles(const QString& settingsFile)
             files.push_back(file);
         }
     };
+    std::vector<BufferSettings::Problem> ignored;
+    const std::vector<BufferSettings> buffers = BufferSettings::ReadAll(document, ignored);
     for (const XmlElement& part : document.Child("demoparts").Children("part")) {
         const char* className = part.Attribute("class");
         if (className != nullptr && std::string(className) == "lib.Shader") {
-            for (const QString& file : ShaderPartFiles(part, root)) {
+            for (const QString& file : ShaderPartFiles(part, root, buffers)) {
                 add(file);
             }
             continue;
@@ -170,7 +173,8 @@ std::vector<QString> TimelineBuilder::InputFiles(const QString& settingsFile)
             // Pictures, and the fonts of text parts.
             for (const auto& [key, folder] : {std::pair<const char*, const char*>{"image", "data/textures/"},
                                               std::pair<const char*, const char*>{"font", "data/fonts/"}}) {
-                if (const char* name = param.Attribute(key)) {
+                // "@NAME" is a buffer, not a file.
+                if (const char* name = param.Attribute(key); name != nullptr && name[0] != '@') {
                     add(root + QLatin1String(folder) + QString::fromUtf8(name));
                 }
             }

@@ -3,14 +3,19 @@
 #include "Audio/MusicAnalysis.h"
 #include "Audio/MusicFrames.h"
 #include "Audio/SoundtrackAnalysis.h"
+#include "Halvorn/DemoBuffers.h"
 #include "Halvorn/DemoModel.h"
+#include "Halvorn/Reaction.h"
 
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
+#include <GL/glew.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -33,6 +38,20 @@ const ImU32 BeatLineColor = IM_COL32(255, 255, 255, 25);
 const ImU32 ErrorColor = IM_COL32(255, 90, 90, 255);
 const ImU32 WaveColor = IM_COL32(120, 200, 255, 150);
 const ImU32 NoteColor = IM_COL32(160, 160, 160, 255);
+
+const ImU32 ShownColor = IM_COL32(255, 170, 40, 255);
+
+// Pictures are shown for their colour alone: what a part leaves transparent
+// would otherwise vanish against the window.
+void WithoutBlending(const ImDrawList*, const ImDrawCmd*)
+{
+    glDisable(GL_BLEND);
+}
+
+ImTextureID TextureId(GLuint texture)
+{
+    return reinterpret_cast<ImTextureID>(static_cast<std::intptr_t>(texture));
+}
 
 template <typename Visit>
 void ForEachPart(const DemoModel& model, Visit visit)
@@ -142,6 +161,7 @@ bool TimelineOverlay::Draw(const DemoModel& model, double time, double endTime, 
     }
     ImGui::End();
 
+    DrawBuffers();
     const bool seek = DrawStrip(model, time, endTime, seekTo);
 
     ImGui::Render();
@@ -199,6 +219,23 @@ void TimelineOverlay::DrawWaveform(ImVec2 origin, float width, double span)
         const float x = origin.x + static_cast<float>(column);
         draw->AddRectFilled(ImVec2(x, middle - half), ImVec2(x + 1.0f, middle + half), WaveColor);
     }
+}
+
+void TimelineOverlay::DrawReaction(const Reaction& reaction, ImVec2 from, ImVec2 to, float left, double secondsPerPixel)
+{
+    // The band's envelope over the bar: its peak in each pixel column, looked
+    // at on the analysis's steps, so a short beat still shows.
+    const double step = 1.0 / MusicAnalysis::StepsPerSecond;
+    mReactionLine.clear();
+    for (float column = from.x; column <= to.x; column += 1.0f) {
+        const double start = (column - left) * secondsPerPixel;
+        float level = 0.0f;
+        for (double time = start; time < start + secondsPerPixel || time == start; time += step) {
+            level = std::max(level, std::clamp(reaction.Level(time), 0.0f, 1.0f));
+        }
+        mReactionLine.push_back(ImVec2(column, to.y - level * (to.y - from.y)));
+    }
+    ImGui::GetWindowDrawList()->AddPolyline(mReactionLine.Data, mReactionLine.Size, KeyColor, ImDrawFlags_None, 1.0f);
 }
 
 bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endTime, double& seekTo)
@@ -274,6 +311,9 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
                     draw->AddLine(ImVec2(x(at), from.y), ImVec2(x(at), to.y), KeyColor);
                 }
             }
+            if (animation.mReaction) {
+                DrawReaction(*animation.mReaction, from, to, origin.x, span / width);
+            }
         }
         if (ImGui::IsMouseHoveringRect(from, to)) {
             hovered = &part;
@@ -301,4 +341,59 @@ bool TimelineOverlay::DrawStrip(const DemoModel& model, double time, double endT
     }
     ImGui::End();
     return seek;
+}
+
+void TimelineOverlay::DrawBuffers()
+{
+    const int count = mBuffers != nullptr ? mBuffers->Count() : 0;
+    if (count > 0) {
+        const ImVec2 display = ImGui::GetIO().DisplaySize;
+        ImGui::SetNextWindowPos(ImVec2(display.x - 8.0f, 8.0f), ImGuiCond_Always, ImVec2(1.0f, 0.0f));
+        ImGui::SetNextWindowBgAlpha(0.6f);
+        ImGui::Begin("buffers", nullptr,
+                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
+                         ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_AlwaysAutoResize);
+        ImGui::Text("buffers: %.1f MiB on the GPU", static_cast<double>(mBuffers->Bytes()) / (1024.0 * 1024.0));
+        ImDrawList* draw = ImGui::GetWindowDrawList();
+        for (int i = 0; i < count; ++i) {
+            const DemoBuffers::View view = mBuffers->At(i);
+            const bool shown = view.name == mShownBuffer;
+            const float height = view.width > 0 ? ThumbnailWidth * static_cast<float>(view.height) / view.width : 0.0f;
+            ImGui::PushID(i);
+            // A button of its own: the texture changes from frame to frame
+            // while a buffer flips, and an image button's identity with it.
+            const ImVec2 from = ImGui::GetCursorScreenPos();
+            if (ImGui::InvisibleButton("thumbnail", ImVec2(ThumbnailWidth, std::max(height, 1.0f)))) {
+                mShownBuffer = shown ? std::string() : view.name;
+            }
+            const ImVec2 to(from.x + ThumbnailWidth, from.y + height);
+            draw->AddCallback(WithoutBlending, nullptr);
+            // Rows are stored bottom first.
+            draw->AddImage(TextureId(view.texture), from, to, ImVec2(0.0f, 1.0f), ImVec2(1.0f, 0.0f));
+            draw->AddCallback(ImDrawCallback_ResetRenderState, nullptr);
+            draw->AddRect(from, to, shown ? ShownColor : BarLineColor, 0.0f, 0, shown ? 2.0f : 1.0f);
+            ImGui::SameLine();
+            ImGui::Text("%s\n%dx%d %s", view.name.c_str(), view.width, view.height,
+                        BufferSettings::FormatName(view.format));
+            ImGui::PopID();
+        }
+        ImGui::TextUnformatted(mShownBuffer.empty() ? "click one to show it full-window" : "click it again to go back");
+        ImGui::End();
+    }
+    // A reload may take the shown buffer away.
+    bool shownExists = false;
+    for (int i = 0; i < count; ++i) {
+        const DemoBuffers::View view = mBuffers->At(i);
+        if (view.name == mShownBuffer) {
+            shownExists = true;
+            ImDrawList* background = ImGui::GetBackgroundDrawList();
+            background->AddCallback(WithoutBlending, nullptr);
+            background->AddImage(TextureId(view.texture), ImVec2(0.0f, 0.0f), ImGui::GetIO().DisplaySize,
+                                 ImVec2(0.0f, 1.0f), ImVec2(1.0f, 0.0f));
+            background->AddCallback(ImDrawCallback_ResetRenderState, nullptr);
+        }
+    }
+    if (!shownExists) {
+        mShownBuffer.clear();
+    }
 }

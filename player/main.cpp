@@ -5,6 +5,7 @@
 #include "PlayerCheck.h"
 #include "PlayerOptions.h"
 #include "StandardShaders.h"
+#include "StarterProject.h"
 #include "TempoReport.h"
 #include "TimelineBuilder.h"
 
@@ -43,6 +44,23 @@ QString NotWith(const std::vector<std::string>& rest, const char* mode)
                 return QString::fromStdString(argument) + QStringLiteral(": not with ") + QLatin1String(mode);
             }
         }
+    }
+    return QString();
+}
+
+// --new DIR makes a demo folder and does nothing else.
+QString NotWithNew(const std::vector<std::string>& given)
+{
+    bool seen = false;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given[i] == "--new" && !seen) {
+            seen = true;
+            ++i;
+            continue;
+        }
+        const QString other = QString::fromLocal8Bit(given[i].c_str());
+        return QStringLiteral("--new: not with ") +
+               (other.startsWith(QLatin1Char('-')) ? other : QLatin1Char('"') + other + QLatin1Char('"'));
     }
     return QString();
 }
@@ -93,6 +111,13 @@ int main(int argc, char** argv)
         return UsageError(error);
     case PlayerOptions::Play:
         break;
+    }
+    if (!options.mNewFolder.isNull()) {
+        const QString refused = NotWithNew(given);
+        if (!refused.isEmpty()) {
+            return UsageError(refused);
+        }
+        return StarterProject::Command(options.mNewFolder, QString::fromLocal8Bit(argv[0]), std::cout, std::cerr);
     }
     // A demo folder stands for its settings file.
     options.mSettingsFile = TimelineBuilder::SettingsFileIn(options.mSettingsFile);

@@ -16,11 +16,11 @@ namespace fs = std::filesystem;
 namespace {
 
 // Paths here hold no spaces: mkdtemp's names below /tmp.
-RunResult Shell(const std::string& command)
+RunResult Shell(const std::string& command, bool ownDisplay = false)
 {
     VexelTest::ProgramRun run;
     run.args = {"-c", command};
-    run.ownDisplay = false;
+    run.ownDisplay = ownDisplay;
     run.timeout = 60s;
     return VexelTest::RunProgram("/bin/bash", run);
 }
@@ -89,6 +89,23 @@ TEST(PackageE2ETest, TheUnpackedPackageWorksFromItsOwnPrefix)
     }
     EXPECT_EQ(frames[0], frames[1]) << "the installed pair draws otherwise than the example's own";
 
+    // A new demo from the installed player, and the commands it prints: the
+    // check, with the shaders compiled on a display, finds nothing, and two
+    // seconds of it capture.
+    const std::string inScratch = "cd " + scratch.Path().string() + " && ";
+    const RunResult created = Shell(inScratch + player + " --new fresh");
+    ASSERT_EQ(created.exitCode, 0) << created.err;
+    const Lines printed = created.OutLines();
+    ASSERT_EQ(printed.size(), 4u) << created.out;
+    EXPECT_EQ(printed[2], "  check it:    " + player + " --check fresh");
+    const RunResult checked = Shell(inScratch + printed[2].substr(printed[2].find('/')), true);
+    EXPECT_EQ(checked.exitCode, 0);
+    EXPECT_EQ(checked.out, "0 errors, 0 warnings\n") << checked.err;
+    const RunResult captured =
+        Shell(inScratch + printed[3].substr(printed[3].find('/')) + " --to 2 --size 320x180 --fps 15");
+    EXPECT_EQ(captured.exitCode, 0) << captured.err;
+    EXPECT_NE(captured.err.find("captured 30 frames to fresh.mp4 in "), std::string::npos) << captured.err;
+
     // Dependencies come from the binaries, so a fresh machine gets the
     // libraries; a folder without morvelin.xml is named so however it is given.
     const std::string man = "MANWIDTH=100 man -l " + root + "/usr/share/man/man1/";
@@ -105,7 +122,9 @@ TEST(PackageE2ETest, TheUnpackedPackageWorksFromItsOwnPrefix)
     } cases[] = {
         {"dpkg-deb -f " + deb + " Depends", 0, {"libsdl2-2.0-0 (>=", "libqt5core5a (>="}},
         {player + " --version", 0, {"vexel-player " VEXEL_VERSION "\n"}},
-        {man + "vexel-player.1.gz", 0, {"--capture OUT", "KEYS", "Shift+Left", "EXIT STATUS", "130", "FILES"}},
+        {man + "vexel-player.1.gz",
+         0,
+         {"--capture OUT", "--new DIR", "KEYS", "Shift+Left", "EXIT STATUS", "130", "FILES", "starter.wav"}},
         {man + "morvelin.1.gz", 0, {"ignored", "Escape", "EXIT STATUS", "255", "FILES", "morvelin " VEXEL_VERSION}},
         {player + " --check " + bare,
          0,
@@ -117,6 +136,7 @@ TEST(PackageE2ETest, TheUnpackedPackageWorksFromItsOwnPrefix)
         {Completion(root, scratch / "pick", "vexel-player --cap"), 0, {"[--capture]"}},
         {Completion(root, scratch / "pick", "vexel-player --window 19"), 0, {"[1920x1080]"}},
         {Completion(root, scratch / "pick", "vexel-player --check "), 0, {"[show.xml sub]"}},
+        {Completion(root, scratch / "pick", "vexel-player --new "), 0, {"[sub]"}},
     };
     for (const auto& c : cases) {
         const RunResult result = Shell(c.command);

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@ namespace {
 class PlayerGLTest : public ::testing::Test
 {
 protected:
-    AppPtr<PlayerApp> Open(const std::string& parts, int width, int height)
+    AppPtr<PlayerApp> Open(const std::string& parts, int width, int height, const std::string& buffers = "")
     {
         const QDir root(mDir.path());
         EXPECT_TRUE(root.mkpath("data/shaders") && root.mkpath("data/textures"));
@@ -36,7 +37,8 @@ protected:
         QFile settings(root.filePath("player.xml"));
         EXPECT_TRUE(settings.open(QIODevice::WriteOnly));
         settings.write(("<Halvorn-demo-settings><name>T</name><version>1</version>"
-                        "<soundtrack file=\"none.ogg\"/><demoparts>" + parts + "</demoparts></Halvorn-demo-settings>")
+                        "<soundtrack file=\"none.ogg\"/>" + buffers + "<demoparts>" + parts +
+                        "</demoparts></Halvorn-demo-settings>")
                            .c_str());
         settings.close();
 
@@ -169,4 +171,71 @@ TEST_F(PlayerGLTest, AHiddenOverlayLeavesTheDemosPixelsAsTheyWere)
     app->Overlay().SetVisible(false);
     EXPECT_EQ(Differing(frame(), never, 0), 0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(PlayerGLTest, TheOverlayShowsEachBufferAndAClickOnOneShowsItOverTheWholeWindow)
+{
+    // A red buffer beside a blue screen; the clear's alpha of 0 must not hide it.
+    AppPtr<PlayerApp> app =
+        Open("<part start=\"0\" end=\"20\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\">"
+             "<param color=\"0 0 255\"/></part>"
+             "<part start=\"0\" end=\"20\" name=\"red\" class=\"lib.ClearScreen\" priority=\"1\">"
+             "<param color=\"255 0 0\" target=\"b\"/></part>",
+             640, 360, "<buffer name=\"b\" resolution=\"0.5\"/>");
+    ASSERT_TRUE(app);
+    app->Seek(1.0);
+    int width = 0;
+    int height = 0;
+    // A frame and the red pixels' bounds in window coordinates, y from the top.
+    int left = 0, right = 0, top = 0, bottom = 0;
+    auto frame = [&]() {
+        Draw(*app, width, height);
+        app->DrawOverlay(0.016);
+        std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        app->mWindow->SwapBuffers();
+        left = top = 1 << 20;
+        right = bottom = -1;
+        for (std::size_t i = 0; i < pixels.size(); i += 4) {
+            const int x = static_cast<int>(i / 4) % width;
+            const int y = height - 1 - static_cast<int>(i / 4) / width;
+            if (pixels[i] > 240 && pixels[i + 1] < 15 && pixels[i + 2] < 15) {
+                left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
+                bottom = std::max(bottom, y);
+            }
+        }
+        return pixels;
+    };
+    auto click = [&](int x, int y) {
+        for (const Uint32 type : {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+            SDL_Event event{};
+            event.type = type;
+            event.button.button = SDL_BUTTON_LEFT;
+            event.button.x = x;
+            event.button.y = y;
+            SDL_PushEvent(&event);
+            frame();
+        }
+        // The window's centre.
+        const std::vector<unsigned char> pixels = frame();
+        const unsigned char* centre = &pixels[(static_cast<std::size_t>(height / 2) * width + width / 2) * 4];
+        return std::vector<int>(centre, centre + 3);
+    };
+
+    app->Overlay().SetVisible(false);
+    const std::vector<unsigned char> never = frame();
+    EXPECT_EQ(right, -1) << "the buffer is not on the screen";
+    app->Overlay().SetVisible(true);
+    frame();
+    frame();
+    // The thumbnail, at the top right.
+    EXPECT_NEAR(right - left + 1, TimelineOverlay::ThumbnailWidth, 2);
+    EXPECT_TRUE(left > width / 2 && bottom < height / 2) << left << ", " << bottom;
+    const int x = (left + right) / 2;
+    const int y = (top + bottom) / 2;
+    EXPECT_EQ(click(x, y), (std::vector<int>{255, 0, 0})) << "the buffer over the whole window";
+    EXPECT_EQ(click(x, y), (std::vector<int>{0, 0, 255})) << "the demo again";
+    click(x, y);
+    app->Overlay().SetVisible(false);
+    EXPECT_EQ(Differing(frame(), never, 0), 0) << "hidden, the overlay shows no buffer either";
 }

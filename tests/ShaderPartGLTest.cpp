@@ -1,9 +1,13 @@
 #include "Halvorn/DemoParts/ShaderPart.h"
 
+#include "Audio/MusicAnalysis.h"
+#include "Audio/MusicFrames.h"
+#include "Halvorn/DemoModel.h"
 #include "Halvorn/ShaderPartSettings.h"
 #include "PartGLFixture.h"
 #include "PatternTextures.h"
 #include "ProgramCache.h"
+#include "TestSounds.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +118,13 @@ protected:
         }
     }
 
+    // The demo's soundtrack: a WAV file of that name, new for each name.
+    void UseSoundtrack(const std::string& name, const VexelTest::Samples& samples)
+    {
+        std::ofstream(name, std::ios::binary) << VexelTest::WavBytes(samples, 1, MusicAnalysis::SampleRate);
+        mApp->mModel->mSoundtrackFile = QString::fromStdString(name);
+    }
+
     std::string mSaved;
 };
 
@@ -214,12 +225,14 @@ TEST_F(ShaderPartGLTest, EachSourceReachesASampler)
         {"quarters.png", {{0, 0, Blue}, {3, 7, Red}, {12, 6, Green}, {0, 31, size(16, 8)}}},
         {"noise", {{5, 9, noiseAt(5, 9)}, {50, 20, noiseAt(50, 20)}, {0, 31, size(256, 256)}}},
         {"checker", {{0, 0, Black}, {1, 0, {255, 255, 255}}, {9, 0, {255, 255, 255}}, {0, 31, size(8, 8)}}},
-        {"music", {{3, 1, Black}, {0, 31, size(512, 2)}}},
+        // Silence: no spectrum in row 0, the wave's middle in row 1.
+        {"music", {{3, 0, Black}, {3, 1, {128, 0, 0}}, {0, 31, size(512, 2)}}},
         // What was drawn below this frame: the background.
         {"screen", {{3, 3, Cyan}, {60, 20, Cyan}, {0, 31, size(64, 36)}}},
         // The part's own last frame, which starts transparent black.
         {"previous", {{3, 3, Black}, {0, 31, size(64, 36)}}},
     };
+    UseSoundtrack("silence.wav", VexelTest::Samples(8 * MusicAnalysis::SampleRate, 0));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         std::unique_ptr<ShaderPart> part = Make(shader, {{"texTex1", QString::fromStdString(c.source)}});
@@ -237,6 +250,36 @@ TEST_F(ShaderPartGLTest, EachSourceReachesASampler)
     ASSERT_NE(toy, nullptr);
     Draw(*toy, 1.0);
     ExpectProbes({{5, 5, Green}, {40, 5, {Level(0.5), Level(0.25), 0}}}, 2);
+}
+
+TEST_F(ShaderPartGLTest, ShadertoysMusicTextureHoldsTheSpectrumInRowZeroAndTheWaveInRowOne)
+{
+    // A sine on bin 100 from 5.2 s to 5.6 s, seen at 5.5 s: the part's
+    // timeline time, not its running time. Column x shows texel 70 + x of
+    // row 0 in the area's lower half, of row 1 in its upper half.
+    constexpr int Rate = MusicAnalysis::SampleRate;
+    VexelTest::Samples samples(8 * Rate, 0);
+    VexelTest::AddTone(samples, Rate, 100.0 * Rate / WindowedFft::Size, 0.5, 5.2, 5.6);
+    UseSoundtrack("tone.wav", samples);
+    MusicFrames frames(MusicAnalysis::FromFile("tone.wav"));
+    frames.MoveTo(5.5);
+    std::unique_ptr<ShaderPart> part =
+        Make("void mainImage(out vec4 c, in vec2 p)\n{\n"
+             "    c = vec4(texelFetch(iChannel0, ivec2(70 + int(p.x), int(p.y) / 18), 0).r, 0.0, 0.0, 1.0);\n}\n",
+             {{"iChannel0", "music"}});
+    ASSERT_NE(part, nullptr);
+    Draw(*part, 0.5);
+    int loudest = 0;
+    for (int row = 0; row < 2; ++row) {
+        for (int x = 0; x < AreaWidth; ++x) {
+            const int expected = frames.MusicTexture()[row * MusicFrames::MusicWidth + 70 + x];
+            loudest = std::max(loudest, expected);
+            EXPECT_TRUE(PixelNear(AreaPixel(x, row * 18), {expected, 0, 0}, 1))
+                << "texel " << 70 + x << ", row " << row;
+        }
+    }
+    // The sine shows, so the comparison is not of silence.
+    EXPECT_GT(loudest, 200);
 }
 
 TEST_F(ShaderPartGLTest, FeedbackAndComputeImagesCarryOverFramesAndStartEmpty)

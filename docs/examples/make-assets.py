@@ -9,7 +9,7 @@ module. Every run gives byte-identical files. It fills:
   first-demo/data/textures/   background.png picture.png logo.png flash.png
   first-demo/data/music/      first-demo.wav (20 s, 120 bpm, 4/4)
   data/textures/              backdrop.png sprite.png test.png bg.jpg
-  data/music/                 tone.wav (4 s)
+  data/music/                 tone.wav (4 s), beat.wav (8 s, 120 bpm)
 
 The standard shader pair is copied from the bundled demo into both data
 folders, so each folder is a complete demo folder.
@@ -193,6 +193,25 @@ def tone(seconds=4.0):
             for n in range(int(seconds * RATE))]
 
 
+def beat(seconds=8.0):
+    """A kick on every beat, a hi-hat between beats and a soft chord, for
+    the music-reactive example."""
+    beat_length = 60.0 / BPM
+    noise = Noise()
+    samples = []
+    for n in range(int(seconds * RATE)):
+        t = n / RATE
+        in_beat = math.fmod(t, beat_length)
+        kick = math.sin(2 * math.pi * (50.0 * in_beat + 60.0 * (1 - math.exp(-in_beat * 30)) / 30)) \
+            * math.exp(-in_beat * 9.0)
+        off = in_beat - beat_length / 2
+        hat = 0.3 * noise.next() * math.exp(-off * 50.0) if off >= 0 else 0.0
+        chord = sum(math.sin(2 * math.pi * f * t) for f in (220.0, 277.18, 329.63, 880.0)) * 0.04
+        fade = min(1.0, (seconds - t) / 0.5)
+        samples.append(0.8 * fade * (0.6 * kick + hat + chord))
+    return samples
+
+
 def copy_shaders(folder):
     target = folder / "data" / "shaders"
     target.mkdir(parents=True, exist_ok=True)
@@ -218,6 +237,7 @@ def main():
     write_png(textures / "test.png", 64, 64, test_pattern, False)
     write_png(textures / "bg.jpg", 64, 64, test_background, False)
     write_wav(HERE / "data" / "music" / "tone.wav", tone())
+    write_wav(HERE / "data" / "music" / "beat.wav", beat())
     copy_shaders(HERE)
 
 

@@ -1,19 +1,26 @@
 // The engine's own CPU cost of a lib.Shader part per frame, beside a bare
 // program doing the least a frame must (use the program, set its time,
-// draw). The area is one pixel, so the shading itself costs next to nothing.
+// draw), and of every music input a frame can read. The area is one pixel,
+// so the shading itself costs next to nothing.
 // Needs a display: xvfb-run -a build/release/tests/benchmarks/ShaderPartBenchmark
 #include "Audio/Audio2d.h"
+#include "Audio/SoundtrackAnalysis.h"
 #include "Halvorn/DemoApp.h"
+#include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoParts/ShaderPart.h"
+#include "Halvorn/Reaction.h"
 #include "Halvorn/ShaderPartProgram.h"
+#include "MusicTextures.h"
 #include "MutedCout.h"
 #include "ShaderProgram.h"
+#include "TestSounds.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -61,6 +68,12 @@ public:
         mApp = std::make_unique<DemoApp>(0, nullptr, "bench", "1", 64, 64, 1.0f, true, 3, 3, hidden);
         QDir(mFolder.path()).mkpath("data/shaders");
         mApp->SetDataRoot(mFolder.path());
+        // A minute of a click track over a low tone, as the soundtrack.
+        VexelTest::Samples minute = VexelTest::ClickTrack(128.0, 4, 0.1, 60.0);
+        VexelTest::AddTone(minute, 44100, 110.0, 0.3, 0.0, 60.0);
+        std::ofstream((mFolder.path() + "/minute.wav").toStdString(), std::ios::binary)
+            << VexelTest::WavBytes(minute, 1, 44100);
+        mApp->mModel->mSoundtrackFile = "minute.wav";
         std::ofstream((mFolder.path() + "/data/shaders/showdown.glsl").toStdString()) << Showdown;
         std::ofstream((mFolder.path() + "/data/shaders/toy.glsl").toStdString()) << Shadertoy;
         mApp->mDrawTarget.mArea = Rect<int>(0, 0, 1, 1);
@@ -172,6 +185,60 @@ void BareFrame(benchmark::State& state)
     glDeleteVertexArrays(1, &vertexArray);
 }
 BENCHMARK(BareFrame);
+
+// Every music input of a frame together: the four textures brought to the
+// frame's time (asked for by each of `parts` shader parts, as each does
+// before it draws) and four reacting keys' values. range(0): frames per
+// second, 0 for a seek to somewhere else every frame.
+void MusicInputs(benchmark::State& state)
+{
+    std::unique_ptr<ShaderPart> reader = Shared().Part(ShowdownParams);
+    const std::shared_ptr<SoundtrackAnalysis> music = Shared().App().GetAnalysedSoundtrack();
+    const std::shared_ptr<MusicTextures> textures = MusicTextures::Acquire();
+    const double bands[4][4] = {
+        {40, 160, 0.01, 0.25}, {200, 2000, 0, 0.1}, {2000, 8000, 0, 0.1}, {20, 20000, 0.05, 0.5}};
+    std::vector<Reaction> reactions(4);
+    for (int i = 0; i < 4; ++i) {
+        reactions[i].mLowHz = bands[i][0];
+        reactions[i].mHighHz = bands[i][1];
+        reactions[i].mAttack = bands[i][2];
+        reactions[i].mRelease = bands[i][3];
+        reactions[i].mTo = glm::vec4(1.0f);
+        reactions[i].Listen(*music->Get());
+    }
+    const double fps = static_cast<double>(state.range(0));
+    const long parts = state.range(1);
+    long frame = 0;
+    std::uint32_t jump = 7;
+    for (auto _ : state) {
+        double time = 0.0;
+        if (fps > 0.0) {
+            time = 1.0 + static_cast<double>(frame % static_cast<long>(50 * fps)) / fps;
+        } else {
+            jump = jump * 1664525u + 1013904223u;
+            time = 1.0 + (jump >> 8) % 5000000 / 1e5;
+        }
+        for (long part = 0; part < parts; ++part) {
+            textures->Update(music, time);
+        }
+        float sum = 0.0f;
+        for (const Reaction& reaction : reactions) {
+            sum += reaction.ValueAt(time).x;
+        }
+        benchmark::DoNotOptimize(sum);
+        if (++frame % 64 == 0) {
+            glFinish();
+        }
+    }
+    glFinish();
+}
+BENCHMARK(MusicInputs)
+    ->ArgNames({"fps", "parts"})
+    ->Args({60, 1})
+    ->Args({60, 4})
+    ->Args({30, 1})
+    ->Args({0, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

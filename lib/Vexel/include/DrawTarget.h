@@ -12,4 +12,7 @@ struct DrawTarget
 {
     GLuint mFramebuffer = 0;
     Rect<int> mArea;
+    // The internal format of its colour: what a part drawing through a
+    // picture of its own makes that picture, so floats stay floats.
+    GLenum mFormat = GL_RGBA8;
 };

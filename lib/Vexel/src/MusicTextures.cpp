@@ -1,9 +1,16 @@
 #include "MusicTextures.h"
 
+#include "Audio/MusicAnalysis.h"
+#include "Audio/MusicFrames.h"
+#include "Audio/SoundtrackAnalysis.h"
 #include "CheckGlError.h"
 #include "PerContext.h"
 
 #include <vector>
+
+static_assert(MusicTextures::FftSize == MusicFrames::Bins && MusicTextures::MusicWidth == MusicFrames::MusicWidth &&
+                  MusicTextures::SampleRate == MusicAnalysis::SampleRate,
+              "the textures hold what the analysis gives");
 
 std::shared_ptr<MusicTextures> MusicTextures::Acquire()
 {
@@ -43,7 +50,25 @@ MusicTextures::~MusicTextures()
     CHECK_GL_ERROR("", "MusicTextures");
 }
 
-void MusicTextures::Update(double /*time*/)
+void MusicTextures::Update(const std::shared_ptr<SoundtrackAnalysis>& music, double time)
 {
-    // Nothing to bring yet: the music is not analysed, the textures stay silent.
+    const std::int64_t sample = MusicAnalysis::SampleAt(time);
+    if (!music || (music == mMusic && sample == mSample)) {
+        return;
+    }
+    mMusic = music;
+    mSample = sample;
+    MusicFrames& frames = music->Frames();
+    frames.MoveTo(time);
+    const float* const spectra[3] = {frames.Fft(), frames.Smoothed(), frames.Integrated()};
+    for (int i = 0; i < 3; ++i) {
+        glBindTexture(GL_TEXTURE_1D, mTextures[i]);
+        glTexSubImage1D(GL_TEXTURE_1D, 0, 0, FftSize, GL_RED, GL_FLOAT, spectra[i]);
+    }
+    glBindTexture(GL_TEXTURE_1D, 0);
+    // Rows of 512 bytes keep the default unpack alignment of 4.
+    glBindTexture(GL_TEXTURE_2D, mTextures[3]);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, MusicWidth, MusicHeight, GL_RED, GL_UNSIGNED_BYTE, frames.MusicTexture());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    CHECK_GL_ERROR("", "MusicTextures");
 }

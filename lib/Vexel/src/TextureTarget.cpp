@@ -5,15 +5,17 @@
 #include <stdexcept>
 #include <string>
 
-TextureTarget::TextureTarget(int width, int height)
+TextureTarget::TextureTarget(int width, int height, GLenum internalFormat)
     : mWidth(width)
     , mHeight(height)
+    , mInternalFormat(internalFormat)
 {
     GLint previous = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &previous);
     glGenTextures(1, &mTexture);
     glBindTexture(GL_TEXTURE_2D, mTexture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0, GL_RGBA,
+                 internalFormat == GL_RGBA8 ? GL_UNSIGNED_BYTE : GL_FLOAT, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -45,7 +47,14 @@ TextureTarget::~TextureTarget()
 void TextureTarget::Clear()
 {
     static const GLfloat Transparent[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    // A player keeps its clears inside the picture with the scissor, in the
+    // window's coordinates, which would clear only a corner of this.
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, mFramebuffer);
     glClearBufferfv(GL_COLOR, 0, Transparent);
+    if (scissor == GL_TRUE) {
+        glEnable(GL_SCISSOR_TEST);
+    }
     CHECK_GL_ERROR("", "TextureTarget");
 }

@@ -7,11 +7,13 @@
 
 #include <QString>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 // One parameter of a part moving along keys over the part's running time:
 // the value of an `animate` element of the settings file.
+class Reaction;
 class XmlElement;
 
 class Animation
@@ -79,6 +81,13 @@ public:
     // The keys a part class animates, as written in the file; empty for a
     // class that animates nothing.
     static std::vector<std::string> AnimatedKeys(const QString& className);
+    // What a key names for a part class that also animates these uniforms:
+    // sets the target of animation (and the uniform's name and components);
+    // false for a key the part does not take.
+    static bool FindKey(const QString& className, const std::string& key, const std::vector<Uniform>& uniforms,
+                        Animation& animation);
+    // The keys for a message: "alpha, rotate" or "nothing".
+    static std::string KeyList(const QString& className, const std::vector<Uniform>& uniforms);
 
     // The value at a running time in seconds: the first value before the
     // first key, the last after the last. A number is in x.
@@ -97,4 +106,8 @@ public:
     // For Target::Uniform: its name and component count.
     std::string mUniform;
     int mComponents = 1;
+    // Set for a react element: the value follows the music and is the one
+    // held here, which the part brings to each update's timeline time.
+    std::shared_ptr<const Reaction> mReaction;
+    glm::vec4 mHeld{0.0f};
 };

@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+class BufferSettings;
+class DemoBuffers;
 class DemoModel;
 class DemoPart;
 class SoundtrackAnalysis;
@@ -42,6 +44,24 @@ public:
     // begun on the first call and shared by all who ask; a demo that never
     // asks has nothing analysed.
     std::shared_ptr<SoundtrackAnalysis> GetSoundtrackAnalysis();
+    // The same once it is done, for what every frame must show exactly (the
+    // shaders' music inputs, react elements): waits for it. Null, after one
+    // warning on standard error, when the music cannot be analysed.
+    std::shared_ptr<SoundtrackAnalysis> GetAnalysedSoundtrack();
+
+    // Draws the model's running parts, each into its target, into the frame
+    // mDrawTarget says; the buffers follow its area.
+    void RenderParts(double delta) const;
+    // Where a part draws from now on: a buffer, or -1 for mDrawTarget as the
+    // frame began. Outside RenderParts, or without buffers, it does nothing.
+    void DrawPartInto(int buffer) const;
+    // The buffers parts are made against: those of the timeline being loaded
+    // (see SetLoadingBuffers), else those of the model.
+    const std::vector<BufferSettings>& DeclaredBuffers() const;
+    // The loader names the buffers of the timeline it builds, and null when done.
+    void SetLoadingBuffers(const std::vector<BufferSettings>* buffers) { mLoadingBuffers = buffers; }
+    // The buffers' pictures; null until a timeline with buffers is drawn.
+    const DemoBuffers* Buffers() const { return mBuffers.get(); }
 
     QString mSettingsFile;
     DemoModel* mModel = nullptr;
@@ -51,4 +71,8 @@ public:
 
 private:
     std::shared_ptr<SoundtrackAnalysis> mSoundtrackAnalysis;
+    const std::vector<BufferSettings>* mLoadingBuffers = nullptr;
+    mutable std::unique_ptr<DemoBuffers> mBuffers;
+    // The analysis whose failure has been reported.
+    const SoundtrackAnalysis* mReportedFailure = nullptr;
 };

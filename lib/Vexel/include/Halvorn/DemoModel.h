@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Halvorn/BufferSettings.h"
 #include "Halvorn/DemoPart.h"
 #include "Halvorn/Tempo.h"
 
@@ -9,6 +10,7 @@
 
 #include <cstddef>
 #include <unordered_map>
+#include <vector>
 
 // The demo's timeline: parts wait in the future list, run in the current list
 // and rest in the past list; the lists own them.
@@ -47,6 +49,15 @@ public:
     // From an optional tempo element; the timeline itself never reads it.
     Tempo mTempo;
     bool mHasTempo = false;
+    // The file's buffers, in file order; parts name them by index.
+    std::vector<BufferSettings> mBuffers;
+    // Counts the seeks, so that what keeps pictures from frame to frame
+    // knows when to start again.
+    unsigned int mSeeks = 0;
+    // A new number for every model and after every Clear, even where a new
+    // model takes an old one's place in memory: what follows the parts and
+    // buffers of a timeline knows when they are others.
+    unsigned long long mTimeline;
     boost::ptr_list<DemoPart> mPastParts;
     boost::ptr_list<DemoPart> mCurrentParts;
     boost::ptr_list<DemoPart> mFutureParts;

@@ -24,7 +24,8 @@ public:
     ~DemoPart() override;
 
     void Update(double delta, double time) override;
-    // Replays the values of the latest update; both arguments are ignored.
+    // Replays the values of the latest update into the part's target; both
+    // arguments are ignored.
     void Render(double delta, double time) override;
 
     virtual void BeginPart() {}
@@ -63,5 +64,15 @@ public:
     double mLastTime = 0.0;
     // From the part's animate elements, set by the loader after construction;
     // the concrete part applies them in each update from its running time.
+    // The part's react elements come after them, held at their value for
+    // the update's timeline time before the concrete part's update.
     std::vector<Animation> mAnimations;
+    // The buffer the part draws into (its "target" parameter), as an index
+    // among the timeline's buffers; -1 for the picture the frame shows.
+    int mTarget = -1;
+    // The buffers the concrete part reads, by index.
+    std::vector<int> mReadBuffers;
+
+private:
+    void HoldReactions(double time);
 };

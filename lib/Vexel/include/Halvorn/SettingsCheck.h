@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Halvorn/BufferSettings.h"
 #include "Halvorn/Diagnostic.h"
 
 #include <QString>
@@ -109,6 +110,11 @@ private:
 
     void Add(Diagnostic::Severity severity, int line, int column, const std::string& message);
     void CheckDocument(const XmlElement& root);
+    void CheckBuffers(const XmlElement& root);
+    // A part's target, which it returns (empty for none), and a buffer a
+    // parameter reads ("@NAME").
+    std::string CheckTarget(const XmlElement& part);
+    void CheckBufferRead(const XmlElement& part, const XmlElement& param, const char* attribute, const QString& name);
     void CheckSoundtrack(const XmlElement& root);
     void CheckPart(const XmlElement& part, std::vector<TimedPart>& timed);
     bool ReadTime(const XmlElement& part, const char* attribute, float& seconds);
@@ -140,6 +146,9 @@ private:
     bool mNotedNoGlContext = false;
     // The lib.Shader files built this run, each built once.
     std::vector<QString> mShaderPartFiles;
+    std::vector<BufferSettings> mBuffers;
+    // Per buffer, whether a part draws into it.
+    std::vector<bool> mBuffersDrawn;
     double mMusicLength = -1.0;
 
     // Kept from run to run while the files stay the same.

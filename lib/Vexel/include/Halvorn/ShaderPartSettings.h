@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Halvorn/Animation.h"
+#include "Halvorn/BufferSettings.h"
 #include "Halvorn/DemoPartParam.h"
 #include "Halvorn/ShaderSource.h"
 
@@ -17,7 +18,8 @@
 class ShaderPartSettings
 {
 public:
-    // What a sampler parameter names: a picture, or one of the engine's sources.
+    // What a sampler parameter names: a picture, one of the engine's sources
+    // or a buffer of the settings file.
     enum class Source
     {
         Picture,
@@ -25,7 +27,8 @@ public:
         Screen,
         Noise,
         Checker,
-        Music
+        Music,
+        Buffer
     };
 
     struct Sampler
@@ -36,6 +39,10 @@ public:
         QString picture;
         // The parameter it came from.
         int param = -1;
+        // For a buffer: its index among the buffers given to Read (-1 when
+        // none were given), and its name.
+        int buffer = -1;
+        QString bufferName;
     };
 
     struct Value
@@ -57,9 +64,12 @@ public:
 
     // Reads the parameters in order, a later one of a key winning. shader is
     // null when the shader file cannot be used: then only the part's own
-    // keys are read, and the others are left alone.
+    // keys are read, and the others are left alone. A sampler value naming
+    // one of buffers reads it, as does "@NAME", which must name one of them;
+    // without buffers, "@NAME" is taken for a buffer unchecked.
     static ShaderPartSettings Read(const QString& partName, const std::vector<DemoPartParam>& params,
-                                   const ShaderSource* shader, std::vector<Problem>& problems);
+                                   const ShaderSource* shader, std::vector<Problem>& problems,
+                                   const std::vector<BufferSettings>* buffers = nullptr);
 
     // Float and vec2 to vec4 uniforms a parameter or an animate element may
     // set: those the shader declares, but not the engine's.

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 typedef struct FT_LibraryRec_* FT_Library;
@@ -52,6 +53,8 @@ public:
 
     // What Key() is for the built-in font.
     static const char* const BuiltInKey;
+    // The built-in font's file, byte for byte the one installed beside the programs.
+    static std::string_view BuiltInFile();
 
 private:
     FontFace() = default;

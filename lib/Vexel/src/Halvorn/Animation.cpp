@@ -96,32 +96,9 @@ bool Animation::Parse(const Source& source, const QString& className, const QStr
     const std::string what = part + "animate \"" + key + "\" ";
 
     Animation result;
-    bool known = false;
-    for (const KeyEntry& entry : AnimatedKeyTable) {
-        if (className == QLatin1String(entry.className) && key == entry.key) {
-            result.mTarget = entry.target;
-            known = true;
-        }
-    }
-    for (const Uniform& uniform : uniforms) {
-        if (!known && key == uniform.name) {
-            result.mTarget = Target::Uniform;
-            result.mUniform = uniform.name;
-            result.mComponents = uniform.components;
-            known = true;
-        }
-    }
-    if (!known) {
-        std::vector<std::string> keys = AnimatedKeys(className);
-        for (const Uniform& uniform : uniforms) {
-            keys.push_back(uniform.name);
-        }
-        std::string list;
-        for (const std::string& k : keys) {
-            list += (list.empty() ? "" : ", ") + k;
-        }
+    if (!FindKey(className, key, uniforms, result)) {
         problem = part + className.toStdString() + " cannot animate \"" + key + "\" (it animates " +
-                  (keys.empty() ? "nothing" : list) + ")";
+                  KeyList(className, uniforms) + ")";
         return false;
     }
 
@@ -225,6 +202,39 @@ std::vector<std::string> Animation::AnimatedKeys(const QString& className)
     return keys;
 }
 
+bool Animation::FindKey(const QString& className, const std::string& key, const std::vector<Uniform>& uniforms,
+                        Animation& animation)
+{
+    for (const KeyEntry& entry : AnimatedKeyTable) {
+        if (className == QLatin1String(entry.className) && key == entry.key) {
+            animation.mTarget = entry.target;
+            return true;
+        }
+    }
+    for (const Uniform& uniform : uniforms) {
+        if (key == uniform.name) {
+            animation.mTarget = Target::Uniform;
+            animation.mUniform = uniform.name;
+            animation.mComponents = uniform.components;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Animation::KeyList(const QString& className, const std::vector<Uniform>& uniforms)
+{
+    std::vector<std::string> keys = AnimatedKeys(className);
+    for (const Uniform& uniform : uniforms) {
+        keys.push_back(uniform.name);
+    }
+    std::string list;
+    for (const std::string& k : keys) {
+        list += (list.empty() ? "" : ", ") + k;
+    }
+    return keys.empty() ? "nothing" : list;
+}
+
 glm::vec3 Animation::Evaluate(double time) const
 {
     return glm::vec3(EvaluateVector(time));
@@ -232,6 +242,9 @@ glm::vec3 Animation::Evaluate(double time) const
 
 glm::vec4 Animation::EvaluateVector(double time) const
 {
+    if (mReaction) {
+        return mHeld;
+    }
     if (mTimes.empty()) {
         return glm::vec4(0.0f);
     }

@@ -2,6 +2,7 @@
 
 #include "Audio/Audio2d.h"
 #include "Audio/SoundtrackAnalysis.h"
+#include "Halvorn/DemoBuffers.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoParts/ClearScreen.h"
 #include "Halvorn/DemoParts/Image.h"
@@ -32,6 +33,7 @@ DemoApp::~DemoApp()
     // Parts may still hold GL objects, so they go while the window and its context live.
     delete mModel;
     mModel = nullptr;
+    mBuffers.reset();
 }
 
 int DemoApp::ParseArgument(int argc, const QStringList& arguments, int index)
@@ -66,7 +68,34 @@ void DemoApp::Update(double delta, double /*total*/)
 
 void DemoApp::Render(double delta, double /*total*/) const
 {
+    RenderParts(delta);
+}
+
+void DemoApp::RenderParts(double delta) const
+{
+    // A timeline without buffers draws as it always has.
+    if (!mBuffers && mModel->mBuffers.empty()) {
+        mModel->Render(delta);
+        return;
+    }
+    if (!mBuffers) {
+        mBuffers = std::make_unique<DemoBuffers>();
+    }
+    mBuffers->BeginFrame(*mModel, mDrawTarget);
     mModel->Render(delta);
+    mBuffers->EndFrame(mDrawTarget);
+}
+
+void DemoApp::DrawPartInto(int buffer) const
+{
+    if (mBuffers) {
+        mBuffers->DrawInto(buffer, mDrawTarget);
+    }
+}
+
+const std::vector<BufferSettings>& DemoApp::DeclaredBuffers() const
+{
+    return mLoadingBuffers != nullptr ? *mLoadingBuffers : mModel->mBuffers;
 }
 
 void DemoApp::KeyUp(int /*key*/)
@@ -121,4 +150,19 @@ std::shared_ptr<SoundtrackAnalysis> DemoApp::GetSoundtrackAnalysis()
         mSoundtrackAnalysis = std::make_shared<SoundtrackAnalysis>(fileName);
     }
     return mSoundtrackAnalysis;
+}
+
+std::shared_ptr<SoundtrackAnalysis> DemoApp::GetAnalysedSoundtrack()
+{
+    std::shared_ptr<SoundtrackAnalysis> music = GetSoundtrackAnalysis();
+    try {
+        music->Get();
+        return music;
+    } catch (const std::exception& failure) {
+        if (mReportedFailure != music.get()) {
+            mReportedFailure = music.get();
+            std::cerr << "Warning: the music inputs stay silent: " << failure.what() << std::endl;
+        }
+    }
+    return nullptr;
 }

@@ -10,6 +10,9 @@ namespace {
 
 using PartList = boost::ptr_list<DemoPart>;
 
+// Models are made and cleared on the main thread only.
+unsigned long long sTimelines = 0;
+
 // Relinks the node: the part is neither copied nor re-created, and nothing can throw.
 void MoveToEnd(PartList& from, PartList::iterator part, PartList& to)
 {
@@ -43,7 +46,10 @@ void PrintParts(const PartList& parts, bool withRunningTime)
 
 } // namespace
 
-DemoModel::DemoModel() = default;
+DemoModel::DemoModel()
+    : mTimeline(++sTimelines)
+{
+}
 
 DemoModel::~DemoModel()
 {
@@ -83,6 +89,7 @@ void DemoModel::Clear()
     mArrival.clear();
     mArrivals = 0;
     mTime = 0.0;
+    mTimeline = ++sTimelines;
 }
 
 bool DemoModel::Update(double delta)
@@ -123,6 +130,7 @@ bool DemoModel::HasWork() const
 
 bool DemoModel::Seek(double time)
 {
+    ++mSeeks;
     // Running parts end before they go back, so each BeginPart has its EndPart.
     for (DemoPart& part : mCurrentParts) {
         part.EndPart();

@@ -1,10 +1,13 @@
 #include "Halvorn/DemoPart.h"
 
 #include "AssertException.h"
+#include "Halvorn/BufferSettings.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoParts/PartParams.h"
+#include "Halvorn/Reaction.h"
 
 #include <iostream>
+#include <stdexcept>
 
 DemoPart::DemoPart(DemoApp* app, double start, double end, unsigned int priority, const QString& name,
                    const std::vector<DemoPartParam>& attributeParams, const std::vector<DemoPartParam>& params,
@@ -28,6 +31,20 @@ DemoPart::DemoPart(DemoApp* app, double start, double end, unsigned int priority
                          "=> clearColor-attribute has unknown green value!",
                          "=> clearColor-attribute has unknown blue value!");
     }
+    // A later target overrides an earlier one, as every parameter does.
+    const DemoPartParam* target = nullptr;
+    for (const DemoPartParam& param : mParams) {
+        if (param.mName == QLatin1String(PartParams::TargetKey)) {
+            target = &param;
+        }
+    }
+    if (target != nullptr && mDemoApp != nullptr) {
+        const std::vector<BufferSettings>& buffers = mDemoApp->DeclaredBuffers();
+        mTarget = BufferSettings::IndexOf(buffers, target->mValue);
+        if (mTarget < 0) {
+            throw std::runtime_error(BufferSettings::UnknownBuffer(mName, target->mValue, buffers));
+        }
+    }
 }
 
 DemoPart::~DemoPart() = default;
@@ -39,6 +56,7 @@ void DemoPart::Update(double delta, double time)
 
     if (!mFixedStep) {
         mRunningTime += step;
+        HoldReactions(base + step);
         UpdateDemoPart(step, mRunningTime, base + step);
     } else {
         // A step of zero or less would never drain the accumulator.
@@ -48,6 +66,7 @@ void DemoPart::Update(double delta, double time)
         while (mFixedStepAccumulator >= mFixedStepLength) {
             mRunningTime += mFixedStepLength;
             stepTime += mFixedStepLength;
+            HoldReactions(stepTime);
             UpdateDemoPart(mFixedStepLength, mRunningTime, stepTime);
             mFixedStepAccumulator -= mFixedStepLength;
         }
@@ -65,7 +84,21 @@ void DemoPart::Update(double delta, double time)
 
 void DemoPart::Render(double /*delta*/, double /*time*/)
 {
+    if (mDemoApp != nullptr) {
+        mDemoApp->DrawPartInto(mTarget);
+    }
     RenderDemoPart(mLastDelta, mRunningTime, mLastTime);
+}
+
+void DemoPart::HoldReactions(double time)
+{
+    // The timeline time, not the running time: the running time is a sum of
+    // steps, which differs in its last bits between a seek and a straight play.
+    for (Animation& animation : mAnimations) {
+        if (animation.mReaction) {
+            animation.mHeld = animation.mReaction->ValueAt(time);
+        }
+    }
 }
 
 void DemoPart::PrintDescription() const

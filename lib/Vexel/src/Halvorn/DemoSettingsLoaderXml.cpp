@@ -1,12 +1,15 @@
 #include "Halvorn/DemoSettingsLoaderXml.h"
 
 #include "AssertException.h"
+#include "Audio/SoundtrackAnalysis.h"
 #include "Halvorn/Animation.h"
+#include "Halvorn/BufferSettings.h"
 #include "Halvorn/DemoApp.h"
 #include "Halvorn/DemoModel.h"
 #include "Halvorn/DemoPart.h"
 #include "Halvorn/DemoPartParam.h"
 #include "Halvorn/PartChecks.h"
+#include "Halvorn/Reaction.h"
 #include "Halvorn/ShaderPartSettings.h"
 #include "Halvorn/ShaderSource.h"
 #include "Halvorn/XmlElement.h"
@@ -17,6 +20,7 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -69,7 +73,8 @@ std::vector<QString> PicturesToDecode(const std::vector<XmlElement>& parts, cons
                 }
             }
         }
-        if (image != nullptr) {
+        // "@NAME" is a buffer, not a file.
+        if (image != nullptr && image[0] != '@') {
             files.push_back(texturePath + FromUtf8(image));
         }
     }
@@ -92,10 +97,55 @@ bool ReadShaderUniforms(const std::vector<DemoPartParam>& params, const QString&
     return true;
 }
 
+// A part's react elements, checked as its animate elements are.
+std::vector<Reaction> ReadReactions(const XmlElement& part, const QString& className, const QString& name,
+                                    const std::vector<Animation::Uniform>& uniforms,
+                                    const std::vector<std::string>& animatedKeys)
+{
+    std::vector<Reaction> reactions;
+    for (const XmlElement& element : part.Children("react")) {
+        Reaction reaction;
+        std::string problem;
+        const char* attribute = nullptr;
+        if (!Reaction::Parse(Reaction::Source::Of(element), className, name, uniforms, reaction, problem, attribute)) {
+            throw std::runtime_error(problem);
+        }
+        if (std::find(animatedKeys.begin(), animatedKeys.end(), reaction.mKey) != animatedKeys.end()) {
+            throw std::runtime_error(Reaction::AnimatedToo(name, reaction.mKey));
+        }
+        reactions.push_back(reaction);
+    }
+    return reactions;
+}
+
+// Whether any part has a react element: its music is then analysed while the
+// pictures are decoded.
+bool AnyReaction(const std::vector<XmlElement>& parts)
+{
+    return std::any_of(parts.begin(), parts.end(), [](const XmlElement& part) { return part.ChildCount("react") > 0; });
+}
+
 // Decoded pictures that no part took are not kept past the load.
 struct PrefetchGuard
 {
     ~PrefetchGuard() { PictureCache::DropPrefetched(); }
+};
+
+// The parts made meanwhile name the buffers of the model being loaded.
+class LoadingBuffers
+{
+public:
+    LoadingBuffers(DemoApp& app, const std::vector<BufferSettings>& buffers)
+        : mApp(app)
+    {
+        mApp.SetLoadingBuffers(&buffers);
+    }
+    ~LoadingBuffers() { mApp.SetLoadingBuffers(nullptr); }
+    LoadingBuffers(const LoadingBuffers&) = delete;
+    LoadingBuffers& operator=(const LoadingBuffers&) = delete;
+
+private:
+    DemoApp& mApp;
 };
 
 } // namespace
@@ -139,9 +189,22 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
     const XmlElement demoParts = root.Child("demoparts");
     model->Clear();
 
+    // Buffers come before the parts that draw into them; the first fault stops the demo.
+    std::vector<BufferSettings::Problem> bufferProblems;
+    model->mBuffers = BufferSettings::ReadAll(root, bufferProblems);
+    for (const BufferSettings::Problem& problem : bufferProblems) {
+        if (!problem.warning) {
+            throw std::runtime_error(problem.message);
+        }
+    }
+    const LoadingBuffers loadingBuffers(*app, model->mBuffers);
+
     const std::vector<XmlElement> parts = demoParts.Children("part");
     const PrefetchGuard prefetchGuard;
     PictureCache::Prefetch(PicturesToDecode(parts, app->GetTexturePath()));
+    if (AnyReaction(parts)) {
+        app->GetSoundtrackAnalysis();
+    }
     for (const XmlElement& part : parts) {
         const char* temp = nullptr;
 
@@ -226,6 +289,7 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
 
         // Checked before the part is made, so a bad timeline loads no pictures.
         std::vector<Animation> animations;
+        std::vector<std::string> animatedKeys;
         const int animateCount = shaderRead ? part.ChildCount("animate") : 0;
         for (int a = 0; a < animateCount; ++a) {
             const XmlElement animate = part.Child("animate", a);
@@ -237,6 +301,19 @@ void DemoSettingsLoaderXml::Load(const QString& fileName, DemoModel* model, Demo
                 throw std::runtime_error(problem);
             }
             animations.push_back(animation);
+            animatedKeys.push_back(source.key);
+        }
+        std::vector<Reaction> reactions =
+            shaderRead ? ReadReactions(part, className, name, uniforms, animatedKeys) : std::vector<Reaction>();
+        if (!reactions.empty()) {
+            // Every frame must be exact, so the load waits for the music.
+            const std::shared_ptr<SoundtrackAnalysis> music = app->GetAnalysedSoundtrack();
+            for (Reaction& reaction : reactions) {
+                if (music) {
+                    reaction.Listen(*music->Get());
+                }
+                animations.push_back(reaction.AsAnimation());
+            }
         }
 
         DemoPart* demoPart =

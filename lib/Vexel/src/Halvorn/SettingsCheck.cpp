@@ -39,6 +39,8 @@ struct SettingsCheck::TimedPart
     float start;
     float end;
     unsigned int priority;
+    // The buffer it draws into; empty for the screen.
+    std::string target;
 };
 
 namespace {
@@ -147,6 +149,8 @@ std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
     mShadersChecked = false;
     mNotedNoGlContext = false;
     mShaderPartFiles.clear();
+    mBuffers.clear();
+    mBuffersDrawn.clear();
     mMusicLength = -1.0;
 
     const QByteArray localPath = settingsFile.toLocal8Bit();
@@ -222,6 +226,7 @@ void SettingsCheck::Add(Severity severity, int line, int column, const std::stri
 void SettingsCheck::CheckDocument(const XmlElement& root)
 {
     CheckSoundtrack(root);
+    CheckBuffers(root);
 
     std::vector<TimedPart> timed;
     const XmlElement demoParts = root.Child("demoparts");
@@ -230,6 +235,62 @@ void SettingsCheck::CheckDocument(const XmlElement& root)
         CheckPart(demoParts.Child("part", i), timed);
     }
     CheckTimeline(timed);
+    for (std::size_t i = 0; i < mBuffers.size(); ++i) {
+        if (!mBuffersDrawn[i]) {
+            Add(Severity::Warning, mBuffers[i].mLine, mBuffers[i].mColumn,
+                "buffer " + Quoted(mBuffers[i].mName.toStdString()) +
+                    " is never drawn into: no part has target=" + Quoted(mBuffers[i].mName.toStdString()));
+        }
+    }
+}
+
+void SettingsCheck::CheckBuffers(const XmlElement& root)
+{
+    std::vector<BufferSettings::Problem> problems;
+    mBuffers = BufferSettings::ReadAll(root, problems);
+    mBuffersDrawn.assign(mBuffers.size(), false);
+    for (const BufferSettings::Problem& problem : problems) {
+        const Severity severity = problem.warning ? Severity::Warning : Severity::Error;
+        if (problem.attribute != nullptr) {
+            Report(severity, problem.element, problem.attribute, problem.message);
+        } else {
+            Report(severity, problem.element, problem.message);
+        }
+    }
+}
+
+std::string SettingsCheck::CheckTarget(const XmlElement& part)
+{
+    // The last target given is the one the part uses.
+    XmlElement targetParam;
+    for (const XmlElement& param : part.Children("param")) {
+        if (param.Attribute(PartParams::TargetKey) != nullptr) {
+            targetParam = param;
+        }
+    }
+    if (!targetParam) {
+        return std::string();
+    }
+    const QString name = QString::fromUtf8(targetParam.Attribute(PartParams::TargetKey));
+    const int buffer = BufferSettings::IndexOf(mBuffers, name);
+    if (buffer >= 0) {
+        mBuffersDrawn[static_cast<std::size_t>(buffer)] = true;
+    } else {
+        const char* partName = part.Attribute("name");
+        Report(Severity::Error, targetParam, PartParams::TargetKey,
+               BufferSettings::UnknownBuffer(QString::fromUtf8(partName ? partName : ""), name, mBuffers));
+    }
+    return name.toStdString();
+}
+
+void SettingsCheck::CheckBufferRead(const XmlElement& part, const XmlElement& param, const char* attribute,
+                                    const QString& name)
+{
+    if (BufferSettings::IndexOf(mBuffers, name) < 0) {
+        const char* partName = part.Attribute("name");
+        Report(Severity::Error, param, attribute,
+               BufferSettings::UnknownBuffer(QString::fromUtf8(partName ? partName : ""), name, mBuffers));
+    }
 }
 
 void SettingsCheck::CheckSoundtrack(const XmlElement& root)
@@ -323,6 +384,7 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
     QString image;
     XmlElement imageParam;
     CheckParams(part, knownClass ? className : std::string(), image, imageParam);
+    const std::string target = knownClass ? CheckTarget(part) : std::string();
 
     // Other children: scenes are not loaded; the rest have their own checks, if any.
     for (int i = 0; i < part.ChildCount(); ++i) {
@@ -335,7 +397,9 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
     }
 
     if (className == "lib.Image") {
-        if (imageParam) {
+        if (imageParam && image.startsWith(QLatin1Char('@'))) {
+            CheckBufferRead(part, imageParam, "image", image.mid(1));
+        } else if (imageParam) {
             CheckPicture(imageParam, "image", QStringLiteral("data/textures/") + image);
         } else {
             Report(Severity::Error, part, "the lib.Image part has no image parameter");
@@ -355,7 +419,8 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
         const char* name = part.Attribute("name");
         const char* priority = part.Attribute("priority");
         timed.push_back(TimedPart{part, name ? name : "", className, start, end,
-                                  static_cast<unsigned int>(std::strtol(priority ? priority : "0", nullptr, 10))});
+                                  static_cast<unsigned int>(std::strtol(priority ? priority : "0", nullptr, 10)),
+                                  target});
     }
 }
 
@@ -385,6 +450,9 @@ void SettingsCheck::CheckParams(const XmlElement& part, const std::string& class
             };
             if (className.empty() || className == "lib.Shader") {
                 continue; // an unknown class was reported already; a shader part has its own check
+            }
+            if (keyText == PartParams::TargetKey) {
+                continue; // every class draws into a buffer; checked with the part
             }
             const bool known = className == "lib.ClearScreen" ? keyText == "color"
                                : className == "lib.Image"     ? OneOf(key, ImageKeys)
@@ -599,7 +667,7 @@ void SettingsCheck::CheckShaderPart(const XmlElement& part)
     } else if (settings.mShaderParam >= 0) {
         source = std::make_unique<ShaderSource>(text);
         problems.clear();
-        settings = ShaderPartSettings::Read(partName, params, source.get(), problems);
+        settings = ShaderPartSettings::Read(partName, params, source.get(), problems, &mBuffers);
     }
     for (const ShaderPartSettings::Problem& problem : problems) {
         reportAt(problem.param, problem.error ? Severity::Error : Severity::Warning, problem.message);
@@ -645,11 +713,14 @@ void SettingsCheck::CheckTimeline(const std::vector<TimedPart>& timed)
             continue;
         }
         for (const TimedPart& cover : timed) {
+            // A clear of another buffer, or of the screen, leaves the part's drawing alone.
             if (cover.className == "lib.ClearScreen" && cover.priority > part.priority && cover.start <= part.start &&
-                cover.end >= part.end) {
+                cover.end >= part.end && cover.target == part.target) {
                 Report(Severity::Warning, part.element,
                        name + " never shows: ClearScreen part " + Quoted(cover.name) + " (priority " +
-                           std::to_string(cover.priority) + ") clears the screen over all of its time");
+                           std::to_string(cover.priority) + ") clears " +
+                           (part.target.empty() ? std::string("the screen") : "buffer " + Quoted(part.target)) +
+                           " over all of its time");
                 break;
             }
         }

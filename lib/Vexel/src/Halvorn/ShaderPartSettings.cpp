@@ -8,7 +8,7 @@
 
 namespace {
 
-const char* const PartKeys[] = {"shader", "blending", "alpha", "resolution", "time"};
+const char* const PartKeys[] = {"shader", "blending", "alpha", "resolution", "time", "target"};
 // In the order of Gl::BlendMode.
 const char* const BlendingNames[] = {"opaque", "transcluent", "additive", "subtractive", "reversesubtractive"};
 
@@ -70,7 +70,8 @@ void Keep(std::vector<Entry>& entries, Entry entry)
 } // namespace
 
 ShaderPartSettings ShaderPartSettings::Read(const QString& partName, const std::vector<DemoPartParam>& params,
-                                            const ShaderSource* shader, std::vector<Problem>& problems)
+                                            const ShaderSource* shader, std::vector<Problem>& problems,
+                                            const std::vector<BufferSettings>* buffers)
 {
     const std::string part = "part " + Quoted(partName) + ": ";
     ShaderPartSettings settings;
@@ -110,6 +111,9 @@ ShaderPartSettings ShaderPartSettings::Read(const QString& partName, const std::
             } else {
                 report(true, i, "time " + Quoted(value) + " is not \"part\" or \"demo\"");
             }
+        } else if (key == QLatin1String("target")) {
+            // Where every class draws: read by the part base.
+            continue;
         } else if (shader == nullptr) {
             continue;
         } else if (ShaderSource::IsEngineUniform(keyText)) {
@@ -122,9 +126,22 @@ ShaderPartSettings ShaderPartSettings::Read(const QString& partName, const std::
                 if (uniform->type != "sampler2D" || uniform->arraySize != 0) {
                     report(true, i, what + ": pictures and sources go to sampler2D uniforms");
                 } else {
-                    const Source source = SourceNamed(value);
-                    Keep(settings.mSamplers,
-                         Sampler{keyText, source, source == Source::Picture ? value : QString(), i});
+                    Sampler sampler{keyText, SourceNamed(value), QString(), i, -1, QString()};
+                    const bool marked = value.startsWith(QLatin1Char('@'));
+                    const QString bufferName = marked ? value.mid(1) : value;
+                    const int buffer = buffers != nullptr ? BufferSettings::IndexOf(*buffers, bufferName) : -1;
+                    if (sampler.source == Source::Picture && (marked || buffer >= 0)) {
+                        sampler.source = Source::Buffer;
+                        sampler.buffer = buffer;
+                        sampler.bufferName = bufferName;
+                        if (buffers != nullptr && buffer < 0) {
+                            problems.push_back(
+                                Problem{true, i, BufferSettings::UnknownBuffer(partName, bufferName, *buffers)});
+                        }
+                    } else if (sampler.source == Source::Picture) {
+                        sampler.picture = value;
+                    }
+                    Keep(settings.mSamplers, sampler);
                 }
             } else if (uniform->Components() == 0) {
                 report(true, i, what + ": only float, vec2, vec3 and vec4 uniforms take values");

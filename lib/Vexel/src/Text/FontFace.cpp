@@ -48,6 +48,12 @@ float Pixels(long value)
 
 } // namespace
 
+std::string_view FontFace::BuiltInFile()
+{
+    return std::string_view(reinterpret_cast<const char*>(VexelDefaultFontData),
+                            static_cast<std::size_t>(VexelDefaultFontDataEnd - VexelDefaultFontData));
+}
+
 std::shared_ptr<FontFace> FontFace::Open(const QString& path, std::string& error)
 {
     std::shared_ptr<FontFace> face(new FontFace());

@@ -13,7 +13,7 @@
 #include <vector>
 
 // Clears the colour and depth buffers to the colour of its "color" parameter
-// every frame it is drawn.
+// every frame it is drawn (the whole of a buffer it draws into).
 class ClearScreen : public virtual DemoPart
 {
 public:
@@ -26,7 +26,7 @@ public:
         for (const DemoPartParam& param : params) {
             if (param.mName == QLatin1String("color")) {
                 VEXEL_READ_COLOR_PARAM(param.mValue, mColor);
-            } else {
+            } else if (param.mName != QLatin1String(PartParams::TargetKey)) {
                 PartParams::ReportUnknownKey(param.mName);
             }
         }

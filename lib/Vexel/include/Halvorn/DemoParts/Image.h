@@ -16,6 +16,7 @@
 
 // Shows one picture as a textured rectangle in screen space: sized relative to
 // the window, aligned or placed freely, turned about its centre and blended.
+// The picture is a file, or a buffer the timeline draws ("@NAME").
 class Image : public virtual DemoPart
 {
 public:
@@ -41,7 +42,7 @@ public:
     };
 
     ShaderProgram mShaderProgram;
-    // Shared with every part that shows the same file.
+    // Shared with every part that shows the same file; null for a buffer.
     std::shared_ptr<const Texture> mTexture;
     VaoMesh mQuad;
     // Read on the 0-255 scale, alpha 255 once given; not used for drawing.
@@ -70,6 +71,12 @@ private:
     void ApplyBlending(const QString& value);
     void CompleteRelativeSize(float windowWidth, float windowHeight);
     void ApplyAnimations(double runningTime, float windowWidth, float windowHeight);
+    // The picture's size; a buffer has the window's shape.
+    float PictureWidth() const;
+    float PictureHeight() const;
+
+    // The buffer shown, by index; -1 for a file.
+    int mBuffer = -1;
 
     // Which sides the parameters gave; the others follow an animated size.
     bool mWidthGiven = false;

@@ -10,6 +10,9 @@
 // constructor.
 namespace PartParams {
 
+// The key that sends any part's drawing into a buffer; every class knows it.
+inline constexpr const char* TargetKey = "target";
+
 enum class ColorChannel
 {
     None = 0,

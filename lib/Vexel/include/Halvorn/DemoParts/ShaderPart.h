@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ComputeImages.h"
+#include "DrawTarget.h"
 #include "Gl.h"
 #include "Halvorn/DemoPart.h"
 #include "Halvorn/ShaderPartSettings.h"
@@ -19,6 +20,7 @@
 class MusicTextures;
 class PatternTextures;
 class ShaderProgram;
+class SoundtrackAnalysis;
 
 // Runs a fragment shader file of data/shaders/ over the area the parts draw
 // into (lib.Shader): a file of the showdown convention or of Shadertoy's,
@@ -26,7 +28,7 @@ class ShaderProgram;
 // parameters. It draws at a fraction of the area into a texture of its own,
 // which is also the shader's previous frame, and puts that over what is
 // below with a blend mode and an alpha; where none of that is asked for, it
-// draws straight into the target.
+// draws straight into the target. Samplers may read the timeline's buffers.
 class ShaderPart : public virtual DemoPart
 {
 public:
@@ -90,6 +92,8 @@ private:
         int channel;
         float width;
         float height;
+        // The buffer it reads, by index; -1 for none.
+        int buffer;
     };
 
     // pictures: each sampler parameter's picture, null for a source.
@@ -98,7 +102,7 @@ private:
     void FeedSampler(SamplerUnit& slot, const std::string& name, const ShaderPartSettings& settings,
                      const std::vector<const TextureTarget*>& pictures);
     const TextureTarget& UprightPicture(const QString& file);
-    void Resize(int width, int height, const Rect<int>& area);
+    void Resize(int width, int height, const DrawTarget& target);
     void BindSamplers(int width, int height, const Rect<int>& area);
     void SetUniforms(int width, int height);
     void ApplyAnimations(double runningTime);
@@ -110,6 +114,9 @@ private:
     // Linear and repeating, for pictures, whatever their textures say.
     GLuint mPictureSampler = 0;
     std::shared_ptr<MusicTextures> mMusic;
+    // The analysed soundtrack the music textures show; null when the shader
+    // reads none of them, or the music cannot be analysed.
+    std::shared_ptr<SoundtrackAnalysis> mSoundtrack;
     std::shared_ptr<PatternTextures> mPatterns;
     // Upright copies of the pictures: a shader's (0, 0) is the bottom left.
     std::vector<std::unique_ptr<TextureTarget>> mPictures;

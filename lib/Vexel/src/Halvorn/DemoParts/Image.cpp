@@ -3,6 +3,7 @@
 #include "AssertException.h"
 #include "CheckGlError.h"
 #include "Halvorn/DemoApp.h"
+#include "Halvorn/DemoBuffers.h"
 #include "Halvorn/DemoParts/PartParams.h"
 #include "Halvorn/PartChecks.h"
 #include "PictureCache.h"
@@ -70,7 +71,7 @@ Image::Image(DemoApp* app, double start, double end, unsigned int priority, cons
             ApplyBlending(value);
         } else if (key == QLatin1String("alpha")) {
             mAlpha = PartParams::ReadFloat(key, value);
-        } else {
+        } else if (key != QLatin1String(PartParams::TargetKey)) {
             PartParams::ReportUnknownKey(key);
         }
     }
@@ -79,8 +80,18 @@ Image::Image(DemoApp* app, double start, double end, unsigned int priority, cons
     if (!missingImage.empty()) {
         throw std::runtime_error(missingImage);
     }
-    mTexture = PictureCache::Acquire(mDemoApp->GetTexturePath() + imageFile, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
-    std::cout << "Image real size = " << mTexture->GetWidth() << "x" << mTexture->GetHeight() << std::endl;
+    if (imageFile.startsWith(QLatin1Char('@'))) {
+        const QString buffer = imageFile.mid(1);
+        mBuffer = BufferSettings::IndexOf(mDemoApp->DeclaredBuffers(), buffer);
+        if (mBuffer < 0) {
+            throw std::runtime_error(BufferSettings::UnknownBuffer(mName, buffer, mDemoApp->DeclaredBuffers()));
+        }
+        mReadBuffers.push_back(mBuffer);
+        std::cout << "Image buffer = " << buffer.toStdString() << std::endl;
+    } else {
+        mTexture = PictureCache::Acquire(mDemoApp->GetTexturePath() + imageFile, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+        std::cout << "Image real size = " << mTexture->GetWidth() << "x" << mTexture->GetHeight() << std::endl;
+    }
 
     mWidthGiven = mRelativeWidth != 0.0f;
     mHeightGiven = mRelativeHeight != 0.0f;
@@ -151,12 +162,21 @@ void Image::UpdateDemoPart(double /*step*/, double runningTime, double /*time*/)
 void Image::RenderDemoPart(double /*step*/, double /*runningTime*/, double /*time*/)
 {
     Gl::Blend(mBlendMode);
-    mTexture->Bind();
+    if (mBuffer < 0) {
+        mTexture->Bind();
+    } else {
+        const DemoBuffers* buffers = mDemoApp->Buffers();
+        glBindTexture(GL_TEXTURE_2D, buffers != nullptr ? buffers->Texture(mBuffer, mTarget) : 0);
+    }
     mShaderProgram.Use();
 
     glm::mat4 model(1.0f);
     model = glm::translate(model, glm::vec3(mPositionX, mPositionY, 0.0f));
     model = glm::rotate(model, glm::radians(mRotation), glm::vec3(0.0f, 0.0f, 1.0f));
+    if (mBuffer >= 0) {
+        // A buffer's first row is its bottom one, a picture file's its top.
+        model = glm::scale(model, glm::vec3(1.0f, -1.0f, 1.0f));
+    }
     const glm::mat4 mvp = mViewport.mProjection * mViewport.mView * model;
     mShaderProgram.SetUniformMatrix4fv("MVP", 1, GL_FALSE, glm::value_ptr(mvp));
     mShaderProgram.SetUniform1f("Alpha", mAlpha);
@@ -223,8 +243,8 @@ void Image::ApplyBlending(const QString& value)
 
 void Image::CompleteRelativeSize(float windowWidth, float windowHeight)
 {
-    const float textureWidth = static_cast<float>(mTexture->GetWidth());
-    const float textureHeight = static_cast<float>(mTexture->GetHeight());
+    const float textureWidth = PictureWidth();
+    const float textureHeight = PictureHeight();
     // Only an exact 0 counts as missing; the side given keeps the picture's aspect.
     if (mRelativeWidth == 0.0f && mRelativeHeight == 0.0f) {
         mRelativeHeight = 1.0f;
@@ -280,11 +300,21 @@ void Image::ApplyAnimations(double runningTime, float windowWidth, float windowH
     }
     // The side that was derived at construction follows the animated one, by
     // the picture's aspect; with both sides given the picture may stretch.
-    const float textureWidth = static_cast<float>(mTexture->GetWidth());
-    const float textureHeight = static_cast<float>(mTexture->GetHeight());
+    const float textureWidth = PictureWidth();
+    const float textureHeight = PictureHeight();
     if (widthGiven && !heightGiven) {
         mRelativeHeight = (mRelativeWidth * windowWidth * textureHeight) / (textureWidth * windowHeight);
     } else if (heightGiven && !widthGiven) {
         mRelativeWidth = (windowHeight * mRelativeHeight * textureWidth) / (textureHeight * windowWidth);
     }
+}
+
+float Image::PictureWidth() const
+{
+    return mTexture ? static_cast<float>(mTexture->GetWidth()) : static_cast<float>(mDemoApp->mWindow->mWidth);
+}
+
+float Image::PictureHeight() const
+{
+    return mTexture ? static_cast<float>(mTexture->GetHeight()) : static_cast<float>(mDemoApp->mWindow->mHeight);
 }

@@ -2,6 +2,7 @@
 
 #include "CheckGlError.h"
 #include "Halvorn/DemoApp.h"
+#include "Halvorn/DemoBuffers.h"
 #include "Halvorn/ShaderPartProgram.h"
 #include "MusicTextures.h"
 #include "PatternTextures.h"
@@ -90,7 +91,7 @@ ShaderPart::ShaderPart(DemoApp* app, double start, double end, unsigned int prio
     }
     const ShaderSource source(text);
     problems.clear();
-    settings = ShaderPartSettings::Read(mName, params, &source, problems);
+    settings = ShaderPartSettings::Read(mName, params, &source, problems, &mDemoApp->DeclaredBuffers());
     for (const ShaderPartSettings::Problem& problem : problems) {
         if (!problem.error) {
             std::cerr << "Warning: " << problem.message << std::endl;
@@ -128,6 +129,11 @@ ShaderPart::ShaderPart(DemoApp* app, double start, double end, unsigned int prio
                                                                                  : nullptr);
     }
     FindUniforms(settings, pictures);
+    if (mMusic) {
+        // Waits for the analysis, as pictures are loaded before the first
+        // frame: from that frame on the inputs are exact, in a capture too.
+        mSoundtrack = mDemoApp->GetAnalysedSoundtrack();
+    }
     if (glGetUniformLocation(mProgram->mHandle, ShaderSource::ComputeTexName) >= 0 ||
         glGetUniformLocation(mProgram->mHandle, ShaderSource::ComputeTexBackName) >= 0) {
         mCompute = std::make_unique<ComputeImages>();
@@ -193,7 +199,8 @@ void ShaderPart::FindUniforms(const ShaderPartSettings& settings, const std::vec
                                  false,
                                  -1,
                                  0.0f,
-                                 0.0f};
+                                 0.0f,
+                                 -1};
                 // An array's elements read nothing.
                 if (size == 1) {
                     FeedSampler(slot, name, settings, pictures);
@@ -251,6 +258,7 @@ void ShaderPart::FeedSampler(SamplerUnit& slot, const std::string& name, const S
     for (std::size_t index = 0; index < settings.mSamplers.size(); ++index) {
         if (settings.mSamplers[index].uniform == name) {
             slot.source = settings.mSamplers[index].source;
+            slot.buffer = settings.mSamplers[index].buffer;
             slot.picture = pictures[index] != nullptr;
             if (slot.picture) {
                 slot.texture = pictures[index]->Texture();
@@ -278,6 +286,9 @@ void ShaderPart::FeedSampler(SamplerUnit& slot, const std::string& name, const S
         break;
     case ShaderPartSettings::Source::Screen:
         mUsesScreen = true;
+        break;
+    case ShaderPartSettings::Source::Buffer:
+        mReadBuffers.push_back(slot.buffer);
         break;
     case ShaderPartSettings::Source::Picture:
         break;
@@ -389,7 +400,7 @@ void ShaderPart::RenderDemoPart(double /*step*/, double /*runningTime*/, double 
     const int height = std::max(1, static_cast<int>(std::lround(area.mHeight * mResolution)));
     // Gl_FragCoord counts from the framebuffer's corner, so the area must start there.
     mDrewDirectly = mResolution == 1.0f && !mUsesPrevious && mBlendMode == Gl::Opaque && area.mX == 0 && area.mY == 0;
-    Resize(width, height, area);
+    Resize(width, height, target);
     if (!mAdvanced && mFrame > 0) {
         // The same moment again (paused): the last frame is drawn again from
         // the same inputs, so feedback and images do not run on.
@@ -417,7 +428,7 @@ void ShaderPart::RenderDemoPart(double /*step*/, double /*runningTime*/, double 
         mCompute->BeginFrame();
     }
     if (mMusic) {
-        mMusic->Update(mTimelineTime);
+        mMusic->Update(mSoundtrack, mTimelineTime);
     }
     BindSamplers(width, height, area);
     glUseProgram(mProgram->mHandle);
@@ -471,16 +482,20 @@ void ShaderPart::RenderDemoPart(double /*step*/, double /*runningTime*/, double 
     CHECK_GL_ERROR("", mName.toStdString());
 }
 
-void ShaderPart::Resize(int width, int height, const Rect<int>& area)
+void ShaderPart::Resize(int width, int height, const DrawTarget& target)
 {
-    // Made when first needed and again when the size changes, never per frame.
-    if (!mDrewDirectly && (!mFrames[0] || mFrames[0]->Width() != width || mFrames[0]->Height() != height)) {
-        mFrames[0] = std::make_unique<TextureTarget>(width, height);
-        mFrames[1] = std::make_unique<TextureTarget>(width, height);
+    // Made when first needed and again when the size or the target's format
+    // changes, never per frame: a float buffer is drawn through float pictures.
+    const Rect<int>& area = target.mArea;
+    if (!mDrewDirectly && (!mFrames[0] || mFrames[0]->Width() != width || mFrames[0]->Height() != height ||
+                           mFrames[0]->InternalFormat() != target.mFormat)) {
+        mFrames[0] = std::make_unique<TextureTarget>(width, height, target.mFormat);
+        mFrames[1] = std::make_unique<TextureTarget>(width, height, target.mFormat);
         mCurrent = 0;
     }
-    if (mUsesScreen && (!mScreen || mScreen->Width() != area.mWidth || mScreen->Height() != area.mHeight)) {
-        mScreen = std::make_unique<TextureTarget>(area.mWidth, area.mHeight);
+    if (mUsesScreen && (!mScreen || mScreen->Width() != area.mWidth || mScreen->Height() != area.mHeight ||
+                        mScreen->InternalFormat() != target.mFormat)) {
+        mScreen = std::make_unique<TextureTarget>(area.mWidth, area.mHeight, target.mFormat);
     }
     if (mCompute) {
         mCompute->Resize(width, height);
@@ -510,6 +525,11 @@ void ShaderPart::BindSamplers(int width, int height, const Rect<int>& area)
             texture = mScreen->Texture();
             slot.width = static_cast<float>(area.mWidth);
             slot.height = static_cast<float>(area.mHeight);
+        } else if (slot.source == ShaderPartSettings::Source::Buffer) {
+            const DemoBuffers* buffers = mDemoApp->Buffers();
+            texture = buffers != nullptr ? buffers->Texture(slot.buffer, mTarget) : 0;
+            slot.width = buffers != nullptr ? static_cast<float>(buffers->Width(slot.buffer)) : 0.0f;
+            slot.height = buffers != nullptr ? static_cast<float>(buffers->Height(slot.buffer)) : 0.0f;
         }
         glActiveTexture(slot.unit);
         glBindTexture(slot.target, texture);

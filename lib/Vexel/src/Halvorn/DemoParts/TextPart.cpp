@@ -37,6 +37,9 @@ TextPart::TextPart(DemoApp* app, double start, double end, unsigned int priority
     std::cout << "TextPart::TextPart()" << std::endl;
     std::vector<TextSettings::Issue> issues;
     for (const DemoPartParam& param : params) {
+        if (param.mName == QLatin1String(PartParams::TargetKey)) {
+            continue;
+        }
         issues.clear();
         mSettings.Apply(param.mName, param.mValue, issues);
         const bool outlineColor = param.mName == QLatin1String("outlineColor");
