@@ -2,7 +2,7 @@
 // test plays the timeline and fails on any unknown key, value, class or file.
 
 #include "ProgramRunner.h"
-#include "SoundtrackDecoder.h"
+#include "Audio/SoundtrackDecoder.h"
 
 #include <gtest/gtest.h>
 
