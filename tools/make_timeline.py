@@ -40,9 +40,10 @@ ALIGN_WORDS = {"left", "hcenter", "right", "top", "vcenter", "bottom", "center"}
 # "transcluent" is the demo format's own spelling.
 BLENDINGS = {"opaque", "transcluent", "additive", "subtractive", "reversesubtractive"}
 SOURCES = {"previous", "screen", "noise", "checker", "music"}
-SHADER_KEYS = {"shader", "blending", "alpha", "resolution", "time"}
+SHADER_KEYS = {"shader", "blending", "alpha", "resolution", "time", "target"}
+BUFFER_FORMATS = {"rgba8", "rgba16f", "rgba32f"}
 TEXT_KEYS = {"text", "font", "size", "color", "alpha", "align", "relativeX", "relativeY", "rotate", "outline",
-             "outlineColor", "shadow", "lineSpacing", "scroll", "wave", "typewriter"}
+             "outlineColor", "shadow", "lineSpacing", "scroll", "wave", "typewriter", "target"}
 ANIMATED = {"lib.ClearScreen": {"color"},
             "lib.Text": {"alpha", "color", "relativeX", "relativeY", "rotate", "size", "scrollOffset"}}
 # Uniforms the engine sets itself: a parameter may not name them.
@@ -71,25 +72,30 @@ class Timeline:
     def __init__(self):
         self.items = []     # ("section", text) or ("part", dict)
         self.names = set()
+        self.buffers = []   # (name, format, resolution)
+
+    def buffer(self, name, format, resolution):
+        self.buffers.append((name, format, resolution))
 
     def section(self, text):
         self.items.append(("section", text))
 
-    def part(self, start, end, name, cls, priority, params, animate=()):
+    def part(self, start, end, name, cls, priority, params, animate=(), react=()):
         assert name not in self.names, "duplicate part name " + name
         self.names.add(name)
         self.items.append(("part", {"start": start, "end": end, "name": name, "class": cls, "priority": priority,
                                     "params": [(k, value_text(v)) for k, v in params],
-                                    "animate": list(animate)}))
+                                    "animate": list(animate), "react": list(react)}))
 
     def clear(self, start, end, name, rgb, priority=0):
         self.part(start, end, name, "lib.ClearScreen", priority, [("color", "%d %d %d" % rgb)])
 
-    def shader(self, start, end, name, priority, shader, animate=(), **params):
-        self.part(start, end, name, "lib.Shader", priority, [("shader", shader)] + list(params.items()), animate)
+    def shader(self, start, end, name, priority, shader, animate=(), react=(), **params):
+        self.part(start, end, name, "lib.Shader", priority, [("shader", shader)] + list(params.items()), animate,
+                  react)
 
-    def text(self, start, end, name, priority, text, animate=(), **params):
-        self.part(start, end, name, "lib.Text", priority, [("text", text)] + list(params.items()), animate)
+    def text(self, start, end, name, priority, text, animate=(), react=(), **params):
+        self.part(start, end, name, "lib.Text", priority, [("text", text)] + list(params.items()), animate, react)
 
     def flash(self, start, beats, name, strength=1.0, colour=(1, 1, 1)):
         """A flash of COLOUR added over everything, gone within BEATS beats."""
@@ -106,15 +112,18 @@ def anim(key, beats, values, ease=None):
     return {"key": key, "beats": list(beats), "values": list(values), "ease": ease}
 
 
-def pulses(key, beats, high, low, every=1.0, ease="out", first=0.0):
-    """KEY at HIGH on each EVERY beats from FIRST to BEATS (not included), falling to LOW just before the next."""
-    keys, values = [], []
-    b = first
-    while b < beats - 1e-9:
-        keys += [b, b + every * 0.96]
-        values += [high, low]
-        b += every
-    return anim(key, keys, values, ease)
+def react(key, band, low, high, attack=0.0, release=0.0):
+    """One react element: KEY follows the loudness of BAND (Hz, (low, high)), LOW in silence, HIGH at the band's
+    loudest moment in the track."""
+    return {"key": key, "band": band, "from": low, "to": high, "attack": attack, "release": release}
+
+
+# The bands of the mix (tools/storyboard.md): what each one carries.
+KICK = (30, 60)
+BASS = (80, 250)
+PADS = (200, 800)
+LEAD = (500, 5000)
+HATS = (7000, 16000)
 
 
 def travel(beats, speeds):
@@ -136,17 +145,30 @@ def travel(beats, speeds):
     return anim("travel", keys, values)
 
 
+def bloom(t, start, end, name, animate=(), react=(), **lens):
+    """The chain after a scene drawn into the buffer scene: its highlights and a blur across and down at a
+    quarter size, then the lens puts the scene and its glow onto the screen, over what is there."""
+    t.shader(start, end, name + " highlights", 4, "bright.glsl", target="bright", iChannel0="scene")
+    t.shader(start, end, name + " blur across", 5, "blur.glsl", target="across", iChannel0="bright", step=(1, 0))
+    t.shader(start, end, name + " blur down", 6, "blur.glsl", target="blurred", iChannel0="across", step=(0, 1))
+    t.shader(start, end, name + " lens", 7, "lens.glsl", resolution=0.5, blending="transcluent",
+             iChannel0="scene", iChannel1="blurred", animate=animate, react=react, **lens)
+
+
 def story():
     t = Timeline()
+    # The groove's and the drop's scene, its bloom at a quarter size, and the break's smoke.
+    t.buffer("scene", "rgba16f", 0.5)
+    for name in ("bright", "across", "blurred"):
+        t.buffer(name, "rgba16f", 0.25)
+    t.buffer("smoke", "rgba16f", 0.5)
 
     t.section("bars 1-8, 0-15 s, intro: a dark plasma fades in, the title is typed on the beat, the riser "
               "zooms and whites out")
     intro_beats = 32
-    bells = pulses("brightness", intro_beats, 0.95, 0.55, every=4.0, ease="out")
     t.shader(0, at(9), "plasma", 0, "plasma.glsl", resolution=0.5,
-             animate=[anim("fade", (0, 8), (0, 1), "smooth"), bells,
-                      anim("grain", (16, 20), (0, 1)),
-                      anim("zoom", (24, 32), (1, 2.6), "in")])
+             animate=[anim("fade", (0, 8), (0, 1), "smooth"), anim("zoom", (24, 32), (1, 2.6), "in")],
+             react=[react("brightness", PADS, 0.45, 1.3, 0.3, 1.0), react("grain", HATS, 0, 2.5, 0.02, 0.3)])
     # One letter on each beat of bars 3-4: the part starts a beat early, so the M lands on 3:1.
     title_start = at(3) - BEAT
     t.text(title_start, at(9), "title", 20, "MORVELIN", size=132, color=(200, 190, 255), outline=3,
@@ -169,22 +191,26 @@ def story():
         clap_flips += [1, 0]
     t.shader(at(9), at(17), "tunnel", 0, "tunnel.glsl", resolution=0.5,
              animate=[travel(build_beats, [(0, 0.3), (16, 0.5), (28, 0.9), (32, 1.4)]),
-                      pulses("kick", build_beats, 1.0, 0.0),
-                      anim("bass", (0, 16, 32), (0.2, 0.6, 1.0)),
                       anim("flip", clap_keys, clap_flips, "step"),
-                      anim("spin", (0, 32), (0, 0.25), "in")])
+                      anim("spin", (0, 32), (0, 0.25), "in")],
+             react=[react("kick", KICK, 0, 1.2, 0.005, 0.2), react("bass", BASS, 0, 1.2, 0.05, 0.3)])
     t.flash(at(9), 2, "crash flash 9")
     t.shader(at(15), at(17), "roll blur", 30, "zoomblur.glsl", resolution=0.5, iChannel0="screen",
              animate=[anim("amount", (0, 8), (0, 1), "in"), anim("white", (4, 8), (0, 0.85), "in")])
 
     t.section("bars 17-24, 30-45 s, groove: a metal knot turning on the beat, the credits, a glitch on the fill")
     groove_beats = 32
-    t.shader(at(17), at(25), "knot", 0, "knot.glsl", resolution=0.5, iChannel0="music", iChannel1="star.png",
-             animate=[pulses("kick", groove_beats, 1.0, 0.0),
-                      anim("roll", (0, groove_beats), (0, 12.566)),
+    # The knot, and the chain after it, play on two beats into the break, fading over the smoke.
+    groove_end = at(25, 3)
+    t.shader(at(17), groove_end, "knot", 3, "knot.glsl", target="scene", iChannel0="music", iChannel1="star.png",
+             react=[react("kick", KICK, 0, 1, 0.005, 0.25)],
+             animate=[anim("roll", (0, groove_beats), (0, 12.566)),
                       anim("spin", (0, groove_beats), (0, 6.0)),
                       anim("view", (0, 16, 16.01, 32), (0, 0.6, 1.9, 2.5), "smooth"),
                       anim("offset", (14, 16), ((0, 0), (0, 0.13)), "smooth")])
+    bloom(t, at(17), groove_end, "groove", aberration=0.1, vignette=0.55,
+          animate=[anim("alpha", (groove_beats, groove_beats + 2), (1, 0))],
+          react=[react("bloom", HATS, 0.5, 2.5, 0.02, 0.4)])
     t.flash(at(17), 2, "crash flash 17")
     credits = (("music", "a Python script at 128 bpm"), ("pictures", "nine fragment shaders"),
                ("engine", "Vexel, C++17 and OpenGL"))
@@ -201,10 +227,11 @@ def story():
 
     t.section("bars 25-32, 45-60 s, break: smoke swirls, the greetings scroll, white-out, a beat of black")
     break_beats = 32
-    t.shader(at(25), at(33), "smoke", 0, "smoke.glsl", resolution=0.5, iChannel0="previous", iChannel1="noise",
-             animate=[anim("lead", (0, 8, 16, 24, 28), (0.2, 0.5, 1.0, 0.6, 1.0)),
-                      anim("flow", (0, 16, 24), (0.6, 1.0, 1.6), "smooth"),
-                      anim("gain", (24, 31), (0, 1), "in")])
+    # The smoke reads its own last frame from a half-size float buffer; a tone curve shows it.
+    t.shader(at(25), at(33), "smoke", 1, "smoke.glsl", target="smoke", iChannel0="smoke", iChannel1="noise",
+             animate=[anim("gain", (24, 31), (0, 1), "in")],
+             react=[react("lead", LEAD, 0.0, 1.2, 0.1, 0.6), react("flow", PADS, 0.5, 1.8, 0.3, 1.0)])
+    t.shader(at(25), at(33), "smoke shown", 2, "show.glsl", resolution=0.5, iChannel0="smoke")
     t.flash(at(25), 4, "impact flash 25")
     greetings = ("greetings to everyone at the party   ...   the Revision crowd   ...   the shader "
                  "showdown coders   ...   the demosceners of every platform   ...   and you, watching")
@@ -217,22 +244,23 @@ def story():
     t.section("bars 33-40, 60-75 s, drop: the knot flies through the tunnel in a ring of spectrum bars, "
               "a camera cut every 2 bars")
     drop_beats = 32
-    t.shader(at(33), at(41), "tunnel drop", 0, "tunnel.glsl", resolution=0.5,
+    # As the groove: drawn into the scene buffer, bloomed, and crossfaded into the outro.
+    drop_end = at(41, 3)
+    t.shader(at(33), drop_end, "tunnel drop", 2, "tunnel.glsl", target="scene",
              sway=(0.12, 0.08), hot=(1, 0.2, 0.6), cold=(0.3, 0.5, 1),
-             animate=[travel(drop_beats, [(0, 1.6), (32, 1.9)]),
-                      pulses("kick", drop_beats, 1.0, 0.1),
-                      anim("bass", (0, 32), (1.0, 1.0)),
-                      anim("spin", (0, 32), (0, -0.5))])
-    t.shader(at(33), at(41), "knot drop", 10, "knot.glsl", resolution=0.5, iChannel0="music", iChannel1="star.png",
-             blending="transcluent", backdrop=0, ring=1, tint=(1.0, 0.4, 0.7),
-             animate=[pulses("kick", drop_beats, 1.0, 0.0),
-                      anim("roll", (0, drop_beats), (0, 25.133)),
+             animate=[travel(drop_beats + 2, [(0, 1.6), (drop_beats + 2, 1.9)]),
+                      anim("spin", (0, drop_beats + 2), (0, -0.5))],
+             react=[react("kick", KICK, 0.1, 1.2, 0.005, 0.2), react("bass", BASS, 0.3, 1.3, 0.05, 0.3)])
+    t.shader(at(33), drop_end, "knot drop", 3, "knot.glsl", target="scene", iChannel0="music",
+             iChannel1="star.png", blending="transcluent", backdrop=0, ring=1, tint=(1.0, 0.4, 0.7),
+             react=[react("kick", KICK, 0, 1, 0.005, 0.25)],
+             animate=[anim("roll", (0, drop_beats), (0, 25.133)),
                       anim("spin", (0, drop_beats), (0, 9.0)),
                       anim("view", (0, 8, 16, 24), (0.3, 1.4, 2.6, 3.7), "step")])
-    t.shader(at(33), at(41), "lens", 30, "grade.glsl", resolution=0.5, iChannel0="screen",
-             animate=[pulses("aberration", drop_beats, 1.0, 0.1),
-                      pulses("vignette", drop_beats, 0.45, 0.7, every=0.5, first=0.5),
-                      anim("flash", (0, 2), (1, 0), "out")])
+    bloom(t, at(33), drop_end, "drop",
+          animate=[anim("flash", (0, 2), (1, 0), "out"), anim("alpha", (drop_beats, drop_beats + 2), (1, 0))],
+          react=[react("aberration", KICK, 0.05, 1, 0.005, 0.2), react("vignette", HATS, 0.75, 0.3, 0.02, 0.3),
+                 react("bloom", LEAD, 0.4, 2.0, 0.1, 0.5)])
     t.shader(at(40, 4), at(41), "fill glitch 40", 30, "glitch.glsl", resolution=0.5, iChannel0="screen",
              beat=BEAT, animate=[anim("amount", (0, 1), (0.7, 1.0))])
 
@@ -242,9 +270,9 @@ def story():
     fade_from = (86.25 - at(41)) / BEAT
     fade_to = (89.5 - at(41)) / BEAT
     t.shader(at(41), DEMO_END, "plasma outro", 0, "plasma.glsl", resolution=0.5, warm=1,
-             animate=[pulses("brightness", 16, 1.0, 0.7, every=1.0),
-                      anim("zoom", (0, outro_beats), (0.8, 1.3), "out"),
-                      anim("fade", (fade_from, fade_to), (1, 0), "smooth")])
+             animate=[anim("zoom", (0, outro_beats), (0.8, 1.3), "out"),
+                      anim("fade", (fade_from, fade_to), (1, 0), "smooth")],
+             react=[react("brightness", PADS, 0.5, 1.4, 0.05, 0.6)])
     t.flash(at(41), 2, "crash flash 41")
     title_fade = (fade_from - 16, fade_to - 16)  # the title starts 16 beats into the outro
     t.text(at(45), DEMO_END, "title again", 20, "MORVELIN", size=132, color=(255, 236, 210), outline=3,
@@ -275,6 +303,14 @@ def check(timeline):
     the end of the demo, starts on the beat grid, and every picture, shader
     and uniform exists."""
     errors = []
+    buffers = {name for name, _, _ in timeline.buffers}
+    for name, format, resolution in timeline.buffers:
+        if format not in BUFFER_FORMATS or not 0.125 <= resolution <= 1 or name in SOURCES:
+            errors.append("buffer %s: %s at %s" % (name, format, resolution))
+    if len(buffers) != len(timeline.buffers):
+        errors.append("a buffer named twice")
+    drawn = {dict(p["params"]).get("target") for p in timeline.parts()}
+    read = set()
     for p in timeline.parts():
         where = "part \"%s\"" % p["name"]
         if not (0.0 <= p["start"] < p["end"] <= DEMO_END + 1e-9):
@@ -283,6 +319,8 @@ def check(timeline):
             errors.append("%s: starts off the beat at %s s" % (where, p["start"]))
         keys = [k for k, _ in p["params"]]
         values = dict(p["params"])
+        if "target" in values and values["target"] not in buffers:
+            errors.append("%s: draws into %s, not a buffer" % (where, values["target"]))
         if len(set(keys)) != len(keys):
             errors.append("%s: a key given twice in %s" % (where, keys))
         animatable = ANIMATED.get(p["class"], set())
@@ -304,8 +342,10 @@ def check(timeline):
                 if key in SHADER_KEYS or key in uniforms and key not in ENGINE_UNIFORMS:
                     continue
                 if key in samplers:
-                    if value not in SOURCES and not os.path.isfile(os.path.join(TEXTURES, value)):
-                        errors.append("%s: %s reads %s, neither a source nor a picture" % (where, key, value))
+                    read.add(value.lstrip("@"))
+                    if value not in SOURCES and value.lstrip("@") not in buffers and \
+                            not os.path.isfile(os.path.join(TEXTURES, value)):
+                        errors.append("%s: %s reads %s: not a source, buffer or picture" % (where, key, value))
                     continue
                 errors.append("%s: %s is not a uniform of %s" % (where, key, values["shader"]))
             if values.get("blending", "opaque") not in BLENDINGS:
@@ -335,6 +375,16 @@ def check(timeline):
             # Keys past the end would never be reached: a sign of a wrong time.
             if a["beats"] and a["beats"][-1] * BEAT > p["end"] - p["start"] + 1e-6:
                 errors.append("%s: last key at beat %s is after the part's end" % (what, a["beats"][-1]))
+        for r in p["react"]:
+            what = "%s: react %s" % (where, r["key"])
+            if r["key"] not in animatable or r["key"] in animated:
+                errors.append("%s: not a key it can react with, or animated too" % what)
+            if not 0 <= r["band"][0] < r["band"][1] <= 22050:
+                errors.append("%s: band %s" % (what, r["band"]))
+    for name in sorted(buffers - drawn):
+        errors.append("buffer %s: no part draws into it" % name)
+    for name in sorted(buffers - read):
+        errors.append("buffer %s: no part reads it" % name)
     last_end = max(p["end"] for p in timeline.parts())
     if abs(last_end - DEMO_END) > 1e-9:
         errors.append("the last part ends at %s, not %s" % (last_end, DEMO_END))
@@ -348,8 +398,10 @@ def render(timeline):
            "  <name>MORVELIN</name>",
            "  <version>.666</version>",
            '  <soundtrack file="data/music/morvelin.ogg"/>',
-           '  <tempo bpm="%d" beatsPerBar="4" offset="0"/>' % BPM,
-           "  <demoparts>"]
+           '  <tempo bpm="%d" beatsPerBar="4" offset="0"/>' % BPM]
+    for name, format, resolution in timeline.buffers:
+        out.append('  <buffer name="%s" format="%s" resolution="%s"/>' % (name, format, number(resolution)))
+    out.append("  <demoparts>")
     for kind, item in timeline.items:
         if kind == "section":
             out.append("")
@@ -366,6 +418,10 @@ def render(timeline):
             element = '      <animate key="%s" beats="%s" values="%s"' % (
                 a["key"], " ".join(number(x) for x in a["beats"]), values)
             out.append(element + (' ease="%s"/>' % a["ease"] if a["ease"] else "/>"))
+        for r in p["react"]:
+            out.append('      <react key="%s" band="%d-%d" from="%s" to="%s" attack="%s" release="%s"/>' % (
+                r["key"], r["band"][0], r["band"][1], value_text(r["from"]), value_text(r["to"]),
+                number(r["attack"]), number(r["release"])))
         out.append("    </part>")
     out.append("  </demoparts>")
     out.append("</Halvorn-demo-settings>")
@@ -388,8 +444,9 @@ def main():
     with open(OUT_FILE, "w", encoding="utf-8", newline="\n") as f:
         f.write(render(timeline))
     parts = timeline.parts()
-    print("%s: %d parts, %d animations, %d shaders, ends at %s s" % (
-        os.path.relpath(OUT_FILE, ROOT), len(parts), sum(len(p["animate"]) for p in parts), len(used),
+    print("%s: %d parts, %d animations, %d reactions, %d buffers, %d shaders, ends at %s s" % (
+        os.path.relpath(OUT_FILE, ROOT), len(parts), sum(len(p["animate"]) for p in parts),
+        sum(len(p["react"]) for p in parts), len(timeline.buffers), len(used),
         number(max(p["end"] for p in parts))))
     return 0
 

@@ -112,9 +112,9 @@ void mainImage(out vec4 fragColor, in vec2 fragCoord)
         float bin = abs(slot - 32.0) / 32.0;
         float bar = texture(iChannel0, vec2(0.02 + bin * 0.5, 0.25)).r;
         float inner = 0.42;
-        float on = step(inner, r) * step(r, inner + 0.02 + 0.3 * bar * ring);
+        float on = step(inner, r) * step(r, inner + 0.02 + 0.16 * bar * ring);
         on *= smoothstep(0.5, 0.35, abs(fract(a * 64.0) - 0.5));
-        vec3 barColour = mix(tint, vec3(0.3, 0.7, 1.0), bin) * 1.6;
+        vec3 barColour = mix(tint, vec3(0.3, 0.7, 1.0), bin) * 1.2;
         col = mix(col, barColour, on * (1.0 - alpha * 0.7));
         alpha = max(alpha, on);
     }
