@@ -151,16 +151,16 @@ def bloom(t, start, end, name, animate=(), react=(), **lens):
     t.shader(start, end, name + " highlights", 4, "bright.glsl", target="bright", iChannel0="scene")
     t.shader(start, end, name + " blur across", 5, "blur.glsl", target="across", iChannel0="bright", step=(1, 0))
     t.shader(start, end, name + " blur down", 6, "blur.glsl", target="blurred", iChannel0="across", step=(0, 1))
-    t.shader(start, end, name + " lens", 7, "lens.glsl", resolution=0.5, blending="transcluent",
+    t.shader(start, end, name + " lens", 7, "lens.glsl", resolution=0.375, blending="transcluent",
              iChannel0="scene", iChannel1="blurred", animate=animate, react=react, **lens)
 
 
 def story():
     t = Timeline()
     # The groove's and the drop's scene, its bloom at a quarter size, and the break's smoke.
-    t.buffer("scene", "rgba16f", 0.5)
+    t.buffer("scene", "rgba16f", 0.375)
     for name in ("bright", "across", "blurred"):
-        t.buffer(name, "rgba16f", 0.25)
+        t.buffer(name, "rgba16f", 0.125)
     t.buffer("smoke", "rgba16f", 0.5)
 
     t.section("bars 1-8, 0-15 s, intro: a dark plasma fades in, the title is typed on the beat, the riser "
@@ -202,7 +202,9 @@ def story():
     groove_beats = 32
     # The knot, and the chain after it, play on two beats into the break, fading over the smoke.
     groove_end = at(25, 3)
-    t.shader(at(17), groove_end, "knot", 3, "knot.glsl", target="scene", iChannel0="music", iChannel1="star.png",
+    # The raymarcher is the costliest pass: three quarters of the buffer's size, which the bloom softens anyway.
+    t.shader(at(17), groove_end, "knot", 3, "knot.glsl", target="scene", resolution=0.75, iChannel0="music",
+             iChannel1="star.png",
              react=[react("kick", KICK, 0, 1, 0.005, 0.25)],
              animate=[anim("roll", (0, groove_beats), (0, 12.566)),
                       anim("spin", (0, groove_beats), (0, 6.0)),
@@ -251,7 +253,7 @@ def story():
              animate=[travel(drop_beats + 2, [(0, 1.6), (drop_beats + 2, 1.9)]),
                       anim("spin", (0, drop_beats + 2), (0, -0.5))],
              react=[react("kick", KICK, 0.1, 1.2, 0.005, 0.2), react("bass", BASS, 0.3, 1.3, 0.05, 0.3)])
-    t.shader(at(33), drop_end, "knot drop", 3, "knot.glsl", target="scene", iChannel0="music",
+    t.shader(at(33), drop_end, "knot drop", 3, "knot.glsl", target="scene", resolution=0.75, iChannel0="music",
              iChannel1="star.png", blending="transcluent", backdrop=0, ring=1, tint=(1.0, 0.4, 0.7),
              react=[react("kick", KICK, 0, 1, 0.005, 0.25)],
              animate=[anim("roll", (0, drop_beats), (0, 25.133)),

@@ -66,15 +66,18 @@ void mainImage(out vec4 fragColor, in vec2 fragCoord)
 
     vec3 col = vec3(0.0);
     float alpha = 0.0;
-    // Behind the knot: glints (iChannel1) that light up with the spectrum.
-    vec2 grid = uv * 7.0 + vec2(0.0, spin * 0.2);
-    vec2 cell = floor(grid);
-    float seed = fract(sin(dot(cell, vec2(41.3, 289.1))) * 43758.5);
-    float level = texture(iChannel0, vec2(0.05 + 0.5 * seed, 0.25)).r;
-    vec2 inCell = fract(grid) - 0.5 + 0.25 * vec2(sin(seed * 40.0), cos(seed * 70.0));
-    vec4 glint = texture(iChannel1, clamp(inCell * (1.2 + seed) + 0.5, 0.0, 1.0));
-    col += backdrop * glint.rgb * glint.a * level * level * 2.0 * step(0.6, seed);
-    col += backdrop * vec3(0.03, 0.02, 0.08) * (1.0 - length(uv));
+    // Behind the knot: glints (iChannel1) that light up with the spectrum. A
+    // uniform's branch: the drop, without a backdrop, does not pay for them.
+    if (backdrop > 0.0) {
+        vec2 grid = uv * 7.0 + vec2(0.0, spin * 0.2);
+        vec2 cell = floor(grid);
+        float seed = fract(sin(dot(cell, vec2(41.3, 289.1))) * 43758.5);
+        float level = texture(iChannel0, vec2(0.05 + 0.5 * seed, 0.25)).r;
+        vec2 inCell = fract(grid) - 0.5 + 0.25 * vec2(sin(seed * 40.0), cos(seed * 70.0));
+        vec4 glint = texture(iChannel1, clamp(inCell * (1.2 + seed) + 0.5, 0.0, 1.0));
+        col += backdrop * glint.rgb * glint.a * level * level * 2.0 * step(0.6, seed);
+        col += backdrop * vec3(0.03, 0.02, 0.08) * (1.0 - length(uv));
+    }
 
     // Only inside the bounding sphere.
     float bound = Major + Minor + Tube + 0.05;
@@ -84,7 +87,7 @@ void mainImage(out vec4 fragColor, in vec2 fragCoord)
         float t = max(-b - sqrt(h), 0.0);
         float tEnd = -b + sqrt(h);
         float d = 1.0;
-        for (int i = 0; i < 48; ++i) {
+        for (int i = 0; i < 36; ++i) {
             d = knot(ro + rd * t);
             if (d < 0.001 || t > tEnd) {
                 break;
@@ -105,8 +108,8 @@ void mainImage(out vec4 fragColor, in vec2 fragCoord)
     }
 
     // The drop's ring of spectrum bars around the knot.
-    if (ring > 0.0) {
-        float r = length(uv);
+    float r = length(uv);
+    if (ring > 0.0 && r > 0.42 && r < 0.6) {
         float a = atan(uv.y, uv.x) / 6.2831 + 0.5;
         float slot = floor(a * 64.0);
         float bin = abs(slot - 32.0) / 32.0;
