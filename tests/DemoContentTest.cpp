@@ -81,17 +81,20 @@ TEST(DemoContentTest, SoundtrackIsASmallOggAndEveryPictureIsShown)
     EXPECT_EQ(VexelTest::ReadFile(music.string()).substr(0, 4), "OggS") << music;
     EXPECT_LT(fs::file_size(music), 2u * 1024 * 1024);
 
-    // The test scene loads its two pictures by fixed names; nothing else ships unused.
+    // The test scene loads its two pictures and the shader pair by fixed names; every other
+    // picture is shown by a part or read by a shader, every other shader is run.
     std::uintmax_t bytes = 0;
-    int pictures = 0;
-    for (const auto& entry : fs::directory_iterator(demo / "data" / "textures")) {
-        const std::string name = entry.path().filename().string();
-        const bool fixed = name == "test.png" || name == "bg.jpg";
-        EXPECT_TRUE(fixed || xml.find("image=\"" + name + "\"") != std::string::npos) << name << " is unused";
-        pictures += fixed ? 1 : 0;
-        bytes += entry.file_size();
+    int fixedFiles = 0;
+    for (const char* folder : {"textures", "shaders"}) {
+        for (const auto& entry : fs::directory_iterator(demo / "data" / folder)) {
+            const std::string name = entry.path().filename().string();
+            const bool fixed = name == "test.png" || name == "bg.jpg" || name.rfind("standard.330.", 0) == 0;
+            EXPECT_TRUE(fixed || xml.find("=\"" + name + "\"") != std::string::npos) << name << " is unused";
+            fixedFiles += fixed ? 1 : 0;
+            bytes += entry.file_size();
+        }
     }
-    EXPECT_EQ(pictures, 2);
+    EXPECT_EQ(fixedFiles, 4);
     EXPECT_LT(bytes, 3u * 1024 * 1024);
 }
 

@@ -102,6 +102,9 @@ void mainImage(out vec4 fragColor, in vec2 fragCoord)
             // Brushed: the reflection streaks along the tube.
             vec3 metal = sky(r) * mix(tint, vec3(1.0), 0.35) * (0.55 + 0.45 * fresnel);
             metal += tint * 0.08 * max(n.y, 0.0);
+            // At the silhouette the few pixels of a small picture catch the floor's glow
+            // one by one, a dotted rim: dim the grazing edge instead.
+            metal *= 0.25 + 0.75 * smoothstep(0.0, 0.35, dot(-rd, n));
             col = metal;
             alpha = 1.0;
         }

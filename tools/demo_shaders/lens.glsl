@@ -1,7 +1,7 @@
 // The end of the groove's and the drop's chain, onto the screen: the scene
 // (iChannel0) with colours split towards the edges, its blurred highlights
-// (iChannel1) added as bloom, a tone curve, a vignette, a flash and fine
-// grain. Its alpha crossfades it into the next scene.
+// (iChannel1) added as bloom, a tone curve, a vignette and a flash. Its
+// alpha crossfades it into the next scene.
 uniform float aberration = 0.0;
 uniform float bloom = 1.0;
 uniform float vignette = 0.5;
@@ -19,7 +19,5 @@ void mainImage(out vec4 fragColor, in vec2 fragCoord)
     float edge = dot(d * vec2(1.0, 0.75), d * vec2(1.0, 0.75));
     col *= 1.0 - vignette * smoothstep(0.05, 0.45, edge) * 1.6;
     col += flash * vec3(1.0, 0.95, 0.9);
-    float n = fract(sin(dot(fragCoord + fract(iTime) * 113.0, vec2(12.9898, 78.233))) * 43758.5453);
-    col += (n - 0.5) * 0.03;
     fragColor = vec4(max(col, 0.0) * fade, 1.0);
 }
