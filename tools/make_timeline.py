@@ -214,7 +214,7 @@ def story():
           animate=[anim("alpha", (groove_beats, groove_beats + 2), (1, 0))],
           react=[react("bloom", HATS, 0.5, 2.5, 0.02, 0.4)])
     t.flash(at(17), 2, "crash flash 17")
-    credits = (("music", "a Python script at 128 bpm"), ("pictures", "nine fragment shaders"),
+    credits = (("music", "a Python script at 128 bpm"), ("pictures", "eleven fragment shaders"),
                ("engine", "Vexel, C++17 and OpenGL"))
     for k, (role, who) in enumerate(credits):
         # In from the left on its bar, out to the right as the next comes in.
@@ -282,7 +282,7 @@ def story():
            animate=[anim("size", (0, 2), (200, 132), "out"),
                     anim("alpha", (0, 1) + title_fade, (0, 1, 1, 0))])
     t.text(at(45, 3), DEMO_END, "thanks", 20, "thanks for watching", size=40, color=(255, 210, 170),
-           relativeY=0.62, typewriter=number(2.0 / BEAT),
+           relativeY=0.62, typewriter=number(4.0 / BEAT),
            animate=[anim("alpha", tuple(b - 2 for b in title_fade), (1, 0))])
     t.flash(at(45), 2, "crash flash 45", 0.8)
     return t
