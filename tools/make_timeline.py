@@ -168,7 +168,7 @@ def story():
     intro_beats = 32
     t.shader(0, at(9), "plasma", 0, "plasma.glsl", resolution=0.5,
              animate=[anim("fade", (0, 8), (0, 1), "smooth"), anim("zoom", (24, 32), (1, 2.6), "in")],
-             react=[react("brightness", PADS, 0.45, 1.3, 0.3, 1.0), react("grain", HATS, 0, 2.5, 0.02, 0.3)])
+             react=[react("brightness", PADS, 0.6, 1.8, 0.3, 1.0), react("grain", HATS, 0, 2.5, 0.02, 0.3)])
     # One letter on each beat of bars 3-4: the part starts a beat early, so the M lands on 3:1.
     title_start = at(3) - BEAT
     t.text(title_start, at(9), "title", 20, "MORVELIN", size=132, color=(200, 190, 255), outline=3,
@@ -204,7 +204,7 @@ def story():
     groove_end = at(25, 3)
     # The raymarcher is the costliest pass: three quarters of the buffer's size, which the bloom softens anyway.
     t.shader(at(17), groove_end, "knot", 3, "knot.glsl", target="scene", resolution=0.75, iChannel0="music",
-             iChannel1="star.png",
+             iChannel1="star.png", exposure=2.2,
              react=[react("kick", KICK, 0, 1, 0.005, 0.25)],
              animate=[anim("roll", (0, groove_beats), (0, 12.566)),
                       anim("spin", (0, groove_beats), (0, 6.0)),
@@ -274,7 +274,7 @@ def story():
     t.shader(at(41), DEMO_END, "plasma outro", 0, "plasma.glsl", resolution=0.5, warm=1,
              animate=[anim("zoom", (0, outro_beats), (0.8, 1.3), "out"),
                       anim("fade", (fade_from, fade_to), (1, 0), "smooth")],
-             react=[react("brightness", PADS, 0.5, 1.4, 0.05, 0.6)])
+             react=[react("brightness", PADS, 1.0, 2.4, 0.05, 0.6)])
     t.flash(at(41), 2, "crash flash 41")
     title_fade = (fade_from - 16, fade_to - 16)  # the title starts 16 beats into the outro
     t.text(at(45), DEMO_END, "title again", 20, "MORVELIN", size=132, color=(255, 236, 210), outline=3,

@@ -13,6 +13,7 @@ uniform float ring = 0.0;
 uniform vec3 tint = vec3(1.0, 0.55, 0.25);
 uniform float distance = 7.0;
 uniform vec2 offset = vec2(0.0); // moves the knot on screen
+uniform float exposure = 1.0;
 
 const float Major = 1.0;
 const float Minor = 0.42;
@@ -105,7 +106,7 @@ void mainImage(out vec4 fragColor, in vec2 fragCoord)
             // At the silhouette the few pixels of a small picture catch the floor's glow
             // one by one, a dotted rim: dim the grazing edge instead.
             metal *= 0.25 + 0.75 * smoothstep(0.0, 0.35, dot(-rd, n));
-            col = metal;
+            col = metal * exposure;
             alpha = 1.0;
         }
     }
