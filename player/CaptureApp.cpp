@@ -2,6 +2,7 @@
 
 #include "FrameCapture.h"
 #include "Halvorn/DemoModel.h"
+#include "PlayerCheck.h"
 #include "Sdl2OpenglWindow.h"
 #include "TimelineBuilder.h"
 
@@ -78,6 +79,13 @@ CaptureApp::CaptureApp(const PlayerOptions& player, const CaptureOptions& captur
 
 bool CaptureApp::Load(QString& error)
 {
+    // What would stop the player stops a capture, which would otherwise
+    // write frames of parts that draw nothing.
+    const QStringList blocking = PlayerCheck(true, !mPlayer.mMute).Blocking(mPlayer.mSettingsFile, nullptr);
+    if (!blocking.isEmpty()) {
+        error = blocking.join(QLatin1Char('\n'));
+        return false;
+    }
     if (!TimelineBuilder::Build(mPlayer.mSettingsFile, this, mModel, error)) {
         return false;
     }

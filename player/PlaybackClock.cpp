@@ -1,6 +1,7 @@
 #include "PlaybackClock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 PlaybackClock::PlaybackClock(Source monotonicSeconds, Source musicSeconds)
@@ -21,9 +22,9 @@ double PlaybackClock::Tick()
     }
     double step = elapsed;
     if (mMusicTime >= 0.0) {
-        // The mixer reports its position in whole buffers, so it is followed
-        // gently rather than copied; the bounded rate keeps every step forward.
-        const double correction = (mMusicTime - (mTime + elapsed)) * Pull;
+        // Followed rather than copied, so a late report of the music does not
+        // make the picture jump; the bounded rate keeps every step forward.
+        const double correction = (mMusicTime - (mTime + elapsed)) * (1.0 - std::exp(-elapsed / CatchUpSeconds));
         step += std::clamp(correction, -MaxRateChange * elapsed, MaxRateChange * elapsed);
     }
     mTime += step;

@@ -24,8 +24,9 @@ public:
     void SetPaused(bool paused);
     bool IsPaused() const { return mPaused; }
 
-    // Share of the distance to the music closed in one frame.
-    static constexpr double Pull = 0.1;
+    // The distance to the music closes by 1 - 1/e in this time, whatever the
+    // frame rate: a share per frame would lag further at a lower rate.
+    static constexpr double CatchUpSeconds = 0.1;
     // The clock runs at least this much slower and at most this much faster
     // than real time while it catches up.
     static constexpr double MaxRateChange = 0.5;

@@ -66,6 +66,9 @@ private:
 // Seconds of grace for PageUp: pressed just after a part start, it goes to
 // the one before, as a player's "previous" does.
 const double PreviousGrace = 0.5;
+// After a start, seek or resume the music's device buffers refill and the
+// clock closes in on the music; the drift counts from then on.
+const double DriftSettling = 1.0;
 const double SecondsPerBlockWithoutTempo = 5.0;
 
 } // namespace
@@ -78,7 +81,7 @@ PlayerApp::PlayerApp(const PlayerOptions& options)
 {
     SetDataRoot(TimelineBuilder::DataRoot(mOptions.mSettingsFile));
     mModel->mQuiet = true;
-    mCheck.reset(new PlayerCheck(true));
+    mCheck.reset(new PlayerCheck(true, !mOptions.mMute));
     mOverlay.reset(new TimelineOverlay(mWindow->mWindow));
 }
 
@@ -94,6 +97,12 @@ PlayerApp::~PlayerApp()
 
 bool PlayerApp::Load(QString& error)
 {
+    // What would stop a reload stops the start, where --check shows it.
+    const QStringList blocking = mCheck->Blocking(mOptions.mSettingsFile, nullptr);
+    if (!blocking.isEmpty()) {
+        error = blocking.join(QLatin1Char('\n'));
+        return false;
+    }
     if (!TimelineBuilder::Build(mOptions.mSettingsFile, this, mModel, error)) {
         return false;
     }
@@ -120,7 +129,7 @@ void PlayerApp::Start()
         SetLoop(mOptions.mLoopFrom, mOptions.mLoopTo);
     }
     const double start = std::clamp(mOptions.mStart, 0.0, mEndTime);
-    mModel->Seek(start);
+    mModel->Seek(ShownTime(start));
     // One frame drawn before the music starts: the driver does its first-use
     // work now rather than in the first frames that are heard.
     Render(0.0, 0.0);
@@ -134,6 +143,7 @@ void PlayerApp::Start()
     mClock.Seek(start);
     mClock.SetPaused(mOptions.mPaused);
     mFpsSince = MonotonicSeconds();
+    mDriftFrom = mFpsSince + DriftSettling;
     UpdateTitle(true);
     Say(QStringLiteral("ready at ") + PlayTimeText::Clock(start) + (mOptions.mPaused ? QStringLiteral(", paused") : QString()));
 }
@@ -189,7 +199,7 @@ void PlayerApp::Update(double, double)
         mAudio->Update();
     }
     double time = mClock.Tick();
-    if (!mClock.IsPaused() && mClock.MusicTime() >= 0.0) {
+    if (!mClock.IsPaused() && mClock.MusicTime() >= 0.0 && MonotonicSeconds() >= mDriftFrom) {
         const double drift = std::fabs(time - mClock.MusicTime());
         mDriftSum += drift;
         mDriftMax = std::max(mDriftMax, drift);
@@ -207,7 +217,7 @@ void PlayerApp::Update(double, double)
         mAtEnd = true;
         Say(QStringLiteral("end at ") + PlayTimeText::Clock(mEndTime));
     }
-    mModel->AdvanceTo(time);
+    mModel->AdvanceTo(ShownTime(time));
 }
 
 void PlayerApp::Render(double delta, double) const
@@ -320,11 +330,12 @@ void PlayerApp::Seek(double time)
 {
     time = std::clamp(time, 0.0, mEndTime);
     mAtEnd = false;
-    mModel->Seek(time);
+    mModel->Seek(ShownTime(time));
     if (mHasMusic) {
         mAudio->SetMusicPosition(time);
     }
     mClock.Seek(time);
+    mDriftFrom = MonotonicSeconds() + DriftSettling;
     UpdateTitle(true);
     Say(QStringLiteral("seek to ") + PlayTimeText::Clock(time));
 }
@@ -344,6 +355,7 @@ void PlayerApp::SetPaused(bool paused)
         if (mHasMusic) {
             mAudio->SetMusicPosition(mClock.Time());
         }
+        mDriftFrom = MonotonicSeconds() + DriftSettling;
     }
     UpdateTitle(true);
     Say((paused ? QStringLiteral("paused at ") : QStringLiteral("playing from ")) + PlayTimeText::Clock(mClock.Time()));
@@ -396,6 +408,13 @@ void PlayerApp::DrawOverlay(double frameSeconds)
     }
 }
 
+double PlayerApp::ShownTime(double time) const
+{
+    // Every part has left at the end itself; the picture that stays there is
+    // the last one before it.
+    return time < mEndTime ? time : std::max(0.0, std::nextafter(mEndTime, 0.0));
+}
+
 void PlayerApp::UpdateEndTime()
 {
     mEndTime = TimelineBuilder::EndTime(*mModel);
@@ -417,14 +436,7 @@ bool PlayerApp::Reload()
     QStringList errors;
     std::unique_ptr<DemoModel> fresh;
     try {
-        for (Diagnostic diagnostic : mCheck->Run(file)) {
-            if (PlayerCheck::BlocksReload(diagnostic, file)) {
-                diagnostic.mSeverity = Diagnostic::Severity::Error;
-                errors << QString::fromStdString(diagnostic.Format());
-            } else if (diagnostic.mSeverity == Diagnostic::Severity::Warning) {
-                std::cerr << diagnostic.Format() << std::endl;
-            }
-        }
+        errors = mCheck->Blocking(file, &std::cerr);
         if (errors.isEmpty()) {
             fresh.reset(new DemoModel);
             fresh->mQuiet = true;
@@ -470,7 +482,7 @@ bool PlayerApp::Reload()
         Seek(time);
     } else {
         // The music and the clock go on as they were: only the timeline is new.
-        mModel->Seek(time);
+        mModel->Seek(ShownTime(time));
     }
     mAnnounceReload = true;
     return true;

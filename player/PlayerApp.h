@@ -59,6 +59,8 @@ private:
     void UpdateTitle(bool now);
     double BarLength() const;
     const Tempo* TempoOrNull() const;
+    // The timeline's time for a player time: the end shows the moment before it.
+    double ShownTime(double time) const;
     void UpdateEndTime();
 
     PlayerOptions mOptions;
@@ -75,7 +77,10 @@ private:
     bool mShiftHeld = false;
     double mFpsSince = 0.0;
     double mTitleShownAt = -1.0;
-    // How far the timeline was from the music, over the frames that had both.
+    // How far the timeline was from the music, over the frames that had both
+    // from a second after each start, seek or resume, once the clock has
+    // caught up with the music.
+    double mDriftFrom = 0.0;
     double mDriftSum = 0.0;
     double mDriftMax = 0.0;
     long mDriftFrames = 0;

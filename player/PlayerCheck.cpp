@@ -11,8 +11,6 @@
 #include <GL/glew.h>
 #include <SDL.h>
 
-#include <QFileInfo>
-
 #include <algorithm>
 #include <ostream>
 #include <string>
@@ -126,8 +124,9 @@ private:
 
 } // namespace
 
-PlayerCheck::PlayerCheck(bool withGl)
+PlayerCheck::PlayerCheck(bool withGl, bool withSoundtrack)
 {
+    mCheck.SetSoundtrackChecked(withSoundtrack);
     if (withGl) {
         SettingsCheck::GlFacts facts;
         GLint maxTextureSize = 0;
@@ -213,14 +212,17 @@ std::vector<Diagnostic> PlayerCheck::Run(const QString& settingsFile)
     return mCheck.Run(settingsFile);
 }
 
-bool PlayerCheck::BlocksReload(const Diagnostic& diagnostic, const QString& settingsFile)
+QStringList PlayerCheck::Blocking(const QString& settingsFile, std::ostream* warnings)
 {
-    if (diagnostic.mSeverity == Diagnostic::Severity::Error) {
-        return true;
+    QStringList errors;
+    for (const Diagnostic& diagnostic : Run(settingsFile)) {
+        if (diagnostic.mSeverity == Diagnostic::Severity::Error) {
+            errors << QString::fromStdString(diagnostic.Format());
+        } else if (diagnostic.mSeverity == Diagnostic::Severity::Warning && warnings != nullptr) {
+            *warnings << diagnostic.Format() << std::endl;
+        }
     }
-    const bool inSettings = QFileInfo(QString::fromStdString(diagnostic.mFile)) == QFileInfo(settingsFile);
-    return diagnostic.mSeverity == Diagnostic::Severity::Warning &&
-           (!inSettings || diagnostic.mMessage.rfind("shader ", 0) == 0);
+    return errors;
 }
 
 int PlayerCheck::Command(const QString& settingsFile, std::ostream& out)

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <set>
+
 namespace {
 
 bool ParseWindowSize(const QString& text, int& width, int& height)
@@ -27,6 +29,15 @@ bool ParseWindowSize(const QString& text, int& width, int& height)
 QString Quoted(const QString& text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// The form of a time, with any tempo: whether BAR:BEAT fits the file's tempo
+// is known once the file is read.
+bool TimeFormOk(const QString& text, QString& reason)
+{
+    const Tempo anyTempo(120.0, 1000, 0.0);
+    double seconds = 0.0;
+    return ParseTime(text, &anyTempo, seconds, reason);
 }
 
 } // namespace
@@ -59,8 +70,23 @@ PlayerOptions::Outcome PlayerOptions::Parse(const QStringList& arguments, QStrin
         } else if (argument == QLatin1String("--fullscreen")) {
             mFullscreen = true;
         } else if (argument == QLatin1String("--start")) {
+            QString reason;
+            if (!TimeFormOk(value, reason)) {
+                error = QStringLiteral("--start: ") + reason + QStringLiteral(", not ") + Quoted(value);
+                return UsageError;
+            }
             mStartText = value;
         } else if (argument == QLatin1String("--loop")) {
+            const int dash = value.indexOf(QLatin1Char('-'), 1);
+            QString reason;
+            if (dash < 0) {
+                error = QStringLiteral("--loop: expected FROM-TO with FROM before TO, not ") + Quoted(value);
+                return UsageError;
+            }
+            if (!TimeFormOk(value.left(dash), reason) || !TimeFormOk(value.mid(dash + 1), reason)) {
+                error = QStringLiteral("--loop: ") + reason + QStringLiteral(", not ") + Quoted(value);
+                return UsageError;
+            }
             mLoopText = value;
         } else if (argument == QLatin1String("--paused")) {
             mPaused = true;
@@ -125,6 +151,20 @@ bool PlayerOptions::ResolveTimes(const Tempo* tempo, QString& error)
         mStart = mLoopFrom;
     }
     return true;
+}
+
+std::string PlayerOptions::RepeatedOption(const std::vector<std::string>& arguments)
+{
+    std::set<std::string> seen;
+    for (const std::string& argument : arguments) {
+        if (argument.size() > 2 && argument.rfind("--", 0) == 0) {
+            const std::string name = argument.substr(0, argument.find('='));
+            if (!seen.insert(name).second) {
+                return name;
+            }
+        }
+    }
+    return std::string();
 }
 
 QString PlayerOptions::Usage()

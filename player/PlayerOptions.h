@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 class Tempo;
 
 // The player's command line. Times are kept as written until the settings
@@ -19,12 +22,17 @@ public:
         UsageError
     };
 
-    // arguments without the program name.
+    // arguments without the program name. Times are checked for their form
+    // here, before any file is read; what they mean needs the tempo.
     Outcome Parse(const QStringList& arguments, QString& error);
     // Turns the written times into seconds; false with the line to show.
     bool ResolveTimes(const Tempo* tempo, QString& error);
 
     static QString Usage();
+    // The first option given more than once, as --NAME or --NAME=VALUE, for
+    // every parser's options alike; empty when there is none. A value that
+    // starts with "--" counts as an option.
+    static std::string RepeatedOption(const std::vector<std::string>& arguments);
 
     QString mSettingsFile = QStringLiteral("morvelin.xml");
     int mWindowWidth = 1280;

@@ -106,7 +106,14 @@ bool TimelineBuilder::Check(const QString& settingsFile, Tempo& tempo, bool& has
         if (result.line > 0) {
             where += QStringLiteral(":%1:%2").arg(result.line).arg(result.column);
         }
-        error = where + QStringLiteral(": error: ") + ParseErrorText(result.code);
+        QString text = ParseErrorText(result.code);
+        if (result.nestedTooDeep) {
+            text = QStringLiteral("nested deeper than %1 elements").arg(XmlElement::MaxDepth);
+        } else if (result.code == XmlParseResult::FirstTagNotFound &&
+                   !SettingsCheck::DocumentElementOf(XmlElement::ParseFile(path.constData(), nullptr, nullptr))) {
+            text = QString::fromLatin1(SettingsCheck::NoDocumentElement);
+        }
+        error = where + QStringLiteral(": error: ") + text;
         return false;
     }
     hasTempo = DemoSettingsLoaderXml::ReadTempo(root.Child("tempo"), tempo);
@@ -121,6 +128,8 @@ bool TimelineBuilder::Build(const QString& settingsFile, DemoApp* app, DemoModel
     if (!Check(settingsFile, tempo, hasTempo, error)) {
         return false;
     }
+    // Each frame shows what its time shows, however the time was reached.
+    model->mRetireAtEnd = true;
     try {
         DemoSettingsLoaderXml().Load(settingsFile, model, app);
         return true;

@@ -1,9 +1,11 @@
 #include "CaptureApp.h"
 #include "CaptureOptions.h"
 #include "Halvorn/Tempo.h"
+#include "PlayTimeText.h"
 #include "PlayerApp.h"
 #include "PlayerCheck.h"
 #include "PlayerOptions.h"
+#include "Sdl2OpenglWindow.h"
 #include "StandardShaders.h"
 #include "StarterProject.h"
 #include "TempoReport.h"
@@ -34,8 +36,8 @@ int Failure(const QString& line)
     return 1;
 }
 
-// Player options that steer a window someone watches; a capture or an
-// analysis has none.
+// Player options that steer a window someone watches; a capture, a check
+// or an analysis has none.
 QString NotWith(const std::vector<std::string>& rest, const char* mode)
 {
     for (const std::string& argument : rest) {
@@ -112,6 +114,11 @@ int main(int argc, char** argv)
     case PlayerOptions::Play:
         break;
     }
+    // Given twice, an option is more likely a slip than a wish for the last one.
+    const std::string repeated = PlayerOptions::RepeatedOption(given);
+    if (!repeated.empty()) {
+        return UsageError(QString::fromStdString(repeated) + QStringLiteral(": given more than once"));
+    }
     if (!options.mNewFolder.isNull()) {
         const QString refused = NotWithNew(given);
         if (!refused.isEmpty()) {
@@ -134,6 +141,10 @@ int main(int argc, char** argv)
     if (options.mCheck) {
         if (capture.mEnabled) {
             return UsageError(QStringLiteral("--check: not with --capture"));
+        }
+        const QString refused = NotWith(rest, "--check");
+        if (!refused.isEmpty()) {
+            return UsageError(refused);
         }
         return PlayerCheck::Command(options.mSettingsFile, std::cout);
     }
@@ -183,9 +194,19 @@ int main(int argc, char** argv)
         if (!app->Load(error)) {
             return Failure(error);
         }
+        // Only the parts tell where the demo ends.
+        if (options.mHasLoop && options.mLoopFrom >= app->EndTime()) {
+            return UsageError(QStringLiteral("--loop: the demo ends at ") + PlayTimeText::Clock(app->EndTime()) +
+                              QStringLiteral(", before the loop starts, not \"") + options.mLoopText +
+                              QLatin1Char('"'));
+        }
         app->Start();
         app->Run();
         return 0;
+    } catch (const Sdl2OpenglWindow::NoDisplay& failure) {
+        return Failure(QStringLiteral("vexel-player: error: no display could be opened: ") +
+                       QString::fromStdString(failure.mReason) +
+                       QStringLiteral("; --check and --capture work without one"));
     } catch (const std::exception& failure) {
         return Failure(QStringLiteral("vexel-player: error: ") + QString::fromUtf8(failure.what()).trimmed());
     } catch (...) {

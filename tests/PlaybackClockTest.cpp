@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ struct Case
 };
 
 const double Any = std::numeric_limits<double>::quiet_NaN();
+// The share of the distance to the music closed in a tenth of a second.
+const double Share = 1.0 - std::exp(-0.1 / PlaybackClock::CatchUpSeconds);
 
 } // namespace
 
@@ -35,9 +38,12 @@ TEST(PlaybackClockTest, FollowsTheMusicSmoothlyAndCarriesOnWithoutIt)
     const std::vector<Case> cases = {
         {"no music: the monotonic clock alone", {{0.1, -1}, {0.2, -1}, {0.7, -1}}, {0.1, 0.2, 0.7}},
         {"music in step: no correction", {{0.1, 0.1}, {0.2, 0.2}, {0.3, 0.3}}, {0.1, 0.2, 0.3}},
-        {"music ahead: pulled a tenth of the way",
-         {{0.1, 0.2}, {0.2, 0.2}},
-         {0.1 + 0.01, 0.11 + 0.1 + (0.2 - 0.21) * 0.1}},
+        {"music ahead: pulled a share of the way for the time passed",
+         {{0.1, 0.14}, {0.2, 0.2}},
+         {0.1 + 0.04 * Share, 0.1 + 0.04 * Share + 0.1 + (0.2 - (0.2 + 0.04 * Share)) * Share}},
+        {"the same share at half the frame rate: twice the time, more of the way",
+         {{0.2, 0.24}},
+         {0.2 + 0.04 * (1.0 - std::exp(-0.2 / PlaybackClock::CatchUpSeconds))}},
         {"music far ahead: at most half again as fast", {{0.1, 5.0}, {0.2, 5.0}}, {0.15, 0.30}},
         {"music far behind: at least half speed, never back", {{0.0, -1, 1.0}, {0.1, 0.0}, {0.2, 0.0}},
          {Any, 1.05, 1.10}},

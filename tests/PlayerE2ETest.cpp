@@ -143,6 +143,10 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
 {
     const std::string hint = "Try 'vexel-player --help' for more information.";
     const std::string good = Settings(Clear(0, 1, "a", "1 2 3"));
+    std::string deep = "<Halvorn-demo-settings>\n";
+    for (int i = 0; i < 1001; ++i) {
+        deep += "<a>";
+    }
     struct Case
     {
         Lines args;
@@ -165,6 +169,15 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
         {{}, "<Halvorn-demo-settings>\n  <demoparts>\n</Halvorn-demo-settings>\n", 1,
          {"show/player.xml:3:25: error: unmatched end tag"}},
         {{}, "<other/>\n", 1, {"show/player.xml: error: expected the document element <Halvorn-demo-settings>"}},
+        {{}, "<?xml version=\"1.0\"?>\n", 1, {"show/player.xml: error: the file has no document element <Halvorn-demo-settings>"}},
+        {{}, deep, 1, {"show/player.xml:2:2999: error: nested deeper than 1000 elements"}},
+        // Options are checked before any file is read, and none counts twice.
+        {{"show/missing.xml", "--start", "soon"}, good, 2,
+         {"vexel-player: --start: expected seconds (12.5) or BAR:BEAT (9:1), not \"soon\"", hint}},
+        {{"--start", "1", "--start", "2"}, good, 2, {"vexel-player: --start: given more than once", hint}},
+        {{"--capture", "o.mp4", "--fps", "10", "--fps=20"}, good, 2, {"vexel-player: --fps: given more than once", hint}},
+        {{"--check", "--start", "1"}, good, 2, {"vexel-player: --start: not with --check", hint}},
+        {{"--paused", "--check"}, good, 2, {"vexel-player: --paused: not with --check", hint}},
     };
     for (const Case& c : cases) {
         ProgramRun run = PlayerRun(c.settings);

@@ -34,16 +34,8 @@ protected:
                                    "textures/bg.jpg"}) {
             QFile::copy(VEXEL_DEMO_DIR "/data/" + file, root.filePath("data/" + file));
         }
-        QFile settings(root.filePath("player.xml"));
-        EXPECT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write(("<Halvorn-demo-settings><name>T</name><version>1</version>"
-                        "<soundtrack file=\"none.ogg\"/>" + buffers + "<demoparts>" + parts +
-                        "</demoparts></Halvorn-demo-settings>")
-                           .c_str());
-        settings.close();
-
         PlayerOptions options;
-        options.mSettingsFile = settings.fileName();
+        options.mSettingsFile = WriteSettings(parts, buffers);
         options.mWindowWidth = width;
         options.mWindowHeight = height;
         options.mMute = true;
@@ -55,6 +47,17 @@ protected:
             app.reset();
         }
         return app;
+    }
+
+    QString WriteSettings(const std::string& parts, const std::string& buffers = "")
+    {
+        QFile settings(QDir(mDir.path()).filePath("player.xml"));
+        EXPECT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        settings.write(("<Halvorn-demo-settings><name>T</name><version>1</version>"
+                        "<soundtrack file=\"none.ogg\"/>" +
+                        buffers + "<demoparts>" + parts + "</demoparts></Halvorn-demo-settings>")
+                           .c_str());
+        return settings.fileName();
     }
 
     // The whole drawable after a render, bottom row first, RGBA.
@@ -171,6 +174,61 @@ TEST_F(PlayerGLTest, AHiddenOverlayLeavesTheDemosPixelsAsTheyWere)
     app->Overlay().SetVisible(false);
     EXPECT_EQ(Differing(frame(), never, 0), 0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(PlayerGLTest, AFrameShowsThePartsOfItsTimeHoweverItWasReached)
+{
+    // Black under white from 1 to 1.5 s and red over the last half second.
+    AppPtr<PlayerApp> app =
+        Open("<part start=\"0\" end=\"3\" name=\"black\" class=\"lib.ClearScreen\" priority=\"0\"/>"
+             "<part start=\"1\" end=\"1.5\" name=\"white\" class=\"lib.ClearScreen\" priority=\"1\">"
+             "<param color=\"255 255 255\"/></part>"
+             "<part start=\"2.5\" end=\"3\" name=\"red\" class=\"lib.ClearScreen\" priority=\"2\">"
+             "<param color=\"255 0 0\"/></part>",
+             64, 36);
+    ASSERT_TRUE(app);
+    // A seek, then the frame after it (none when negative), and what shows: White, Black or Red.
+    const struct { double seek, step; char shown; } cases[] = {
+        {1.45, -1, 'W'}, {1.45, 1.55, 'B'}, {1.5, -1, 'B'}, {0.95, 1.0, 'W'},
+        {1.2, 1.5, 'B'}, {2.9, 2.99, 'R'},  {3.0, -1, 'R'}, {9.0, -1, 'R'},
+    };
+    for (const auto& c : cases) {
+        app->Seek(c.seek);
+        if (c.step >= 0.0) {
+            app->mModel->AdvanceTo(c.step);
+        }
+        int width = 0;
+        int height = 0;
+        const std::vector<unsigned char> pixels = Draw(*app, width, height);
+        const unsigned char* centre = &pixels[(static_cast<std::size_t>(height / 2) * width + width / 2) * 4];
+        EXPECT_EQ(centre[0] < 128 ? 'B' : centre[1] < 128 ? 'R' : 'W', c.shown) << c.seek << " then " << c.step;
+    }
+}
+
+TEST_F(PlayerGLTest, AReloadThroughAnEmptyTimelineLeavesNoGlErrorBehind)
+{
+    // The picture's program was current when its timeline went; the overlay
+    // saved it and made it current again after it was gone.
+    const std::string picture = "<part start=\"0\" end=\"10\" name=\"pic\" class=\"lib.Image\" priority=\"0\">"
+                                "<param image=\"test.png\"/></part>";
+    AppPtr<PlayerApp> app = Open(picture, 64, 36);
+    ASSERT_TRUE(app);
+    const auto frame = [&]() {
+        app->Render(0.0, 0.0);
+        app->DrawOverlay(0.016);
+        app->mWindow->SwapBuffers();
+    };
+    frame();
+    for (const std::string& parts : {std::string(), picture}) {
+        SCOPED_TRACE(parts.empty() ? "no parts" : "the picture");
+        WriteSettings(parts);
+        const VexelTest::Captured captured = VexelTest::Capture([&] {
+            EXPECT_TRUE(app->Reload());
+            frame();
+        });
+        EXPECT_EQ(captured.err, "");
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
 }
 
 TEST_F(PlayerGLTest, TheOverlayShowsEachBufferAndAClickOnOneShowsItOverTheWholeWindow)

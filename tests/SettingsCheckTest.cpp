@@ -3,6 +3,7 @@
 #include "Halvorn/XmlEncoding.h"
 
 #include "DemoData.h"
+#include "HugePng.h"
 #include "TempFolder.h"
 
 #include <SDL.h>
@@ -96,8 +97,8 @@ TEST_F(SettingsCheckTest, EveryProblemAtItsPlaceInFileOrder)
     const std::vector<std::string> expected = {
         f + ":5:11: error: start \"nan\" is not a finite time",
         f + ":5:47: error: unknown part class \"lib.Nothing\"",
-        "std.frag:3:7: warning: 'x' : undeclared",
-        f + ":7:14: warning: picture \"data/textures/big.png\" is 100x10, larger than the GL maximum texture size 64",
+        "std.frag:3:7: error: 'x' : undeclared",
+        f + ":7:14: error: picture \"data/textures/big.png\" is 100x10, larger than the GL maximum texture size 64",
         f + ":7:30: warning: unknown align word \"\"",
         f + ":7:48: warning: value \"inf\" for \"alpha\" is not a finite number; 0 is used",
         f + ":8:16: warning: animate checked",
@@ -115,8 +116,7 @@ TEST_F(SettingsCheckTest, EveryProblemAtItsPlaceInFileOrder)
     const std::vector<std::string> found = Check(settings, check);
     EXPECT_EQ(found, expected);
     std::vector<Diagnostic> again = check.Run(QString::fromStdString(f));
-    EXPECT_EQ(Diagnostic::Summary(again), "6 errors, 9 warnings");
-    EXPECT_EQ(again.at(2).mSeverity, Diagnostic::Severity::Warning) << "shader reports are warnings";
+    EXPECT_EQ(Diagnostic::Summary(again), "8 errors, 7 warnings");
 }
 
 TEST_F(SettingsCheckTest, CleanFileAndFilesThatCannotBeRead)
@@ -169,4 +169,82 @@ TEST(DiagnosticTest, SummaryCountsErrorsAndWarningsNotNotes)
     const std::vector<Diagnostic> diagnostics = {{"f.xml", 1, 1, S::Error, "m"}, {"f.xml", 1, 1, S::Warning, "m"},
                                                  {"f.xml", 1, 1, S::Note, "m"}};
     EXPECT_EQ(Diagnostic::Summary(diagnostics), "1 error, 1 warning");
+}
+
+// What the loader reads otherwise than written, named with what it makes of it.
+TEST_F(SettingsCheckTest, ValuesTheLoaderReadsOtherwiseAreNamed)
+{
+    const std::string parts =
+        "    <part start=\"soon\" end=\".5,5\" name=\"a\" class=\"lib.ClearScreen\" priority=\"-1\"/>\n"
+        "    <part start=\"1\" length=\"1s\" name=\"b\" class=\"lib.ClearScreen\" priority=\"4294967296\"/>\n"
+        "    <part start=\"3\" end=\"4\" name=\"c\" class=\"lib.ClearScreen\" priority=\"2.5\">\n"
+        "      <param color=\"0 0 -1\"/><param color=\"0 99999999999 0\"/></part>\n";
+    const std::string f = (mFolder / "morvelin.xml").string();
+    SettingsCheck check;
+    EXPECT_EQ(Check(Head + parts + Tail, check),
+              (std::vector<std::string>{
+                  f + ":5:11: warning: start \"soon\" is not a number; 0 is used",
+                  f + ":5:24: warning: end \".5,5\" is read as 0.5",
+                  f + ":5:68: warning: priority \"-1\" is negative and is read as 4294967295",
+                  f + ":6:21: warning: length \"1s\" is read as 1",
+                  f + ":6:66: warning: priority \"4294967296\" is larger than 4294967295 and is read as 0",
+                  f + ":7:62: warning: priority \"2.5\" is read as 2",
+                  f + ":8:14: warning: color \"0 0 -1\": blue -1 is outside 0-255 and is read as 255",
+                  f + ":8:37: error: color \"0 99999999999 0\": green 99999999999 is out of range: write 'r g b' "
+                      "with values 0-255",
+              }));
+
+    // Whole files: a tempo the loader leaves out, no document element, too deep.
+    std::string nested = "<Halvorn-demo-settings>\n";
+    for (int i = 0; i < 1001; ++i) {
+        nested += "<a>";
+    }
+    const std::string tempo = "<Halvorn-demo-settings><soundtrack file=\"data/music/track.ogg\"/>\n<tempo ";
+    const std::string dropped = "; the file has no tempo";
+    const std::pair<std::string, std::string> files[] = {
+        {tempo + "bpm=\"0\"/></Halvorn-demo-settings>",
+         "2:8: warning: tempo bpm \"0\" is not a number greater than 0" + dropped},
+        {tempo + "bpm=\"1e-320\"/></Halvorn-demo-settings>",
+         "2:8: warning: tempo bpm \"1e-320\" is so small that a bar has no finite length" + dropped},
+        {tempo + "bpm=\"60\" beatsPerBar=\"0\"/></Halvorn-demo-settings>",
+         "2:17: warning: tempo beatsPerBar \"0\" is not a whole number from 1" + dropped},
+        {tempo + "bpm=\"60\" offset=\"nan\"/></Halvorn-demo-settings>",
+         "2:17: warning: tempo offset \"nan\" is not a finite time" + dropped},
+        {"<?xml version=\"1.0\"?>\n", "1:1: error: the file has no document element <Halvorn-demo-settings>"},
+        // The 1000th <a> would be the 1001st element: refused after its "<".
+        {nested, "2:2999: error: not well-formed XML: nested deeper than 1000 elements"},
+    };
+    for (const auto& [text, diagnostic] : files) {
+        SettingsCheck fresh;
+        EXPECT_EQ(Check(text, fresh), std::vector<std::string>{f + ":" + diagnostic});
+    }
+}
+
+TEST_F(SettingsCheckTest, PicturesTooLargeAreRefusedFromTheirHeader)
+{
+    // More than 2 GiB decoded, streamed by rows or not; the data stops after a few rows.
+    VexelTest::WriteHugePngHeader((mFolder / "data/textures/rgba.png").string(), 23200, 23200, true);
+    VexelTest::WriteHugePngHeader((mFolder / "data/textures/interlaced.png").string(), 27000, 27000, false, true);
+    const std::string settings =
+        Head +
+        "    <part start=\"0\" end=\"8\" name=\"p\" class=\"lib.Image\" priority=\"1\"><param image=\"rgba.png\"/></part>\n"
+        "    <part start=\"0\" end=\"8\" name=\"q\" class=\"lib.Image\" priority=\"1\"><param image=\"interlaced.png\"/></part>\n" +
+        Tail;
+    const std::string f = (mFolder / "morvelin.xml").string() + ":";
+    for (const int maxTextureSize : {16384, 0}) {
+        const std::string refusal = maxTextureSize > 0 ? ", larger than the GL maximum texture size 16384"
+                                                       : ", too large to decode (more than 2 GiB)";
+        SettingsCheck check = WithGl(maxTextureSize, {});
+        std::vector<std::string> expected = {
+            f + "5:76: error: picture \"data/textures/rgba.png\" is 23200x23200" + refusal,
+            f + "6:76: error: picture \"data/textures/interlaced.png\" is 27000x27000" + refusal};
+        EXPECT_EQ(Check(settings, check), expected);
+    }
+}
+
+TEST(DiagnosticTest, AReportStaysOnItsLineWhateverTheFileHolds)
+{
+    // Found by fuzzing: a picture name with a line end split its report in two.
+    EXPECT_EQ(Diagnostic("d\nf.xml", 3, 4, Diagnostic::Severity::Warning, "value \"1\r\n\t2\x01\x7f\xc3\xa9\"").Format(),
+              "d\\nf.xml:3:4: warning: value \"1\\r\\n\\t2\\x01\\x7f\xc3\xa9\"");
 }

@@ -1,7 +1,12 @@
 #!/usr/bin/env python3
 """Measures vexel-player from outside, on a private Xvfb server.
 
-  python3 tools/measure_player.py [BUILD_DIR]      (default: build/release)
+  python3 tools/measure_player.py [BUILD_DIR] [--busy N] [--drift-only] [--player PROGRAM]...
+      (BUILD_DIR defaults to build/release)
+
+- --busy N runs N other busy processes (yes > /dev/null) beside every run, as
+  on a loaded machine; --drift-only measures the drift alone; each --player
+  PROGRAM is measured in turn, run by run, to compare two builds side by side.
 
 - Drift: the player's own closing line, the distance between its timeline
   time and the music position over every frame that had both: once over the
@@ -72,9 +77,62 @@ def drift_text(out):
     return "mean %s ms, max %s ms over %s frames" % (match[2], match[3], match[1]) if match else "(no drift line)"
 
 
+def options(argv):
+    build, busy, drift_only, players = os.path.join(ROOT, "build", "release"), 0, False, []
+    i = 0
+    while i < len(argv):
+        if argv[i] == "--busy":
+            busy, i = int(argv[i + 1]), i + 1
+        elif argv[i] == "--drift-only":
+            drift_only = True
+        elif argv[i] == "--player":
+            players, i = players + [os.path.abspath(argv[i + 1])], i + 1
+        else:
+            build = argv[i]
+        i += 1
+    return os.path.abspath(build), busy, drift_only, players
+
+
+def busy_processes(count):
+    return [subprocess.Popen(["yes"], stdout=subprocess.DEVNULL) for _ in range(count)]
+
+
+def drift_runs(players, env, busy):
+    """The whole bundled demo, RUNS times, each player in turn."""
+    settings = os.path.join("demo", "morvelin.xml")
+    hogs = busy_processes(busy)
+    try:
+        for run in range(RUNS):
+            for player in players:
+                lines = []
+                process = subprocess.Popen([player, settings, "--window", "640x360"], cwd=ROOT, env=env,
+                                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                reader = threading.Thread(target=lambda: lines.extend(iter(process.stdout.readline, "")))
+                reader.start()
+                wait_for(lines, "end at", 200)
+                subprocess.run(["xdotool", "key", "q"], env=env, check=False)
+                process.wait(timeout=60)
+                reader.join()
+                print("  run %d %s: %s" % (run + 1, player, drift_text("".join(lines))), flush=True)
+    finally:
+        for hog in hogs:
+            hog.kill()
+            hog.wait()
+
+
 def main():
-    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "release"))
+    build, busy, drift_only, players = options(sys.argv[1:])
     player = os.path.join(build, "player", "vexel-player")
+    if drift_only:
+        server, display = start_xvfb()
+        try:
+            env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy")
+            print("drift over the whole bundled demo with %d busy processes beside it" % busy)
+            drift_runs(players or [player], env, busy)
+        finally:
+            server.kill()
+            server.wait()
+        return
     bare = os.path.join(build, "tools", "bare_window")
     probe = os.path.join(build, "tools", "libvexel_frame_probe.so")
     for path in (player, bare, probe):

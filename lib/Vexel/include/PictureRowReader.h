@@ -22,6 +22,13 @@ public:
     PictureRowReader& operator=(const PictureRowReader&) = delete;
 
     bool IsOpen() const { return mDecoder != nullptr; }
+    // The size a PNG or JPEG header states, streamed or not: a picture can be
+    // refused for its size before anything is decoded. 0 for other files.
+    unsigned GetHeaderWidth() const { return mHeaderWidth; }
+    unsigned GetHeaderHeight() const { return mHeaderHeight; }
+    // The most bytes a pixel takes decoded whole: 3 for 8-bit RGB, else 4.
+    unsigned GetDecodedBytesPerPixel() const { return mDecodedBytesPerPixel; }
+
     unsigned GetWidth() const { return mWidth; }
     unsigned GetHeight() const { return mHeight; }
     // 3 for RGB, 4 for RGBA.
@@ -42,4 +49,7 @@ private:
     unsigned mHeight = 0;
     unsigned mBytesPerPixel = 0;
     unsigned mRowsRead = 0;
+    unsigned mHeaderWidth = 0;
+    unsigned mHeaderHeight = 0;
+    unsigned mDecodedBytesPerPixel = 0;
 };

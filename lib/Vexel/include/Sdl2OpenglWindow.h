@@ -5,6 +5,9 @@
 #include <QString>
 #include <SDL.h>
 
+#include <stdexcept>
+#include <string>
+
 // The one window with its OpenGL context, fullscreen unless placed otherwise.
 // Creating it brings SDL up and loads the GL entry points; destroying it
 // shuts SDL down. mWidth and mHeight stay the logical size the parts draw for,
@@ -12,6 +15,16 @@
 class Sdl2OpenglWindow
 {
 public:
+    // No display to show a window on: SDL would fall back to a driver that
+    // shows nothing, and the demo would play unseen. what() is the one line
+    // to show; mReason says which display was missing.
+    class NoDisplay : public std::runtime_error
+    {
+    public:
+        explicit NoDisplay(const std::string& reason);
+        std::string mReason;
+    };
+
     Sdl2OpenglWindow(int width, int height, float aspectRatio, const QString& title, int glMajorVersion, int glMinorVersion,
                      const WindowPlacement& placement = WindowPlacement());
     ~Sdl2OpenglWindow();

@@ -35,17 +35,29 @@ public:
             NotTrueColor,
             NotConverted,
             // Too big to hold decoded: read from the file by rows at upload.
-            Streamed
+            Streamed,
+            // Its header asks for more than a picture decoded whole may take.
+            TooLarge
         };
         Status mStatus = NotLoaded;
         std::string mError;
         std::shared_ptr<SDL_Surface> mSurface;
+        // As far as known: from the header when nothing was decoded.
+        unsigned mWidth = 0;
+        unsigned mHeight = 0;
+        int mBitsPerPixel = 0;
     };
     static Decoded Decode(const QString& fileName);
+    // Decodes the picture as Load would, streamed ones to their last row, and
+    // keeps no pixels: the verdict Load will reach, without GL.
+    static Decoded Inspect(const QString& fileName);
 
     // Pictures from this many decoded bytes on are streamed rather than
     // decoded whole, when their layout allows (see PictureRowReader).
     static constexpr std::size_t StreamedPictureBytes = std::size_t(32) << 20;
+    // SDL_image addresses the rows of a picture it decodes with int
+    // arithmetic: larger ones are refused from their header.
+    static constexpr std::size_t MaxWholePictureBytes = 0x7FFFFFFF;
 
     // Returns true whenever it returns: undecodable and non-true-colour
     // images throw std::runtime_error.

@@ -38,17 +38,17 @@ public:
         }
         png_init_io(mPng, file);
         png_set_sig_bytes(mPng, 8);
+        // The header's size is taken as it is: refusing a big picture is
+        // for the caller, before it decodes anything.
+        png_set_user_limits(mPng, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
         png_read_info(mPng, mInfo);
         const int colorType = png_get_color_type(mPng, mInfo);
-        if (png_get_bit_depth(mPng, mInfo) != 8 || png_get_interlace_type(mPng, mInfo) != PNG_INTERLACE_NONE ||
-            png_get_valid(mPng, mInfo, PNG_INFO_tRNS) != 0 ||
-            (colorType != PNG_COLOR_TYPE_RGB && colorType != PNG_COLOR_TYPE_RGB_ALPHA)) {
-            return false;
-        }
         width = png_get_image_width(mPng, mInfo);
         height = png_get_image_height(mPng, mInfo);
-        bytesPerPixel = colorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4 : 3;
-        return true;
+        const bool rgb = png_get_bit_depth(mPng, mInfo) == 8 && png_get_valid(mPng, mInfo, PNG_INFO_tRNS) == 0;
+        bytesPerPixel = rgb && colorType == PNG_COLOR_TYPE_RGB ? 3 : 4;
+        return rgb && png_get_interlace_type(mPng, mInfo) == PNG_INTERLACE_NONE &&
+               (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA);
     }
 
     bool ReadRows(unsigned char* rows, unsigned count, std::size_t rowBytes) override
@@ -93,6 +93,9 @@ public:
         mCreated = true;
         jpeg_stdio_src(&mInfo, file);
         jpeg_read_header(&mInfo, TRUE);
+        width = mInfo.image_width;
+        height = mInfo.image_height;
+        bytesPerPixel = mInfo.num_components == 3 ? 3 : 4;
         // Progressive and multi-scan files keep every coefficient of the
         // picture until the last scan: no saving in reading them by rows.
         if (mInfo.num_components != 3 || jpeg_has_multiple_scans(&mInfo) ||
@@ -100,9 +103,6 @@ public:
             return false;
         }
         mInfo.out_color_space = JCS_RGB;
-        width = mInfo.image_width;
-        height = mInfo.image_height;
-        bytesPerPixel = 3;
         return true;
     }
 
@@ -161,21 +161,31 @@ PictureRowReader::PictureRowReader(const QString& fileName)
     }
     unsigned char signature[8] = {};
     const std::size_t got = std::fread(signature, 1, sizeof signature, mFile);
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned bytesPerPixel = 0;
     if (got == sizeof signature && png_sig_cmp(signature, 0, sizeof signature) == 0) {
         auto png = std::make_unique<PngDecoder>();
-        if (png->Open(mFile, mWidth, mHeight, mBytesPerPixel)) {
+        if (png->Open(mFile, width, height, bytesPerPixel)) {
             mDecoder = std::move(png);
         }
     } else if (got >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) {
         std::rewind(mFile);
         auto jpeg = std::make_unique<JpegDecoder>();
-        if (jpeg->Open(mFile, mWidth, mHeight, mBytesPerPixel)) {
+        if (jpeg->Open(mFile, width, height, bytesPerPixel)) {
             mDecoder = std::move(jpeg);
         }
     }
-    if (!mDecoder || mWidth == 0 || mHeight == 0) {
+    mHeaderWidth = width;
+    mHeaderHeight = height;
+    mDecodedBytesPerPixel = bytesPerPixel;
+    if (!mDecoder || width == 0 || height == 0) {
         Close();
+        return;
     }
+    mWidth = width;
+    mHeight = height;
+    mBytesPerPixel = bytesPerPixel;
 }
 
 PictureRowReader::~PictureRowReader()

@@ -5,6 +5,7 @@
 
 #include <GL/glew.h>
 
+#include <cstring>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -17,7 +18,46 @@ namespace {
     throw std::runtime_error(text);
 }
 
+bool Named(const char* variable)
+{
+    const char* value = SDL_getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// A driver named in the environment or a hint is used as it is.
+bool DriverAsked()
+{
+    return Named("SDL_VIDEODRIVER") || SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr;
+}
+
+// Without a display SDL tries each of its drivers in turn, and ends on one
+// that draws into memory: wanted only where it was asked for, or for a
+// hidden window.
+bool ShowsNothing(const char* driver)
+{
+    return !DriverAsked() && driver != nullptr &&
+           (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+std::string MissingDisplay()
+{
+    const char* display = SDL_getenv("DISPLAY");
+    if (display == nullptr) {
+        return "DISPLAY is not set";
+    }
+    if (*display == '\0') {
+        return "DISPLAY is empty";
+    }
+    return std::string("no X server at DISPLAY \"") + display + "\"";
+}
+
 } // namespace
+
+Sdl2OpenglWindow::NoDisplay::NoDisplay(const std::string& reason)
+    : std::runtime_error("No display could be opened: " + reason)
+    , mReason(reason)
+{
+}
 
 Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, const QString& title, int glMajorVersion,
                                    int glMinorVersion, const WindowPlacement& placement)
@@ -25,7 +65,14 @@ Sdl2OpenglWindow::Sdl2OpenglWindow(int width, int height, float aspectRatio, con
     , mTitle(title)
 {
     std::cout << "Sdl2OpenglWindow::Sdl2OpenglWindow()" << std::endl;
+    const bool shown = placement.mMode != WindowPlacement::Hidden;
+    if (shown && !DriverAsked() && !Named("DISPLAY") && !Named("WAYLAND_DISPLAY")) {
+        throw NoDisplay(MissingDisplay());
+    }
     SdlInitWrapper::Instance()->Init(SDL_INIT_TIMER | SDL_INIT_VIDEO);
+    if (shown && ShowsNothing(SDL_GetCurrentVideoDriver())) {
+        throw NoDisplay(MissingDisplay());
+    }
 
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, glMajorVersion);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, glMinorVersion);

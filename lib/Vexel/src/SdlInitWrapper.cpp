@@ -6,6 +6,19 @@
 
 #include <iostream>
 #include <stdexcept>
+#include <string>
+
+namespace {
+
+// SDL's own word on why, on the line after the report's: the first line
+// keeps its form.
+std::string Reason()
+{
+    const char* error = SDL_GetError();
+    return error != nullptr && *error != '\0' ? std::string("  SDL: ") + error : std::string();
+}
+
+} // namespace
 
 SdlInitWrapper::~SdlInitWrapper()
 {
@@ -22,7 +35,7 @@ bool SdlInitWrapper::Init(unsigned int flags)
     if (!mSdlInitialized) {
         std::cout << "SDL init was called! (flag=" << flags << ")" << std::endl;
         if (SDL_Init(flags) != 0) {
-            throw std::runtime_error("Could not initialize SDL with flags (" + FlagsToString(flags) + ")\n");
+            throw std::runtime_error("Could not initialize SDL with flags (" + FlagsToString(flags) + ")\n" + Reason());
         }
         mSdlInitialized = true;
         return true;
@@ -34,7 +47,8 @@ bool SdlInitWrapper::Init(unsigned int flags)
     }
     std::cout << "SDL subsystem init was called!" << std::endl;
     if (SDL_InitSubSystem(flags) != 0) {
-        throw std::runtime_error("Could not initialize SDL subsystems with flags (" + FlagsToString(flags) + ")\n");
+        throw std::runtime_error("Could not initialize SDL subsystems with flags (" + FlagsToString(flags) + ")\n" +
+                                 Reason());
     }
     return true;
 }

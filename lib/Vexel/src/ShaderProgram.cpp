@@ -31,6 +31,14 @@ ShaderProgram::~ShaderProgram()
     }
     mShaders.clear();
     if (mInitialized) {
+        // A program in use is only flagged for deletion; whoever saved it as
+        // the current one (the player's overlay does) would later make a
+        // program current that is gone by then.
+        GLint current = 0;
+        glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+        if (static_cast<GLuint>(current) == mHandle) {
+            glUseProgram(0);
+        }
         glDeleteProgram(mHandle);
         CHECK_GL_ERROR("", mShaderFiles.toStdString());
     }

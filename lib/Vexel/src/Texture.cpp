@@ -49,11 +49,27 @@ bool ChooseFormat(SDL_Surface* surface, UploadFormat& format)
 // Rows decoded and sent to GL at a time when a picture is streamed.
 const std::size_t StreamBandBytes = std::size_t(4) << 20;
 
-bool IsStreamed(const QString& fileName)
+bool IsStreamed(const PictureRowReader& reader)
 {
-    const PictureRowReader reader(fileName);
     return reader.IsOpen() && std::size_t(reader.GetWidth()) * reader.GetHeight() * reader.GetBytesPerPixel() >=
                                   Texture::StreamedPictureBytes;
+}
+
+// Rows padded to 4 bytes, as SDL lays out a surface.
+bool TooLargeToDecode(const PictureRowReader& header)
+{
+    const std::size_t pitch = std::size_t(header.GetHeaderWidth()) * header.GetDecodedBytesPerPixel() + 3;
+    return std::size_t(header.GetHeaderHeight()) * pitch > Texture::MaxWholePictureBytes;
+}
+
+Texture::Decoded FromHeader(const PictureRowReader& header, Texture::Decoded::Status status)
+{
+    Texture::Decoded picture;
+    picture.mStatus = status;
+    picture.mWidth = header.GetHeaderWidth();
+    picture.mHeight = header.GetHeaderHeight();
+    picture.mBitsPerPixel = static_cast<int>(header.GetDecodedBytesPerPixel() * 8);
+    return picture;
 }
 
 } // namespace
@@ -80,16 +96,48 @@ Texture::~Texture()
 
 Texture::Decoded Texture::Decode(const QString& fileName)
 {
-    if (IsStreamed(fileName)) {
-        Decoded picture;
-        picture.mStatus = Decoded::Streamed;
-        return picture;
+    {
+        const PictureRowReader reader(fileName);
+        if (IsStreamed(reader)) {
+            return FromHeader(reader, Decoded::Streamed);
+        }
     }
     return DecodeWhole(fileName);
 }
 
+Texture::Decoded Texture::Inspect(const QString& fileName)
+{
+    Decoded picture = Decode(fileName);
+    picture.mSurface.reset();
+    if (picture.mStatus != Decoded::Streamed) {
+        return picture;
+    }
+    PictureRowReader reader(fileName);
+    const std::size_t rowBytes = std::size_t(reader.GetWidth()) * reader.GetBytesPerPixel();
+    const unsigned bandRows = static_cast<unsigned>(std::clamp<std::size_t>(
+        StreamBandBytes / std::max<std::size_t>(rowBytes, 1), 1, std::max(reader.GetHeight(), 1u)));
+    std::vector<unsigned char> band(rowBytes * bandRows);
+    bool complete = reader.IsOpen();
+    for (unsigned row = 0; row < reader.GetHeight() && complete; row += bandRows) {
+        complete = reader.ReadRows(band.data(), std::min(bandRows, reader.GetHeight() - row));
+    }
+    if (complete) {
+        return picture;
+    }
+    // As an upload does: a file that fails by rows is decoded whole.
+    picture = DecodeWhole(fileName);
+    picture.mSurface.reset();
+    return picture;
+}
+
 Texture::Decoded Texture::DecodeWhole(const QString& fileName)
 {
+    {
+        const PictureRowReader header(fileName);
+        if (TooLargeToDecode(header)) {
+            return FromHeader(header, Decoded::TooLarge);
+        }
+    }
     Decoded picture;
     SurfacePtr surface(IMG_Load(fileName.toLocal8Bit().constData()));
     if (!surface) {
@@ -97,6 +145,9 @@ Texture::Decoded Texture::DecodeWhole(const QString& fileName)
         return picture;
     }
     const int bytesPerPixel = surface->format->BytesPerPixel;
+    picture.mWidth = static_cast<unsigned>(surface->w);
+    picture.mHeight = static_cast<unsigned>(surface->h);
+    picture.mBitsPerPixel = surface->format->BitsPerPixel;
     if (bytesPerPixel != 3 && bytesPerPixel != 4) {
         picture.mStatus = Decoded::NotTrueColor;
         return picture;
@@ -215,6 +266,10 @@ void Texture::ThrowIfNotDecoded(const QString& fileName, const Decoded& picture)
         throw std::runtime_error("Texture::Load(): Image was not truecolor! " + fileName.toStdString());
     case Decoded::NotConverted:
         std::cerr << "SDL could not convert " << fileName.toStdString() << ": " << picture.mError << std::endl;
+        throw std::runtime_error("Cannot load image!");
+    case Decoded::TooLarge:
+        std::cerr << "Texture::Load(): " << fileName.toStdString() << " is " << picture.mWidth << "x" << picture.mHeight
+                  << " pixels, too large to decode (more than 2 GiB)" << std::endl;
         throw std::runtime_error("Cannot load image!");
     case Decoded::Ok:
     case Decoded::Streamed:

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "Audio/Audio2d.h"
+#include "Audio/HeardPosition.h"
 #include "AutoSingleton.h"
 
 #include <QString>
 #include <SDL_mixer.h>
 
+#include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 
 // The engine's audio object, played through SDL2_mixer. Only what the demo
@@ -56,6 +59,9 @@ private:
     bool OpenDevice(bool noSound, int frequency, bool stereo);
     void CloseDevice();
     void FreeAllMusic();
+    void SetPlayingMusic(Mix_Music* music);
+    // Called by SDL_mixer on its audio thread after each mix.
+    static void AfterMix(void* self, Uint8* stream, int length);
     void SetError(ErrorCode code, const std::string& reason);
     [[noreturn]] void ThrowBassError(const QString& message) const;
 
@@ -71,6 +77,9 @@ private:
     int mOutputChannels = 0;
     int mOutputBytesPerSample = 0;
     Mix_Music* mPlayingMusic = nullptr;
+    // mPlayingMusic as the audio thread reads it.
+    std::atomic<Mix_Music*> mMixedMusic{nullptr};
+    std::unique_ptr<HeardPosition> mHeard;
     bool mMusicPaused = false;
     ErrorCode mLastError = ErrorNone;
     std::string mLastErrorReason;

@@ -67,6 +67,11 @@ public:
     int mKeepRunning = 0;
     // No status reports or part moves on the console.
     bool mQuiet = false;
+    // A part leaves as soon as the clock reaches its end, so that time t
+    // shows exactly the parts with start <= t < end however t was reached.
+    // Without it, as the demo plays, a part that reaches its end gets one
+    // last update and is drawn in that frame.
+    bool mRetireAtEnd = false;
 
 private:
     bool HasWork() const;

@@ -18,6 +18,8 @@ public:
 
     Diagnostic(std::string file, int line, int column, Severity severity, std::string message);
 
+    // One line: line ends and other control characters in the file name or
+    // the message are written as \n, \r, \t or \xHH.
     std::string Format() const;
     static const char* SeverityText(Severity severity);
     // "1 error, 2 warnings": both counts always, singular for exactly one.

@@ -56,6 +56,9 @@ public:
     // Without a shader callback the shader programs are not compiled, and one
     // note says so at the first part that needs them.
     void SetGlFacts(const GlFacts& facts) { mGlFacts = facts; }
+    // Off for a player that plays no sound: the soundtrack's file is then
+    // neither opened nor measured against the parts.
+    void SetSoundtrackChecked(bool checked) { mSoundtrackChecked = checked; }
     // By element name, letter case ignored; a later check for a name replaces
     // an earlier one.
     void AddChildCheck(const std::string& elementName, ChildCheck check);
@@ -71,6 +74,11 @@ public:
     QString Resolve(const QString& path) const;
 
     static const char* const DocumentElement;
+    // The element that stands where <Halvorn-demo-settings> should, in a tree
+    // read without asking for it: declarations are looked into. Empty when
+    // the file holds no element at all (only a declaration or comments).
+    static XmlElement DocumentElementOf(const XmlElement& top);
+    static const char* const NoDocumentElement;
     // What a folder named as the settings file is reported as: a folder with
     // a morvelin.xml is read as that file before it comes here.
     static const char* const FolderText;
@@ -101,6 +109,10 @@ private:
         FileStamp stamp;
         bool exists = false;
         std::string decodeError;
+        // Too large to decode whole, from its header.
+        bool tooLarge = false;
+        // Only the header was read: larger than GL takes, it is never decoded.
+        bool headerOnly = false;
         int bytesPerPixel = 0;
         int bitsPerPixel = 0;
         int width = 0;
@@ -116,6 +128,8 @@ private:
     std::string CheckTarget(const XmlElement& part);
     void CheckBufferRead(const XmlElement& part, const XmlElement& param, const char* attribute, const QString& name);
     void CheckSoundtrack(const XmlElement& root);
+    void CheckTempo(const XmlElement& root);
+    void CheckPriority(const XmlElement& part, const char* text);
     void CheckPart(const XmlElement& part, std::vector<TimedPart>& timed);
     bool ReadTime(const XmlElement& part, const char* attribute, float& seconds);
     void CheckParams(const XmlElement& part, const std::string& className, QString& image, XmlElement& imageParam);
@@ -136,6 +150,7 @@ private:
     double ProbeMusic(const QString& path, std::string& error) const;
 
     GlFacts mGlFacts;
+    bool mSoundtrackChecked = true;
     std::vector<std::pair<std::string, ChildCheck>> mChildChecks;
 
     // The state of one run.

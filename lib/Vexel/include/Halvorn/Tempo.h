@@ -10,8 +10,8 @@ public:
     Tempo() = default;
     Tempo(double bpm, int beatsPerBar, double offset);
 
-    // A usable grid: a finite, positive bpm, at least one beat per bar and a
-    // finite offset.
+    // A usable grid: a finite, positive bpm, at least one beat per bar, a
+    // finite offset and a bar of finite length.
     bool IsValid() const;
 
     double SecondsPerBeat() const;

@@ -36,4 +36,6 @@ struct XmlParseResult
     int code = Ok;
     int line = 0;
     int column = 0;
+    // UnexpectedToken for an element nested deeper than XmlElement::MaxDepth.
+    bool nestedTooDeep = false;
 };

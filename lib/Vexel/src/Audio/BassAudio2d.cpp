@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <cmath>
 #include <iostream>
 #include <stdexcept>
@@ -17,6 +18,12 @@ BassAudio2d* sLiveAudio = nullptr;
 
 // SDL2_mixer's mixing buffer, in sample frames.
 const int ChunkSize = 4096;
+
+double SteadySeconds()
+{
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
 
 std::string SdlErrorText()
 {
@@ -125,7 +132,7 @@ void BassAudio2d::PlayMusic(const QString& name, int)
                   << "\" could not be played: " << SdlErrorText() << std::endl;
         return;
     }
-    mPlayingMusic = it->second;
+    SetPlayingMusic(it->second);
 }
 
 void BassAudio2d::FadeInMusic(const QString&, int, float)
@@ -174,7 +181,8 @@ double BassAudio2d::GetMusicPosition() const
     if (mNoSound || mPlayingMusic == nullptr || Mix_PlayingMusic() == 0) {
         return -1.0;
     }
-    return Mix_GetMusicPosition(mPlayingMusic);
+    const double mixed = Mix_GetMusicPosition(mPlayingMusic);
+    return mMusicPaused || mHeard == nullptr || mixed < 0.0 ? mixed : mHeard->At(mixed, SteadySeconds());
 }
 
 bool BassAudio2d::SetMusicPosition(double seconds)
@@ -200,6 +208,9 @@ bool BassAudio2d::SetMusicPosition(double seconds)
     if (mMusicPaused) {
         Mix_PauseMusic();
     }
+    if (mHeard) {
+        mHeard->Reset();
+    }
     return true;
 }
 
@@ -208,6 +219,9 @@ void BassAudio2d::PauseMusic(bool paused)
     mMusicPaused = paused;
     if (mNoSound || mPlayingMusic == nullptr) {
         return;
+    }
+    if (mHeard) {
+        mHeard->Reset();
     }
     if (paused) {
         Mix_PauseMusic();
@@ -301,12 +315,15 @@ bool BassAudio2d::OpenDevice(bool noSound, int frequency, bool stereo)
     mOutputFrequency = openedFrequency;
     mOutputChannels = openedChannels;
     mOutputBytesPerSample = SDL_AUDIO_BITSIZE(openedFormat) / 8;
+    mHeard.reset(new HeardPosition);
+    Mix_SetPostMix(&BassAudio2d::AfterMix, this);
     return true;
 }
 
 void BassAudio2d::CloseDevice()
 {
     if (mDeviceOpen) {
+        Mix_SetPostMix(nullptr, nullptr);
         // Also after SDL has been shut down under us (the window does that):
         // the mixer keeps its own count of opens.
         Mix_CloseAudio();
@@ -326,7 +343,30 @@ void BassAudio2d::FreeAllMusic()
         Mix_FreeMusic(entry.second);
     }
     mMusic.clear();
-    mPlayingMusic = nullptr;
+    SetPlayingMusic(nullptr);
+}
+
+void BassAudio2d::SetPlayingMusic(Mix_Music* music)
+{
+    mPlayingMusic = music;
+    mMixedMusic = music;
+    if (mHeard) {
+        mHeard->Reset();
+    }
+}
+
+void BassAudio2d::AfterMix(void* self, Uint8*, int length)
+{
+    auto* audio = static_cast<BassAudio2d*>(self);
+    Mix_Music* music = audio->mMixedMusic;
+    const int frameBytes = audio->mOutputChannels * audio->mOutputBytesPerSample;
+    if (music != nullptr && audio->mHeard && frameBytes > 0 && audio->mOutputFrequency > 0) {
+        const double position = Mix_GetMusicPosition(music);
+        if (position >= 0.0) {
+            const double seconds = static_cast<double>(length / frameBytes) / audio->mOutputFrequency;
+            audio->mHeard->Mixed(position, seconds, SteadySeconds());
+        }
+    }
 }
 
 void BassAudio2d::SetError(ErrorCode code, const std::string& reason)

@@ -214,7 +214,7 @@ bool DemoModel::MoveCurrentParts(double time)
             continue;
         }
         const double remaining = (part.mEnd - part.mStart) - part.mRunningTime;
-        if (part.mRunningTime == 0.0 || !(remaining > 0.0)) {
+        if (mRetireAtEnd || part.mRunningTime == 0.0 || !(remaining > 0.0)) {
             if (!mQuiet) {
                 std::cout << "Moving currentpart \"" << part.mName.toStdString() << "\" to pastparts..." << std::endl;
             }

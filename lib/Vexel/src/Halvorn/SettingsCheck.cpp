@@ -4,15 +4,17 @@
 #include "Halvorn/DemoParts/TextSettings.h"
 #include "Halvorn/ShaderPartSettings.h"
 #include "Halvorn/ShaderSource.h"
+#include "Halvorn/Tempo.h"
 #include "Halvorn/XmlElement.h"
 #include "Halvorn/XmlEncoding.h"
+#include "PictureRowReader.h"
 #include "ShaderProgram.h"
 #include "StandardShaders.h"
 #include "Text/FontFace.h"
+#include "Texture.h"
 #include "XmlText.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 #include <SDL_mixer.h>
 
 #include <QDateTime>
@@ -21,14 +23,16 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <memory>
 #include <sstream>
 
 const char* const SettingsCheck::DocumentElement = "Halvorn-demo-settings";
+const char* const SettingsCheck::NoDocumentElement = "the file has no document element <Halvorn-demo-settings>";
 const char* const SettingsCheck::FolderText = "a folder, not a settings file, and it has no morvelin.xml";
 
 struct SettingsCheck::TimedPart
@@ -123,10 +127,21 @@ private:
     bool mWideText;
 };
 
-struct SurfaceDeleter
+// Where strtod or strtol stopped: text after the number, other than blanks, is not read.
+bool HasRest(const char* end)
 {
-    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
-};
+    while (std::isspace(static_cast<unsigned char>(*end))) {
+        ++end;
+    }
+    return *end != '\0';
+}
+
+// A whole number as written, sign and digits only.
+bool IsWholeNumber(const std::string& text)
+{
+    const std::size_t digits = text.find_first_not_of("+-") == 1 ? 1 : 0;
+    return text.size() > digits && text.find_first_not_of("0123456789", digits) == std::string::npos;
+}
 
 } // namespace
 
@@ -160,16 +175,16 @@ std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
         const XmlElement root = XmlElement::ParseFile(localPath.constData(), DocumentElement, &result);
         if (result.code == XmlParseResult::FirstTagNotFound) {
             // Point at the element that stands where the settings should.
-            XmlElement top = XmlElement::ParseFile(localPath.constData(), nullptr, nullptr);
-            while (top && (!top.Name() || top.IsDeclaration()) && top.ChildCount() > 0) {
-                top = top.ChildAt(0);
-            }
-            if (top && top.Name()) {
+            const XmlElement top = DocumentElementOf(XmlElement::ParseFile(localPath.constData(), nullptr, nullptr));
+            if (top) {
                 Add(Severity::Error, top.Line(), top.Column(),
                     "the document element is <" + std::string(top.Name()) + ">, not <" + DocumentElement + ">");
             } else {
-                Add(Severity::Error, 1, 1, std::string("no <") + DocumentElement + "> element");
+                Add(Severity::Error, 1, 1, NoDocumentElement);
             }
+        } else if (result.nestedTooDeep) {
+            Add(Severity::Error, result.line, result.column,
+                "not well-formed XML: nested deeper than " + std::to_string(XmlElement::MaxDepth) + " elements");
         } else if (result.code == XmlParseResult::FileNotFound) {
             Add(Severity::Error, 1, 1, QFileInfo(settingsFile).isDir() ? FolderText : "cannot open the file");
         } else if (result.code == XmlParseResult::NoXmlData) {
@@ -197,6 +212,15 @@ std::vector<Diagnostic> SettingsCheck::Run(const QString& settingsFile)
     return diagnostics;
 }
 
+XmlElement SettingsCheck::DocumentElementOf(const XmlElement& top)
+{
+    XmlElement element = top;
+    while (element && (!element.Name() || element.IsDeclaration()) && element.ChildCount() > 0) {
+        element = element.ChildAt(0);
+    }
+    return element && element.Name() && !element.IsDeclaration() ? element : XmlElement();
+}
+
 void SettingsCheck::Report(Severity severity, const XmlElement& element, const std::string& message)
 {
     Add(severity, element.Line(), element.Column(), message);
@@ -215,7 +239,11 @@ void SettingsCheck::Report(Severity severity, const XmlElement& element, const c
 
 QString SettingsCheck::Resolve(const QString& path) const
 {
-    return QDir::isAbsolutePath(path) ? path : mFolder + QLatin1Char('/') + path;
+    // A settings file in the current folder names its files as the maker does.
+    if (QDir::isAbsolutePath(path) || mFolder == QLatin1String(".")) {
+        return path;
+    }
+    return mFolder + QLatin1Char('/') + path;
 }
 
 void SettingsCheck::Add(Severity severity, int line, int column, const std::string& message)
@@ -226,6 +254,7 @@ void SettingsCheck::Add(Severity severity, int line, int column, const std::stri
 void SettingsCheck::CheckDocument(const XmlElement& root)
 {
     CheckSoundtrack(root);
+    CheckTempo(root);
     CheckBuffers(root);
 
     std::vector<TimedPart> timed;
@@ -305,6 +334,9 @@ void SettingsCheck::CheckSoundtrack(const XmlElement& root)
         Report(Severity::Error, soundtrack, "the soundtrack has no file attribute");
         return;
     }
+    if (!mSoundtrackChecked) {
+        return;
+    }
     const QString path = Resolve(QString::fromUtf8(file));
     if (!QFileInfo(path).isFile()) {
         Report(Severity::Error, soundtrack, "file", "soundtrack " + Quoted(file) + " not found");
@@ -322,6 +354,62 @@ void SettingsCheck::CheckSoundtrack(const XmlElement& root)
     const std::string& error = mMusicError;
     if (!error.empty()) {
         Report(Severity::Error, soundtrack, "file", "soundtrack " + Quoted(file) + " cannot be loaded: " + error);
+    }
+}
+
+void SettingsCheck::CheckTempo(const XmlElement& root)
+{
+    // The loader leaves out a tempo it cannot use without a word; times in
+    // bars and beats are then refused as if there were none.
+    const XmlElement tempo = root.Child("tempo");
+    if (!tempo) {
+        return;
+    }
+    const std::string dropped = "; the file has no tempo";
+    const char* bpm = tempo.Attribute("bpm");
+    if (bpm == nullptr) {
+        Report(Severity::Warning, tempo, "the tempo has no bpm attribute" + dropped);
+        return;
+    }
+    const char* beatsPerBar = tempo.Attribute("beatsPerBar");
+    const char* offset = tempo.Attribute("offset");
+    const double beatsPerMinute = std::atof(bpm);
+    const int barBeats = beatsPerBar != nullptr ? static_cast<int>(std::strtol(beatsPerBar, nullptr, 10)) : 4;
+    const double offsetSeconds = offset != nullptr ? std::atof(offset) : 0.0;
+    if (!(std::isfinite(beatsPerMinute) && beatsPerMinute > 0.0)) {
+        Report(Severity::Warning, tempo, "bpm",
+               "tempo bpm " + Quoted(bpm) + " is not a number greater than 0" + dropped);
+    } else if (barBeats < 1) {
+        Report(Severity::Warning, tempo, "beatsPerBar",
+               "tempo beatsPerBar " + Quoted(beatsPerBar) + " is not a whole number from 1" + dropped);
+    } else if (!std::isfinite(offsetSeconds)) {
+        Report(Severity::Warning, tempo, "offset",
+               "tempo offset " + Quoted(offset) + " is not a finite time" + dropped);
+    } else if (!Tempo(beatsPerMinute, barBeats, offsetSeconds).IsValid()) {
+        Report(Severity::Warning, tempo, "bpm",
+               "tempo bpm " + Quoted(bpm) + " is so small that a bar has no finite length" + dropped);
+    }
+}
+
+void SettingsCheck::CheckPriority(const XmlElement& part, const char* text)
+{
+    // As the loader reads it: strtol, cut to int, taken as unsigned.
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text, &end, 10);
+    const bool outOfRange = errno == ERANGE;
+    const unsigned int read = static_cast<unsigned int>(static_cast<int>(std::strtol(text, nullptr, 10)));
+    const std::string readAs = " and is read as " + std::to_string(read);
+    if (end == text) {
+        Report(Severity::Warning, part, "priority", "priority " + Quoted(text) + " is not a whole number; 0 is used");
+    } else if (value < 0) {
+        Report(Severity::Warning, part, "priority", "priority " + Quoted(text) + " is negative" + readAs);
+    } else if (outOfRange || value > static_cast<long long>(std::numeric_limits<unsigned int>::max())) {
+        Report(Severity::Warning, part, "priority",
+               "priority " + Quoted(text) + " is larger than " +
+                   std::to_string(std::numeric_limits<unsigned int>::max()) + readAs);
+    } else if (HasRest(end)) {
+        Report(Severity::Warning, part, "priority", "priority " + Quoted(text) + " is read as " + std::to_string(read));
     }
 }
 
@@ -359,6 +447,9 @@ void SettingsCheck::CheckPart(const XmlElement& part, std::vector<TimedPart>& ti
         if (part.Attribute(attribute) == nullptr) {
             Report(Severity::Error, part, std::string("the part has no ") + attribute + " attribute");
         }
+    }
+    if (const char* priority = part.Attribute("priority")) {
+        CheckPriority(part, priority);
     }
     const char* classText = part.Attribute("class");
     const std::string className = classText ? classText : "";
@@ -428,11 +519,21 @@ bool SettingsCheck::ReadTime(const XmlElement& part, const char* attribute, floa
 {
     const char* text = part.Attribute(attribute);
     seconds = NarrowTime(std::atof(text));
-    if (std::isfinite(seconds)) {
-        return true;
+    if (!std::isfinite(seconds)) {
+        Report(Severity::Error, part, attribute, std::string(attribute) + " " + Quoted(text) + " is not a finite time");
+        return false;
     }
-    Report(Severity::Error, part, attribute, std::string(attribute) + " " + Quoted(text) + " is not a finite time");
-    return false;
+    // The loader reads the number at the start of the text and nothing else.
+    char* end = nullptr;
+    std::strtod(text, &end);
+    if (end == text) {
+        Report(Severity::Warning, part, attribute,
+               std::string(attribute) + " " + Quoted(text) + " is not a number; 0 is used");
+    } else if (HasRest(end)) {
+        Report(Severity::Warning, part, attribute,
+               std::string(attribute) + " " + Quoted(text) + " is read as " + Seconds(std::atof(text)));
+    }
+    return true;
 }
 
 void SettingsCheck::CheckParams(const XmlElement& part, const std::string& className, QString& image,
@@ -511,24 +612,36 @@ void SettingsCheck::CheckParams(const XmlElement& part, const std::string& class
 bool SettingsCheck::CheckColor(const XmlElement& element, const char* attribute, const char* value,
                                Diagnostic::Severity severity)
 {
+    static const char* const Channels[] = {"red", "green", "blue"};
+    std::vector<std::string> words;
+    std::istringstream stream(value);
+    for (std::string word; words.size() < 3 && stream >> word;) {
+        words.push_back(word);
+    }
     glm::vec4 color;
-    const char* channel = nullptr;
-    switch (PartParams::ReadColor(QString::fromUtf8(value), color)) {
-    case PartParams::ColorChannel::Red:
-        channel = "red";
-        break;
-    case PartParams::ColorChannel::Green:
-        channel = "green";
-        break;
-    case PartParams::ColorChannel::Blue:
-        channel = "blue";
-        break;
-    case PartParams::ColorChannel::None:
+    const PartParams::ColorChannel failed = PartParams::ReadColor(QString::fromUtf8(value), color);
+    const std::string said = std::string(attribute) + " " + Quoted(value);
+    if (failed == PartParams::ColorChannel::None) {
+        // Each channel keeps its low 8 bits: 256 is 0, -1 is 255.
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            const long channel = std::strtol(words[i].c_str(), nullptr, 10);
+            if (channel < 0 || channel > 255) {
+                Report(Severity::Warning, element, attribute,
+                       said + ": " + Channels[i] + " " + std::to_string(channel) + " is outside 0-255 and is read as " +
+                           std::to_string(static_cast<unsigned char>(channel)));
+            }
+        }
         return true;
     }
-    Report(severity, element, attribute,
-           std::string(attribute) + " " + Quoted(value) + " has no whole number for " + channel +
-               ": write 'r g b' with values 0-255");
+    const std::size_t index = static_cast<std::size_t>(failed) - 1;
+    if (index < words.size() && IsWholeNumber(words[index])) {
+        Report(severity, element, attribute,
+               said + ": " + Channels[index] + " " + words[index] +
+                   " is out of range: write 'r g b' with values 0-255");
+    } else {
+        Report(severity, element, attribute,
+               said + " has no whole number for " + Channels[index] + ": write 'r g b' with values 0-255");
+    }
     return false;
 }
 
@@ -540,13 +653,17 @@ void SettingsCheck::CheckPicture(const XmlElement& element, const char* attribut
         Report(Severity::Error, element, attribute, "picture " + shown + " not found");
     } else if (!picture.decodeError.empty()) {
         Report(Severity::Error, element, attribute, "picture " + shown + " cannot be decoded: " + picture.decodeError);
-    } else if (picture.bytesPerPixel != 3 && picture.bytesPerPixel != 4) {
+    } else if (picture.tooLarge) {
+        Report(Severity::Error, element, attribute,
+               "picture " + shown + " is " + std::to_string(picture.width) + "x" + std::to_string(picture.height) +
+                   ", too large to decode (more than 2 GiB)");
+    } else if (!picture.headerOnly && picture.bytesPerPixel != 3 && picture.bytesPerPixel != 4) {
         Report(Severity::Error, element, attribute,
                "picture " + shown + " is not true-colour (" + std::to_string(picture.bitsPerPixel) +
                    " bits per pixel)");
     } else if (mGlFacts.maxTextureSize > 0 &&
                (picture.width > mGlFacts.maxTextureSize || picture.height > mGlFacts.maxTextureSize)) {
-        Report(Severity::Warning, element, attribute,
+        Report(Severity::Error, element, attribute,
                "picture " + shown + " is " + std::to_string(picture.width) + "x" + std::to_string(picture.height) +
                    ", larger than the GL maximum texture size " + std::to_string(mGlFacts.maxTextureSize));
     }
@@ -566,18 +683,38 @@ const SettingsCheck::Picture& SettingsCheck::DecodePicture(const QString& path)
     picture.decoded = true;
     picture.stamp = stamp;
     picture.exists = stamp.isFile;
-    if (picture.exists) {
-        // Decoded as Texture::Load decodes it, so the verdict is the same.
-        const std::unique_ptr<SDL_Surface, SurfaceDeleter> surface(IMG_Load(path.toLocal8Bit().constData()));
-        if (!surface) {
-            picture.decodeError = SDL_GetError();
-        } else {
-            picture.bytesPerPixel = surface->format->BytesPerPixel;
-            picture.bitsPerPixel = surface->format->BitsPerPixel;
-            picture.width = surface->w;
-            picture.height = surface->h;
-        }
+    if (!picture.exists) {
+        return picture;
     }
+    // A picture GL cannot take is refused from its header, however big.
+    const PictureRowReader header(path);
+    const int maxSide = mGlFacts.maxTextureSize;
+    if (maxSide > 0 && (header.GetHeaderWidth() > static_cast<unsigned>(maxSide) ||
+                        header.GetHeaderHeight() > static_cast<unsigned>(maxSide))) {
+        picture.headerOnly = true;
+        picture.width = static_cast<int>(header.GetHeaderWidth());
+        picture.height = static_cast<int>(header.GetHeaderHeight());
+        return picture;
+    }
+    // Decoded as Texture::Load decodes it, so the verdict is the same.
+    const Texture::Decoded decoded = Texture::Inspect(path);
+    switch (decoded.mStatus) {
+    case Texture::Decoded::NotLoaded:
+    case Texture::Decoded::NotConverted:
+        picture.decodeError = decoded.mError;
+        break;
+    case Texture::Decoded::TooLarge:
+        picture.tooLarge = true;
+        break;
+    case Texture::Decoded::Ok:
+    case Texture::Decoded::Streamed:
+    case Texture::Decoded::NotTrueColor:
+        picture.bitsPerPixel = decoded.mBitsPerPixel;
+        picture.bytesPerPixel = decoded.mBitsPerPixel / 8;
+        break;
+    }
+    picture.width = static_cast<int>(decoded.mWidth);
+    picture.height = static_cast<int>(decoded.mHeight);
     return picture;
 }
 
@@ -604,7 +741,7 @@ void SettingsCheck::CheckShaders(const XmlElement& part)
     bool bothExist = true;
     for (const QString& shader : {vertex, fragment}) {
         if (!QFileInfo(Resolve(shader)).isFile()) {
-            Report(Severity::Warning, part, "class", "shader " + Quoted(shader.toStdString()) + " not found");
+            Report(Severity::Error, part, "class", "shader " + Quoted(shader.toStdString()) + " not found");
             bothExist = false;
         }
     }
@@ -616,7 +753,6 @@ void SettingsCheck::CheckShaders(const XmlElement& part)
         return;
     }
     for (Diagnostic& found : mGlFacts.checkShaders(Resolve(vertex), Resolve(fragment))) {
-        found.mSeverity = Severity::Warning;
         mEntries.push_back(Entry{std::move(found), line, column});
     }
 }

@@ -2,7 +2,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 Tempo::Tempo(double bpm, int beatsPerBar, double offset)
     : mBpm(bpm)
@@ -13,7 +15,9 @@ Tempo::Tempo(double bpm, int beatsPerBar, double offset)
 
 bool Tempo::IsValid() const
 {
-    return std::isfinite(mBpm) && mBpm > 0.0 && mBeatsPerBar >= 1 && std::isfinite(mOffset);
+    // A bpm too small for a bar to have a finite length is no grid either.
+    return std::isfinite(mBpm) && mBpm > 0.0 && mBeatsPerBar >= 1 && std::isfinite(mOffset) &&
+           std::isfinite(SecondsPerBar());
 }
 
 double Tempo::SecondsPerBeat() const
@@ -45,7 +49,9 @@ void Tempo::BarBeatAt(double seconds, int& bar, double& beat) const
 {
     const double beats = BeatsAt(seconds);
     const double bars = std::floor(beats / mBeatsPerBar);
-    bar = static_cast<int>(bars) + 1;
+    // A very fast tempo counts more bars than an int holds.
+    const double limit = static_cast<double>(std::numeric_limits<int>::max() - 1);
+    bar = static_cast<int>(std::clamp(std::isnan(bars) ? 0.0 : bars, -limit, limit)) + 1;
     beat = beats - bars * mBeatsPerBar + 1.0;
 }
 

@@ -1,12 +1,11 @@
 #include "Halvorn/XmlElement.h"
 
+#include "ErrorBox.h"
 #include "Halvorn/XmlEncoding.h"
 #include "XmlDocument.h"
 #include "XmlNode.h"
 #include "XmlParser.h"
 #include "XmlText.h"
-
-#include <SDL.h>
 
 #include <sys/stat.h>
 
@@ -144,7 +143,7 @@ XmlElement XmlElement::OpenFile(const char* path, const char* firstTag)
     const std::string message = ErrorMessage(path, firstTag, result);
     std::cerr << message.substr(0, message.size() - 1) << std::endl;
     // Fails at once without a display; then there is only the log line.
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "XML Parsing error", message.c_str(), nullptr);
+    Vexel::ShowErrorBox("XML Parsing error", message);
     std::exit(255);
 }
 
@@ -153,6 +152,7 @@ XmlElement XmlElement::ParseFile(const char* path, const char* firstTag, XmlPars
     if (result) {
         result->line = 0;
         result->column = 0;
+        result->nestedTooDeep = false;
     }
     std::vector<char> bytes;
     if (!path || !ReadWholeFile(path, bytes)) {
@@ -230,6 +230,7 @@ XmlElement XmlElement::ParseText(const char* text, const char* firstTag, XmlPars
         result->code = code;
         result->line = 0;
         result->column = 0;
+        result->nestedTooDeep = parser.NestedTooDeep();
         if (code != XmlParseResult::Ok && code != XmlParseResult::FirstTagNotFound) {
             parser.ErrorPosition(result->line, result->column);
         }

@@ -441,6 +441,7 @@ void XmlParser::ParseContent()
 bool XmlParser::ParseStartTag(const char*& p, bool declaration)
 {
     if (mFrames.size() > static_cast<std::size_t>(XmlElement::MaxDepth)) {
+        mNestedTooDeep = true;
         Fail(XmlParseResult::UnexpectedToken, p);
         return false;
     }

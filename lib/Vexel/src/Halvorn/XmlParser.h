@@ -21,6 +21,8 @@ public:
     // The top node, with one reference for the caller; never null.
     XmlNode* Parse();
     int Code() const { return mCode; }
+    // Whether parsing stopped at an element nested deeper than the limit.
+    bool NestedTooDeep() const { return mNestedTooDeep; }
     // Where the error (or the first warning) was found, counted from 1.
     void ErrorPosition(int& line, int& column) const;
 
@@ -96,6 +98,7 @@ private:
     // decoded in place there, while scanning reads the caller's text.
     char* mCopy = nullptr;
     int mCode = XmlParseResult::Ok;
+    bool mNestedTooDeep = false;
     const char* mErrorPosition = nullptr;
     const char* mWarningPosition = nullptr;
 
