@@ -151,17 +151,17 @@ def bloom(t, start, end, name, animate=(), react=(), **lens):
     t.shader(start, end, name + " highlights", 4, "bright.glsl", target="bright", iChannel0="scene")
     t.shader(start, end, name + " blur across", 5, "blur.glsl", target="across", iChannel0="bright", step=(1, 0))
     t.shader(start, end, name + " blur down", 6, "blur.glsl", target="blurred", iChannel0="across", step=(0, 1))
-    t.shader(start, end, name + " lens", 7, "lens.glsl", resolution=0.375, blending="transcluent",
+    t.shader(start, end, name + " lens", 7, "lens.glsl", resolution=0.3, blending="transcluent",
              iChannel0="scene", iChannel1="blurred", animate=animate, react=react, **lens)
 
 
 def story():
     t = Timeline()
     # The groove's and the drop's scene, its bloom at a quarter size, and the break's smoke.
-    t.buffer("scene", "rgba16f", 0.375)
+    t.buffer("scene", "rgba16f", 0.3)
     for name in ("bright", "across", "blurred"):
         t.buffer(name, "rgba16f", 0.125)
-    t.buffer("smoke", "rgba16f", 0.5)
+    t.buffer("smoke", "rgba16f", 0.375)
 
     t.section("bars 1-8, 0-15 s, intro: a dark plasma fades in, the title is typed on the beat, the riser "
               "zooms and whites out")
@@ -233,7 +233,7 @@ def story():
     t.shader(at(25), at(33), "smoke", 1, "smoke.glsl", target="smoke", iChannel0="smoke", iChannel1="noise",
              animate=[anim("gain", (24, 31), (0, 1), "in")],
              react=[react("lead", LEAD, 0.0, 1.2, 0.1, 0.6), react("flow", PADS, 0.5, 1.8, 0.3, 1.0)])
-    t.shader(at(25), at(33), "smoke shown", 2, "show.glsl", resolution=0.5, iChannel0="smoke")
+    t.shader(at(25), at(33), "smoke shown", 2, "show.glsl", resolution=0.375, iChannel0="smoke")
     t.flash(at(25), 4, "impact flash 25")
     greetings = ("greetings to everyone at the party   ...   the Revision crowd   ...   the shader "
                  "showdown coders   ...   the demosceners of every platform   ...   and you, watching")
