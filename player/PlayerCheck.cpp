@@ -47,13 +47,7 @@ const char* AnimateAttributeOf(const std::string& partName, std::string problem)
 // The numbers a lib.Shader part may animate; false when its shader cannot be read.
 bool ShaderUniforms(const SettingsCheck& check, const XmlElement& part, std::vector<Animation::Uniform>& uniforms)
 {
-    std::vector<DemoPartParam> params;
-    for (const XmlElement& param : part.Children("param")) {
-        for (int a = 0; a < param.AttributeCount(); ++a) {
-            params.emplace_back(QString::fromUtf8(param.AttributeName(a)),
-                                QString::fromUtf8(param.AttributeValue(a) ? param.AttributeValue(a) : ""));
-        }
-    }
+    const std::vector<DemoPartParam> params = DemoPartParam::OfPart(part);
     std::vector<ShaderPartSettings::Problem> ignored;
     const ShaderPartSettings settings = ShaderPartSettings::Read(QString(), params, nullptr, ignored);
     std::string text;

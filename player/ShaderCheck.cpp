@@ -1,33 +1,13 @@
 #include "ShaderCheck.h"
 
 #include "ShaderLog.h"
+#include "ShaderProgram.h"
 
 #include <GL/glew.h>
 
 #include <QFile>
 
 namespace {
-
-std::string InfoLog(GLuint object, bool isProgram)
-{
-    GLint length = 0;
-    if (isProgram) {
-        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-    } else {
-        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-    }
-    if (length <= 1) {
-        return std::string();
-    }
-    std::string log(static_cast<std::size_t>(length), '\0');
-    if (isProgram) {
-        glGetProgramInfoLog(object, length, nullptr, &log[0]);
-    } else {
-        glGetShaderInfoLog(object, length, nullptr, &log[0]);
-    }
-    log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
-    return log;
-}
 
 // Returns 0 when the file cannot be read or the stage does not compile.
 GLuint Compile(const QString& file, GLenum stage, std::vector<Diagnostic>& problems)
@@ -49,7 +29,7 @@ GLuint Compile(const QString& file, GLenum stage, std::vector<Diagnostic>& probl
     if (compiled == GL_TRUE) {
         return shader;
     }
-    std::vector<Diagnostic> found = ShaderCheck::ParseLog(name, InfoLog(shader, false));
+    std::vector<Diagnostic> found = ShaderCheck::ParseLog(name, ShaderProgram::InfoLog(shader, false));
     if (found.empty()) {
         found.emplace_back(name, 1, 1, Diagnostic::Severity::Error, "the shader does not compile");
     }
@@ -74,7 +54,7 @@ std::vector<Diagnostic> ShaderCheck::Run(const QString& vertexFile, const QStrin
         glGetProgramiv(program, GL_LINK_STATUS, &linked);
         if (linked != GL_TRUE) {
             // A link has no line of its own: the pair is named at the vertex stage.
-            std::string log = InfoLog(program, true);
+            std::string log = ShaderProgram::InfoLog(program, true);
             while (!log.empty() && (log.back() == '\n' || log.back() == ' ')) {
                 log.pop_back();
             }

@@ -47,13 +47,7 @@ QString ParseErrorText(int code)
 std::vector<QString> ShaderPartFiles(const XmlElement& part, const QString& root,
                                      const std::vector<BufferSettings>& buffers)
 {
-    std::vector<DemoPartParam> params;
-    for (const XmlElement& param : part.Children("param")) {
-        for (int a = 0; a < param.AttributeCount(); ++a) {
-            params.emplace_back(QString::fromUtf8(param.AttributeName(a)),
-                                QString::fromUtf8(param.AttributeValue(a) ? param.AttributeValue(a) : ""));
-        }
-    }
+    const std::vector<DemoPartParam> params = DemoPartParam::OfPart(part);
     std::vector<ShaderPartSettings::Problem> ignored;
     const ShaderPartSettings named = ShaderPartSettings::Read(QString(), params, nullptr, ignored);
     if (named.mShader.isEmpty()) {

@@ -135,6 +135,7 @@ TEST(PackageE2ETest, TheUnpackedPackageWorksFromItsOwnPrefix)
         {player + " --capture " + empty + ".mp4 " + empty, 1, {empty + folder}},
         {Completion(root, scratch / "pick", "vexel-player --cap"), 0, {"[--capture]"}},
         {Completion(root, scratch / "pick", "vexel-player --window 19"), 0, {"[1920x1080]"}},
+        {Completion(root, scratch / "pick", "vexel-player --quality d"), 0, {"[draft]"}},
         {Completion(root, scratch / "pick", "vexel-player --check "), 0, {"[show.xml sub]"}},
         {Completion(root, scratch / "pick", "vexel-player --new "), 0, {"[sub]"}},
     };

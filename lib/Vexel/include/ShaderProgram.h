@@ -49,6 +49,8 @@ public:
     void Share(const std::shared_ptr<ShaderProgram>& program);
     // Whether Link succeeded; false before Link.
     bool IsLinked() const;
+    // The driver's log of a shader or program object, without its trailing NUL.
+    static std::string InfoLog(GLuint object, bool isProgram);
 
     bool mInitialized;
     GLuint mHandle;

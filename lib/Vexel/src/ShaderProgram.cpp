@@ -251,3 +251,21 @@ bool ShareStandardShaderProgram(ShaderProgram& program, const QString& shaderPat
     program.SetUniform1i("Tex1", 0);
     return usable;
 }
+
+std::string ShaderProgram::InfoLog(GLuint object, bool isProgram)
+{
+    GLint length = 0;
+    if (isProgram) {
+        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
+    } else {
+        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
+    }
+    std::string log(static_cast<std::size_t>(std::max(length, 1)), '\0');
+    if (isProgram) {
+        glGetProgramInfoLog(object, length, nullptr, &log[0]);
+    } else {
+        glGetShaderInfoLog(object, length, nullptr, &log[0]);
+    }
+    log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
+    return log;
+}

@@ -13,24 +13,6 @@
 
 namespace {
 
-std::string InfoLog(GLuint object, bool isProgram)
-{
-    GLint length = 0;
-    if (isProgram) {
-        glGetProgramiv(object, GL_INFO_LOG_LENGTH, &length);
-    } else {
-        glGetShaderiv(object, GL_INFO_LOG_LENGTH, &length);
-    }
-    std::string log(static_cast<std::size_t>(std::max(length, 1)), '\0');
-    if (isProgram) {
-        glGetProgramInfoLog(object, length, nullptr, &log[0]);
-    } else {
-        glGetShaderInfoLog(object, length, nullptr, &log[0]);
-    }
-    log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
-    return log;
-}
-
 // Compiles one stage into the program; on failure the driver's log, and
 // nothing attached.
 bool AddStage(ShaderProgram& program, const std::string& text, Shader::ShaderType type, const QString& name,
@@ -45,7 +27,7 @@ bool AddStage(ShaderProgram& program, const std::string& text, Shader::ShaderTyp
     GLint compiled = GL_FALSE;
     glGetShaderiv(shader->mHandle, GL_COMPILE_STATUS, &compiled);
     if (compiled != GL_TRUE) {
-        log = InfoLog(shader->mHandle, false);
+        log = ShaderProgram::InfoLog(shader->mHandle, false);
         delete shader;
         return false;
     }
@@ -64,7 +46,7 @@ bool Link(ShaderProgram& program, std::string& log)
     if (linked == GL_TRUE) {
         return true;
     }
-    log = InfoLog(program.mHandle, true);
+    log = ShaderProgram::InfoLog(program.mHandle, true);
     while (!log.empty() && (log.back() == '\n' || log.back() == ' ')) {
         log.pop_back();
     }
