@@ -216,8 +216,8 @@ TEST_F(CaptureE2ETest, TheBundledDemoCapturesTheSameTwiceAndAsTheLivePlayerShows
     std::string frames[2];
     for (int run = 0; run < 2; ++run) {
         const fs::path pattern = mDir / std::to_string(run) / "%d.png";
-        const RunResult result =
-            Capture({pattern.string(), "--size", "1280x720", "--from", "40", "--to", "40.01", "--fps", "100"}, settings);
+        const RunResult result = Capture(
+            {pattern.string(), "--size", "1280x720", "--from", "40", "--to", "40.01", "--fps", "100"}, settings);
         ASSERT_EQ(result.exitCode, 0) << result.err;
         frames[run] = VexelTest::ReadFile((mDir / std::to_string(run) / "0.png").string());
     }

@@ -1,8 +1,9 @@
 // The bundled demo's files (demo/): what playing it cannot show. Its end-to-end
 // test plays the timeline and fails on any unknown key, value, class or file.
 
-#include "ProgramRunner.h"
 #include "Audio/SoundtrackDecoder.h"
+#include "ProgramRunner.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -96,6 +98,30 @@ TEST(DemoContentTest, SoundtrackIsASmallOggAndEveryPictureIsShown)
     }
     EXPECT_EQ(fixedFiles, 4);
     EXPECT_LT(bytes, 3u * 1024 * 1024);
+}
+
+// demo/ is made by tools/make_timeline.py from the story and tools/demo_shaders/: an edit made
+// to the timeline or a shader in demo/ alone would be lost at the script's next run.
+TEST(DemoContentTest, TheTimelineAndItsShadersAreWhatTheScriptMakes)
+{
+    const VexelTest::TempFolder made;
+    const std::string printed =
+        VexelTest::ShellOutput("python3 " VEXEL_SOURCE_DIR "/tools/make_timeline.py --demo " + made.Path().string());
+    ASSERT_NE(printed.find(", ends at 90 s\n"), std::string::npos) << printed;
+    const fs::path demo = VEXEL_DEMO_DIR;
+    EXPECT_TRUE(VexelTest::ReadFile(made / "morvelin.xml") == VexelTest::ReadFile((demo / "morvelin.xml").string()))
+        << "demo/morvelin.xml is not what the script writes";
+    // Both ways: every shader it copies is there as it is, and none it would remove is left.
+    for (const auto& [from, to] : {std::pair{made.Path(), demo}, std::pair{demo, made.Path()}}) {
+        for (const auto& entry : fs::directory_iterator(from / "data" / "shaders")) {
+            const fs::path other = to / "data" / "shaders" / entry.path().filename();
+            if (entry.path().extension() == ".glsl") {
+                EXPECT_TRUE(fs::exists(other) &&
+                            VexelTest::ReadFile(entry.path().string()) == VexelTest::ReadFile(other.string()))
+                    << entry.path().filename() << " differs or is missing in " << to;
+            }
+        }
+    }
 }
 
 // Scenes cut and pulse on this music's bars: a soundtrack made again with

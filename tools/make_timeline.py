@@ -19,15 +19,14 @@ not declare, parts past the end). `vexel-player --check demo/morvelin.xml`
 then checks the rest: the shaders compile, the music loads.
 """
 
+import argparse
 import os
 import re
 import shutil
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-OUT_FILE = os.path.join(ROOT, "demo", "morvelin.xml")
 SHADER_SOURCES = os.path.join(ROOT, "tools", "demo_shaders")
-SHADERS = os.path.join(ROOT, "demo", "data", "shaders")
 TEXTURES = os.path.join(ROOT, "demo", "data", "textures")
 
 BPM = 128
@@ -431,6 +430,13 @@ def render(timeline):
 
 
 def main():
+    parser = argparse.ArgumentParser(description="Writes the MORVELIN timeline and its shaders.")
+    parser.add_argument("--demo", default=os.path.join(ROOT, "demo"),
+                        help="the demo folder to write morvelin.xml and data/shaders/ into (default demo/)")
+    demo = parser.parse_args().demo
+    out_file = os.path.join(demo, "morvelin.xml")
+    shaders = os.path.join(demo, "data", "shaders")
+    os.makedirs(shaders, exist_ok=True)
     timeline = story()
     errors = check(timeline)
     if errors:
@@ -438,16 +444,16 @@ def main():
             print("error:", e, file=sys.stderr)
         return 1
     used = sorted({dict(p["params"])["shader"] for p in timeline.parts() if p["class"] == "lib.Shader"})
-    for name in sorted(os.listdir(SHADERS)):
+    for name in sorted(os.listdir(shaders)):
         if name.endswith(".glsl") and name not in used:
-            os.remove(os.path.join(SHADERS, name))
+            os.remove(os.path.join(shaders, name))
     for name in used:
-        shutil.copyfile(os.path.join(SHADER_SOURCES, name), os.path.join(SHADERS, name))
-    with open(OUT_FILE, "w", encoding="utf-8", newline="\n") as f:
+        shutil.copyfile(os.path.join(SHADER_SOURCES, name), os.path.join(shaders, name))
+    with open(out_file, "w", encoding="utf-8", newline="\n") as f:
         f.write(render(timeline))
     parts = timeline.parts()
     print("%s: %d parts, %d animations, %d reactions, %d buffers, %d shaders, ends at %s s" % (
-        os.path.relpath(OUT_FILE, ROOT), len(parts), sum(len(p["animate"]) for p in parts),
+        os.path.relpath(out_file), len(parts), sum(len(p["animate"]) for p in parts),
         sum(len(p["react"]) for p in parts), len(timeline.buffers), len(used),
         number(max(p["end"] for p in parts))))
     return 0
