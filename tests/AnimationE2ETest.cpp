@@ -15,7 +15,7 @@ using VexelTest::RunResult;
 // Bad animations are among the failures in MorvelinE2ETest.
 TEST(AnimationE2ETest, AnimatedColourInBeatsReachesTheScreen)
 {
-    // At 120 bpm the colour steps from red to green one second into the part,
+    // At 120 bpm the colour steps from red to green three seconds into the part,
     // which starts a second into the demo: keys count from the part's start.
     const std::string soundtrack = "data/music/morvelin.ogg";
     ProgramRun run;
@@ -23,7 +23,7 @@ TEST(AnimationE2ETest, AnimatedColourInBeatsReachesTheScreen)
         "<Halvorn-demo-settings><soundtrack file=\"" + soundtrack +
         "\"/><tempo bpm=\"120\"/><demoparts>"
         "<part start=\"1\" end=\"30\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\"><param color=\"0 0 200\"/>"
-        "<animate key=\"color\" beats=\"0 2\" values=\"200 0 0; 0 200 0\" ease=\"step\"/></part>"
+        "<animate key=\"color\" beats=\"0 6\" values=\"200 0 0; 0 200 0\" ease=\"step\"/></part>"
         "</demoparts></Halvorn-demo-settings>\n";
     run.copies.push_back({VEXEL_DEMO_DIR "/" + soundtrack, soundtrack});
     run.timeout = 40s;
@@ -36,8 +36,8 @@ TEST(AnimationE2ETest, AnimatedColourInBeatsReachesTheScreen)
             do {
                 std::this_thread::sleep_for(100ms);
                 early = program.Screenshot();
-            } while (early.size() > centre && early[centre] == 0 && std::chrono::steady_clock::now() - moved < 700ms);
-            std::this_thread::sleep_until(moved + 2s);
+            } while (early.size() > centre && early[centre] == 0 && std::chrono::steady_clock::now() - moved < 2s);
+            std::this_thread::sleep_until(moved + 4s);
             late = program.Screenshot();
         }
         program.Key("Escape");
