@@ -31,18 +31,22 @@ TEST(BundledDemoE2ETest, PlaysEveryPartToTheEndWithoutAComplaint)
     const std::string demo = VEXEL_DEMO_DIR;
     const std::string xml = VexelTest::ReadFile(demo + "/morvelin.xml");
     const int partEntries = CountMatches(xml, "<part ");
-    // Its fades, pulses and spins are animations of a few dozen parts.
+    // Shaders, text, buffers and the music's reactions together, keyed in beats of its tempo.
     ASSERT_GT(partEntries, 30);
-    EXPECT_GT(CountMatches(xml, "<animate key=\"(alpha|rotate|relativeX|relativeHeight|color)\""), 20);
+    EXPECT_EQ(CountMatches(xml, "<tempo bpm=\"128\""), 1);
+    EXPECT_GT(CountMatches(xml, "<animate key=\"\\w+\" beats="), 20);
+    EXPECT_GT(CountMatches(xml, "<react key="), 10);
+    EXPECT_GE(CountMatches(xml, "<buffer name="), 3);
+    EXPECT_GT(CountMatches(xml, "<param [^>]*target="), 5);
 
     VexelTest::ProgramRun run;
     run.copies = {{demo + "/morvelin.xml", "morvelin.xml"}, {demo + "/data", "data"}};
-    run.timeout = 150s;
+    run.timeout = 180s;
     size_t colours = 0;
     run.whileRunning = [&](VexelTest::RunningProgram& program) {
-        // Mid-demo, in the spinning test scene: the screen is a picture, not a flat colour.
-        if (program.WaitForOutput("Moving futurepart \"spinning test scene\" to currentparts...", 120s)) {
-            std::this_thread::sleep_for(500ms);
+        // In the groove: the knot drawn into a buffer, bloomed and put on the screen.
+        if (program.WaitForOutput("Moving futurepart \"knot\" to currentparts...", 150s)) {
+            std::this_thread::sleep_for(1500ms);
             const std::vector<unsigned char> shot = program.Screenshot();
             std::set<std::tuple<int, int, int>> seen;
             for (size_t i = 0; i + 2 < shot.size(); i += 3 * 97) {
@@ -63,18 +67,29 @@ TEST(BundledDemoE2ETest, PlaysEveryPartToTheEndWithoutAComplaint)
     EXPECT_EQ(CountMatches(out, "\nKorvaneApp::GetDemoPart\\(\\)\n"), partEntries);
     EXPECT_EQ(CountMatches(out, "\nMoving futurepart "), partEntries);
     EXPECT_EQ(CountMatches(out, "\nMoving currentpart "), partEntries);
-    for (const char* className : {"class=Image,", "class=ClearScreen,", "class=TestPartVao,"}) {
+    for (const char* className : {"class=Shader,", "class=Text,", "class=ClearScreen,"}) {
         EXPECT_GT(CountMatches(out, className), 0) << className;
     }
-    // It ended by itself with its last part, after about a minute and before the
-    // music: nothing is left running or waiting in the final report.
+    // It ended by itself with its last part, with the music, after a minute and a half:
+    // nothing is left running or waiting in the final report.
     EXPECT_EQ(out.find("Key code 27 pressed down."), std::string::npos);
     const std::string shutdown = out.substr(std::min(out.find("\nKorvaneApp::~KorvaneApp()\n"), out.size()));
     std::smatch music, end;
     ASSERT_TRUE(std::regex_search(out, music, std::regex("\nMusic length ([0-9.]+)s ")));
     ASSERT_TRUE(std::regex_search(shutdown, end, std::regex("^\n.*\n== Time now ([0-9.]+) ==\n"))) << shutdown;
-    EXPECT_NEAR(std::stod(end[1]), 60.0, 2.0);
-    EXPECT_LT(std::stod(end[1]), std::stod(music[1]));
+    EXPECT_NEAR(std::stod(end[1]), 90.0, 2.0);
+    EXPECT_NEAR(std::stod(music[1]), 90.0, 1.0);
     EXPECT_NE(shutdown.find("\n== Current parts ==\n\n\n== Future parts ==\n\n\n"), std::string::npos);
     EXPECT_NE(shutdown.find("\nVexelApp::~VexelApp()\n"), std::string::npos);
+}
+
+// What the maker's check says of it, with a GL context so its shaders are compiled too.
+TEST(BundledDemoE2ETest, TheCheckFindsNothingToSay)
+{
+    VexelTest::ProgramRun run;
+    run.args = {"--check", VEXEL_DEMO_DIR "/morvelin.xml"};
+    const VexelTest::RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.OutLines(), std::vector<std::string>{"0 errors, 0 warnings"}) << result.out << result.err;
+    EXPECT_EQ(result.err, "");
 }

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A demo folder: a 64 s soundtrack, the shader pair, pictures made here.
+// A demo folder: a 90 s soundtrack, the shader pair, pictures made here.
 class SettingsCheckTest : public ::testing::Test
 {
 protected:
@@ -89,7 +89,7 @@ TEST_F(SettingsCheckTest, EveryProblemAtItsPlaceInFileOrder)
         "      <param image=\"palette.bmp\" blending=\"translucent\"/>\n"
         "    </part>\n"
         "    <part start=\"2\" end=\"5\" name=\"cover\" class=\"lib.ClearScreen\" priority=\"9\"/>\n"
-        "    <part start=\"60\" end=\"70\" name=\"late\" class=\"lib.TestPartVao\" priority=\"5\"/>\n" +
+        "    <part start=\"60\" end=\"99\" name=\"late\" class=\"lib.TestPartVao\" priority=\"5\"/>\n" +
         Tail;
     SettingsCheck check = WithGl(64, {Diagnostic("std.frag", 3, 7, Diagnostic::Severity::Error, "'x' : undeclared")});
     check.AddChildCheck("ANIMATE", [](SettingsCheck& c, const XmlElement&, const XmlElement& child) {
@@ -112,7 +112,7 @@ TEST_F(SettingsCheckTest, EveryProblemAtItsPlaceInFileOrder)
         f + ":12:14: error: picture \"data/textures/palette.bmp\" is not true-colour (8 bits per pixel)",
         f + ":12:34: warning: unknown blending \"translucent\" (opaque, transcluent, additive, subtractive or "
             "reversesubtractive)",
-        f + ":15:5: warning: part \"late\" ends at 70 s, after the music ends at 64 s",
+        f + ":15:5: warning: part \"late\" ends at 99 s, after the music ends at 90 s",
         f + ":15:43: error: picture \"data/textures/bg.jpg\" not found",
     };
     const std::vector<std::string> found = Check(settings, check);

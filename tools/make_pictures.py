@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Draws every picture of the MORVELIN demo into demo/data/textures/.
+"""Draws every picture of the MORVELIN demo into demo/data/textures/: the
+test scene's two (the engine's tests use them too) and the glint the knot's
+sparks are drawn with; everything else on screen comes from the shaders.
 
 Pure Python 3 standard library; PNG files are written with zlib, JPEG files
 are converted from a temporary PPM with ImageMagick's `convert`. The output
@@ -88,27 +90,6 @@ def smoothstep(e0, e1, x):
 
 def hexrgb(text):
     return tuple(int(text[i:i + 2], 16) / 255.0 for i in (0, 2, 4))
-
-
-def gradient(stops, t):
-    """Piecewise linear colour ramp over (position, colour) stops."""
-    if t <= stops[0][0]:
-        return stops[0][1]
-    for (p0, c0), (p1, c1) in zip(stops, stops[1:]):
-        if t <= p1:
-            return mix(c0, c1, (t - p0) / (p1 - p0))
-    return stops[-1][1]
-
-
-class Lcg:
-    """Fixed 32-bit LCG: the same stars on every Python version."""
-
-    def __init__(self, seed):
-        self.state = seed & 0xFFFFFFFF
-
-    def next(self):
-        self.state = (self.state * 1664525 + 1013904223) & 0xFFFFFFFF
-        return self.state / 4294967296.0
 
 
 # ---------------------------------------------------------------- writers
@@ -313,269 +294,33 @@ def hsv(h, s, v):
     return [(v, t, p), (q, v, p), (p, v, t), (p, q, v), (t, p, v), (v, p, q)][i]
 
 
-def make_backdrop():
-    """Full-screen 1280x720 night scene: sky, striped sun, perspective grid."""
-    w, h = 1280, 720
-    horizon = 432
-    img = Image(w, h)
-    sky = [(0.0, hexrgb("070218")), (0.45, hexrgb("1c0a40")), (0.8, hexrgb("5a1668")),
-           (1.0, hexrgb("d8407a"))]
-    ground_top, ground_bottom = hexrgb("2a0838"), hexrgb("07020f")
-    grid = hexrgb("ff3fb4")
-    sun_c, sun_r = (640.0, 330.0), 168.0
-    sun_ramp = [(0.0, hexrgb("fff27a")), (0.55, hexrgb("ffa23c")), (1.0, hexrgb("ff3c7a"))]
-    depth_k = 36000.0
-    for y in range(h):
-        if y < horizon:
-            row_sky = gradient(sky, y / horizon)
-        for x in range(w):
-            px, py = x + 0.5, y + 0.5
-            if y < horizon:
-                rgb = row_sky
-                d = math.hypot(px - sun_c[0], py - sun_c[1])
-                # Soft halo around the sun.
-                rgb = mix(rgb, hexrgb("ff5a8c"), 0.35 * math.exp(-max(0.0, d - sun_r) / 60.0))
-                t = (py - (sun_c[1] - sun_r)) / (2 * sun_r)
-                band = (py - sun_c[1]) / sun_r
-                gap = band > 0.0 and (py % 24.0) < 3.0 + 9.0 * band
-                cover = clamp01(sun_r - d + 0.5)
-                if cover > 0.0 and not gap:
-                    rgb = mix(rgb, gradient(sun_ramp, clamp01(t)), cover)
-            else:
-                dist = py - horizon
-                rgb = mix(ground_top, ground_bottom, clamp01(dist / (h - horizon)) ** 0.6)
-                z = depth_k / dist          # distance into the screen
-                dz = depth_k / (dist * dist)  # change of z per pixel row
-                fz = (z + 0.0) % 100.0
-                line_z = min(fz, 100.0 - fz) / max(dz, 1e-6)
-                u = (px - 640.0) / dist * 40.0
-                # The lines run diagonally: take the full gradient of u.
-                du = 40.0 / dist * math.hypot(1.0, (px - 640.0) / dist)
-                fu = u % 60.0
-                line_u = min(fu, 60.0 - fu) / du
-                # Lines closer than a few pixels only alias: fade them out.
-                strength = max(clamp01(1.2 - line_z) * smoothstep(3.0, 12.0, 100.0 / dz),
-                               clamp01(1.2 - line_u) * smoothstep(3.0, 12.0, 60.0 / du))
-                fade = clamp01(dist / 40.0)
-                rgb = mix(rgb, grid, strength * (0.35 + 0.65 * fade))
-                # Glow where the grid meets the horizon.
-                rgb = mix(rgb, hexrgb("ff5aa0"), 0.5 * math.exp(-dist / 14.0))
-            img.set(x, y, tuple(rgb) + (1.0,))
-    rng = Lcg(20240611)
-    for _ in range(420):
-        x, y = int(rng.next() * w), int(rng.next() * (horizon - 60))
-        b = 0.35 + 0.65 * rng.next() ** 2
-        if math.hypot(x - sun_c[0], y - sun_c[1]) < sun_r + 30:
-            continue
-        img.blend(x, y, (1, 1, 1), b)
-        if b > 0.85:
-            for ox, oy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
-                img.blend(x + ox, y + oy, (0.8, 0.85, 1.0), b * 0.45)
-    return img
-
-
-def radial_sprite(size, core, edge, power):
-    """Soft round light: alpha falls to exactly 0 at the picture's edge."""
+def make_star():
+    """A four-pointed glint: a soft core and two thin crossed rays, white
+    turning blue outwards, its alpha the light's strength. The knot's
+    backdrop draws its sparks with it."""
+    size = 128
     img = Image(size, size)
     c = size / 2.0
     for y in range(size):
         for x in range(size):
-            r = math.hypot(x + 0.5 - c, y + 0.5 - c) / c
+            dx, dy = (x + 0.5 - c) / c, (y + 0.5 - c) / c
+            r = math.hypot(dx, dy)
             if r >= 1.0:
                 continue
-            a = math.exp(-r * r * 5.0) * (1.0 - smoothstep(0.75, 1.0, r))
-            img.set(x, y, mix(core, edge, clamp01(r ** power)) + (a,))
-    return img
-
-
-def make_ring():
-    """Segmented ring; 12 gaps make its rotation visible."""
-    size = 512
-    img = Image(size, size)
-    c = size / 2.0
-    outer, inner = 240.0, 196.0
-    for y in range(size):
-        for x in range(size):
-            dx, dy = x + 0.5 - c, y + 0.5 - c
-            r = math.hypot(dx, dy)
-            band = min(outer - r, r - inner) + 0.5
-            ang = math.degrees(math.atan2(dy, dx)) % 30.0
-            gap_dist = min(ang, 30.0 - ang) * math.pi / 180.0 * r - 6.0
-            a_band = clamp01(band) * clamp01(gap_dist + 0.5)
-            mid = 1.0 - abs(r - (outer + inner) / 2) / ((outer - inner) / 2)
-            colour = mix(hexrgb("2a7cff"), hexrgb("c8fbff"), clamp01(mid) ** 1.5)
-            thin = clamp01(3.0 - abs(r - 176.0) + 0.5)
-            if a_band > 0.0:
-                img.blend(x, y, colour, a_band)
-            if thin > 0.0:
-                img.blend(x, y, hexrgb("7fe8ff"), thin * 0.9)
-    return img
-
-
-def star_points(cx, cy, outer, inner, points):
-    pts = []
-    for i in range(points * 2):
-        r = outer if i % 2 == 0 else inner
-        a = -math.pi / 2 + i * math.pi / points
-        pts.append((cx + r * math.cos(a), cy + r * math.sin(a)))
-    return pts
-
-
-def polygon_sdf(px, py, pts):
-    """Signed distance to a simple polygon, negative inside."""
-    d = float("inf")
-    inside = False
-    n = len(pts)
-    for i in range(n):
-        ax, ay = pts[i]
-        bx, by = pts[(i + 1) % n]
-        ex, ey = bx - ax, by - ay
-        wx, wy = px - ax, py - ay
-        t = clamp01((wx * ex + wy * ey) / (ex * ex + ey * ey))
-        qx, qy = wx - ex * t, wy - ey * t
-        d = min(d, qx * qx + qy * qy)
-        if (ay > py) != (by > py) and px < ax + (py - ay) * ex / ey:
-            inside = not inside
-    d = math.sqrt(d)
-    return -d if inside else d
-
-
-def make_star():
-    # 384 pixels: it is drawn at most about 360 pixels high, and the timeline
-    # holds dozens of star parts, each with its own texture.
-    size = 384
-    k = size / 512.0
-    img = Image(size, size)
-    cx, cy, outer = 256.0 * k, 268.0 * k, 236.0 * k
-    pts = star_points(cx, cy, outer, 98.0 * k, 5)
-    for y in range(size):
-        for x in range(size):
-            px, py = x + 0.5, y + 0.5
-            d = polygon_sdf(px, py, pts)
-            if d > 1.0:
-                continue
-            r = math.hypot(px - cx, py - cy) / outer
-            colour = mix(hexrgb("fffbd0"), hexrgb("ff8a1c"), clamp01(r * 1.3))
-            # A darker rim gives the shape an edge on bright backgrounds.
-            colour = mix(colour, hexrgb("c0361a"), smoothstep(-8.0, -3.0, d))
-            img.blend(x, y, colour, clamp01(0.5 - d))
-    return img
-
-
-def make_stripes():
-    """Diagonal colour bands with soft transparent gaps."""
-    size = 512
-    img = Image(size, size)
-    period = 64.0
-    colours = [hexrgb("ff3c9c"), hexrgb("3cd8ff"), hexrgb("ffd23c"), hexrgb("8a5cff")]
-    for y in range(size):
-        for x in range(size):
-            s = (x + y + 1.0) / math.sqrt(2.0)
-            k = int(s // period)
-            f = s - k * period
-            a = clamp01(min(f, 40.0 - f) / 3.0) if f < 40.0 else 0.0
-            if a > 0.0:
-                img.set(x, y, colours[k % 4] + (a,))
-    return img
-
-
-def make_vignette():
-    """Black with alpha rising towards the edges; 16:9, drawn full-screen."""
-    w, h = 640, 360
-    img = Image(w, h)
-    for y in range(h):
-        for x in range(w):
-            nx = (x + 0.5 - w / 2) / (w / 2)
-            ny = (y + 0.5 - h / 2) / (h / 2)
-            r = math.sqrt(nx * nx * 0.8 + ny * ny)
-            img.set(x, y, (0.0, 0.0, 0.0, smoothstep(0.45, 1.25, r) * 0.92))
-    return img
-
-
-def make_flash():
-    return Image(16, 16, (1.0, 1.0, 1.0, 1.0))
-
-
-def make_logo():
-    """MORVELIN in bevelled blocks with a gold-to-pink fill and a soft shadow."""
-    text = "MORVELIN"
-    block = 20
-    cells, columns = text_cells(text)
-    w, h = 1024, 256
-    x0 = (w - columns * block) // 2
-    y0 = (h - GLYPH_H * block) // 2 - 8
-    img = Image(w, h)
-    shadow = 10
-    for cx, cy in cells:
-        sx, sy = x0 + cx * block + shadow, y0 + cy * block + shadow
-        img.fill_rect(sx - 3, sy - 3, block + 6, block + 6, (0.05, 0.0, 0.12), 0.35)
-        img.fill_rect(sx, sy, block, block, (0.05, 0.0, 0.12), 0.5)
-    ramp = [(0.0, hexrgb("fff6a0")), (0.45, hexrgb("ffb43c")), (1.0, hexrgb("ff3c8c"))]
-    outline = hexrgb("2a0a3a")
-    for cx, cy in cells:
-        bx, by = x0 + cx * block, y0 + cy * block
-        # Outline only on sides facing an empty cell, so blocks join up.
-        for (nx, ny), rect in (((-1, 0), (bx - 3, by - 3, 3, block + 6)),
-                               ((1, 0), (bx + block, by - 3, 3, block + 6)),
-                               ((0, -1), (bx - 3, by - 3, block + 6, 3)),
-                               ((0, 1), (bx - 3, by + block, block + 6, 3))):
-            if (cx + nx, cy + ny) not in cells:
-                img.fill_rect(*rect, outline, 1.0)
-    for cx, cy in cells:
-        bx, by = x0 + cx * block, y0 + cy * block
-        for y in range(by, by + block):
-            base = gradient(ramp, (y - y0) / (GLYPH_H * block))
-            for x in range(bx, bx + block):
-                lx, ly = x - bx, y - by
-                colour = base
-                # Bevel only where the stroke meets empty space, so each
-                # letter reads as one solid bar rather than a row of tiles.
-                if (lx < 4 and (cx - 1, cy) not in cells) or (ly < 4 and (cx, cy - 1) not in cells):
-                    colour = mix(base, (1, 1, 1), 0.5)
-                elif ((lx >= block - 4 and (cx + 1, cy) not in cells)
-                      or (ly >= block - 4 and (cx, cy + 1) not in cells)):
-                    colour = mix(base, (0.3, 0.0, 0.2), 0.4)
-                img.set(x, y, colour + (1.0,))
-    return img
-
-
-def make_caption(text, colour):
-    """One line of small pixel text with a dark outline, on transparency."""
-    scale = 6
-    cells, columns = text_cells(text)
-    pad = 8
-    w = columns * scale + 2 * pad
-    w += (-w) % 4
-    h = GLYPH_H * scale + 2 * pad
-    img = Image(w, h)
-    x0 = (w - columns * scale) // 2
-    for cx, cy in cells:
-        img.fill_rect(x0 + cx * scale - 2, pad + cy * scale - 2, scale + 4, scale + 4,
-                      (0.04, 0.0, 0.1), 1.0)
-    for cx, cy in cells:
-        top = (cx, cy - 1) not in cells
-        for y in range(scale):
-            shade = mix(colour, (1, 1, 1), 0.5) if top and y < 2 else colour
-            img.fill_rect(x0 + cx * scale, pad + cy * scale + y, scale, 1, shade)
+            core = math.exp(-r * r * 40.0)
+            halo = 0.25 * math.exp(-r * r * 8.0)
+            rays = math.exp(-abs(dx) * 60.0) * (1.0 - abs(dy)) ** 2 + math.exp(-abs(dy) * 60.0) * (1.0 - abs(dx)) ** 2
+            light = clamp01((core + halo + 0.8 * rays) * (1.0 - smoothstep(0.8, 1.0, r)))
+            if light > 0.0:
+                img.set(x, y, mix(hexrgb("ffffff"), hexrgb("7fb4ff"), clamp01(r * 1.6)) + (light,))
     return img
 
 
 PICTURES = [
+    # The test scene (lib.TestPartVao) loads these two by fixed names.
     ("test.png", make_test, "png-rgb"),
     ("bg.jpg", make_bg, "jpeg"),
-    ("backdrop.jpg", make_backdrop, "jpeg"),
-    ("logo.png", make_logo, "png-rgba"),
-    ("glow_warm.png", lambda: radial_sprite(512, hexrgb("fffdf0"), hexrgb("ff7a2a"), 0.7), "png-rgba"),
-    ("glow_cool.png", lambda: radial_sprite(512, hexrgb("f0fcff"), hexrgb("2a6aff"), 0.7), "png-rgba"),
-    ("ring.png", make_ring, "png-rgba"),
     ("star.png", make_star, "png-rgba"),
-    ("stripes.png", make_stripes, "png-rgba"),
-    ("vignette.png", make_vignette, "png-rgba"),
-    ("flash.png", make_flash, "png-rgb"),
-    ("text_vexel.png", lambda: make_caption("POWERED BY VEXEL", hexrgb("7fe8ff")), "png-rgba"),
-    ("text_homemade.png", lambda: make_caption("EVERY PIXEL AND NOTE HOMEMADE", hexrgb("ffd23c")), "png-rgba"),
-    ("text_greets.png", lambda: make_caption("GREETINGS TO ALL SCENERS!", hexrgb("ff7ac8")), "png-rgba"),
-    ("text_end.png", lambda: make_caption("THE END", hexrgb("ffffff")), "png-rgba"),
 ]
 
 

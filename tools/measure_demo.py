@@ -14,8 +14,17 @@ compare (startup, bigpicture). Sections, all by default:
 - steady:     frame intervals on a steady scene (the same parts for 20 s) for
               morvelin and vexel-player (windowed): median, p99, p99/median,
               the share over 1.5 x median; the first second is left out.
-- demo:       one run of the whole bundled demo: frame intervals and resident
-              memory (VmRSS) every 10 s up to 60 s, and the peak (VmHWM).
+- demo:       one run of the whole bundled demo in morvelin: frame intervals
+              and resident memory (VmRSS) every 10 s up to 90 s, and the peak
+              (VmHWM); then one in vexel-player (a 1280x720 window, the
+              overlay hidden): its frame intervals, which should keep the
+              display's rate.
+- scenes:     each section of the bundled demo (as its timeline's comments
+              name them) looped once in vexel-player, 1280x720, the overlay
+              hidden, beside an empty timeline (one ClearScreen part) played
+              in the same way: median and 90th percentile frame intervals, and
+              the CPU time the player (with the software renderer's threads)
+              used per frame, which a loaded machine inflates less.
 - bigpicture: peak resident memory of morvelin showing one 16384x16384
               picture part for 2 s, as PNG and (with cjpeg) as JPEG; the
               pictures are made once, in /tmp. The program of --old and the
@@ -28,6 +37,7 @@ average is printed before and after: figures from a busy machine are noise.
 
 import argparse
 import os
+import re
 import shutil
 import statistics
 import struct
@@ -39,7 +49,7 @@ import time
 import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SECTIONS = ("startup", "steady", "demo", "bigpicture")
+SECTIONS = ("startup", "steady", "demo", "scenes", "bigpicture")
 STEADY_SECONDS = 20
 BIG_SIDE = 16384
 BIG_PICTURE = os.path.join(tempfile.gettempdir(), "vexel-measure-%d" % BIG_SIDE)
@@ -77,10 +87,21 @@ def rss_kib(pid):
     return proc_status_kib(pid, "VmRSS")
 
 
-def run(program, args, cwd, env, probe, samples=(), steer=None, stop_after=None):
+def cpu_seconds(pid):
+    """User and system time of the process and all its threads (the software renderer's among them)."""
+    try:
+        with open("/proc/%d/stat" % pid) as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    except (OSError, IndexError, ValueError):
+        return None
+
+
+def run(program, args, cwd, env, probe, samples=(), steer=None, stop_after=None, cpu=None):
     """Runs the program to its end, or asks it to quit (SIGTERM) stop_after seconds after its first swap;
     returns (start ns, swap times ns, {second: VmRSS kiB}, peak VmHWM kiB, exit status).
-    steer(stdout lines so far, key) runs beside it on a thread."""
+    steer(stdout lines so far, key) runs beside it on a thread. A list given as cpu gets
+    (monotonic ns, CPU seconds) samples of the process while it runs."""
     log = tempfile.NamedTemporaryFile(prefix="vexel-frames-", delete=False)
     log.close()
     env = dict(env, LD_PRELOAD=probe, VEXEL_FRAME_LOG=log.name)
@@ -102,6 +123,10 @@ def run(program, args, cwd, env, probe, samples=(), steer=None, stop_after=None)
         if pending and elapsed >= pending[0]:
             memory[pending.pop(0)] = rss_kib(process.pid)
         peak = max(peak, proc_status_kib(process.pid, "VmHWM") or 0)
+        if cpu is not None:
+            used = cpu_seconds(process.pid)
+            if used is not None:
+                cpu.append((time.monotonic_ns(), used))
         if stop_after is not None and os.path.getsize(log.name) > 0:
             stop_after -= 0.02
             if stop_after <= 0:
@@ -174,13 +199,13 @@ def steady_settings():
     """A backdrop, a few blended pictures and a turning one, the same from start to end."""
     parts = ['<part name="clear" class="lib.ClearScreen" start="0" length="%d" priority="0">'
              '<param color="10 12 30"/></part>\n' % STEADY_SECONDS,
-             image_part("backdrop", STEADY_SECONDS, 1, [("image", "backdrop.jpg"), ("relativeWidth", "1"),
+             image_part("backdrop", STEADY_SECONDS, 1, [("image", "bg.jpg"), ("relativeWidth", "1"),
                                                        ("relativeHeight", "1")]),
-             image_part("glow", STEADY_SECONDS, 2, [("image", "glow_warm.png"), ("blending", "additive"),
+             image_part("glow", STEADY_SECONDS, 2, [("image", "star.png"), ("blending", "additive"),
                                                    ("alpha", "0.7")]),
-             image_part("ring", STEADY_SECONDS, 3, [("image", "ring.png"), ("blending", "transcluent"),
+             image_part("ring", STEADY_SECONDS, 3, [("image", "test.png"), ("blending", "transcluent"),
                                                    ("rotate", "30")]),
-             image_part("logo", STEADY_SECONDS, 4, [("image", "logo.png"), ("blending", "transcluent"),
+             image_part("logo", STEADY_SECONDS, 4, [("image", "star.png"), ("blending", "transcluent"),
                                                    ("align", "left top"), ("relativeWidth", "0.3")])]
     return settings(parts)
 
@@ -273,18 +298,79 @@ def measure_steady(programs, env):
     print("  vexel-player: %s" % player_text)
 
 
+def quit_at_end(lines, key):
+    if wait_for(lines, "ready at", 60):
+        key("F1")  # the overlay is the maker's, not the demo's
+    wait_for(lines, "end at", 300)
+    key("q")
+
+
 def measure_demo(programs, env):
     folder = demo_folder()
     try:
         _, swaps, memory, peak, status = run(programs["morvelin"], [], folder, env, programs["probe"],
-                                             samples=(10, 20, 30, 40, 50, 60))
+                                             samples=(10, 20, 30, 40, 50, 60, 70, 80, 90))
+        player_text = "not built"
+        if os.path.exists(programs["player"]):
+            _, player_swaps, _, _, player_status = run(programs["player"], ["morvelin.xml", "--window", "1280x720"],
+                                                       folder, env, programs["probe"], steer=quit_at_end)
+            player_text = interval_text(player_swaps, 1.0) if player_status == 0 else \
+                "failed (status %s)" % player_status
     finally:
         shutil.rmtree(folder)
-    print("the whole bundled demo (exit status %s)" % status)
-    print("  frame intervals: %s" % interval_text(swaps))
-    print("  resident memory (VmRSS): %s; peak (VmHWM) %.0f MB" % (
+    print("the whole bundled demo")
+    print("  morvelin (exit status %s): frame intervals: %s" % (status, interval_text(swaps)))
+    print("    resident memory (VmRSS): %s; peak (VmHWM) %.0f MB" % (
         ", ".join("%d s %s" % (second, "%.0f MB" % (memory[second] / 1024) if memory[second] else "(gone)")
                   for second in sorted(memory)), peak / 1024))
+    print("  vexel-player, 1280x720 window (first second left out): %s" % player_text)
+
+
+def demo_scenes():
+    """(name, from, to) of each section of the bundled demo, from the timeline's comments."""
+    with open(os.path.join(ROOT, "demo", "morvelin.xml")) as timeline:
+        found = re.findall(r"<!-- bars \d+-\d+, ([0-9.]+)-([0-9.]+) s, ([\w -]+):", timeline.read())
+    return [(name, float(first), float(last)) for first, last, name in found]
+
+
+def measure_scenes(programs, env):
+    if not os.path.exists(programs["player"]):
+        print("scenes: vexel-player not built")
+        return
+    seconds = 15.0
+    folder = demo_folder()
+    with open(os.path.join(folder, "empty.xml"), "w") as empty:
+        empty.write(settings(['<part name="black" class="lib.ClearScreen" start="0" length="%g" priority="0">'
+                              '<param color="0 0 0"/></part>\n' % seconds]))
+    rows = []
+    try:
+        for name, first, last in [("empty timeline", 0.0, seconds)] + demo_scenes():
+            def one_pass(lines, key, length=last - first):
+                if wait_for(lines, "ready at", 60):
+                    key("F1")
+                    time.sleep(length)
+                key("q")
+
+            settings_file = "empty.xml" if name == "empty timeline" else "morvelin.xml"
+            cpu = []
+            _, swaps, _, _, status = run(programs["player"], [settings_file, "--window", "1280x720", "--loop",
+                                                              "%g-%g" % (first, last)], folder, env, programs["probe"],
+                                         steer=one_pass, cpu=cpu)
+            kept = [s for s in swaps if swaps and s >= swaps[0] + 1e9]
+            intervals = [(b - a) / 1e6 for a, b in zip(kept, kept[1:])]
+            if status != 0 or len(intervals) < 2:
+                rows.append("  %-16s failed (status %s, %d frames)" % (name, status, len(intervals)))
+                continue
+            # CPU time per frame says more than wall time while others load the machine.
+            inside = [used for at, used in cpu if kept[0] <= at <= kept[-1]]
+            per_frame = (inside[-1] - inside[0]) * 1e3 / len(intervals) if len(inside) > 1 else float("nan")
+            rows.append("  %-16s %5.1f-%5.1f s: %4d frames, median %6.2f ms, p90 %6.2f ms, CPU %6.2f ms a frame" % (
+                name, first, last, len(intervals), statistics.median(intervals), percentile(intervals, 0.9),
+                per_frame))
+    finally:
+        shutil.rmtree(folder)
+    print("frame intervals per scene, vexel-player at 1280x720, each section looped once (first second left out)")
+    print("\n".join(rows))
 
 
 def measure_big_picture(programs, env, runs):
@@ -350,6 +436,8 @@ def main():
                 measure_steady(programs, env)
             elif section == "demo":
                 measure_demo(programs, env)
+            elif section == "scenes":
+                measure_scenes(programs, env)
             elif section == "bigpicture":
                 measure_big_picture(programs, env, options.runs)
             sys.stdout.flush()
