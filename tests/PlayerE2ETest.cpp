@@ -30,8 +30,8 @@ const std::string Soundtrack = "data/music/morvelin.ogg";
 std::string Settings(const std::string& parts, const std::string& extra = "")
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Halvorn-demo-settings>\n  <name>E2E</name>\n"
-           "  <version>1</version>\n  <soundtrack file=\"" + Soundtrack + "\"/>\n  " + extra +
-           "\n  <demoparts>\n" + parts + "  </demoparts>\n</Halvorn-demo-settings>\n";
+           "  <version>1</version>\n  <soundtrack file=\"" +
+           Soundtrack + "\"/>\n  " + extra + "\n  <demoparts>\n" + parts + "  </demoparts>\n</Halvorn-demo-settings>\n";
 }
 
 std::string Clear(double start, double end, const std::string& name, const std::string& color)
@@ -53,43 +53,6 @@ ProgramRun PlayerRun(const std::string& settings)
 RunResult RunPlayer(const ProgramRun& run)
 {
     return RunProgram(VEXEL_PLAYER_EXE, run);
-}
-
-int Count(const std::string& text, const std::string& line)
-{
-    int count = 0;
-    for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
-// Waits until the line has been printed `times` times, `tries` x 50 ms at most.
-bool WaitForLine(RunningProgram& program, const std::string& line, int times = 1, int tries = 300)
-{
-    for (int i = 0; i < tries; ++i) {
-        if (Count(program.Out(), line + "\n") >= times) {
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return false;
-}
-
-// The centre of the screen, once it shows the colour (a swap may lag a frame).
-bool CentreBecomes(RunningProgram& program, int r, int g, int b)
-{
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        const std::vector<unsigned char> shot = program.Screenshot();
-        if (shot.size() == 1280u * 720u * 3u) {
-            const unsigned char* pixel = &shot[(360 * 1280 + 640) * 3];
-            if (std::abs(pixel[0] - r) <= 3 && std::abs(pixel[1] - g) <= 3 && std::abs(pixel[2] - b) <= 3) {
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(100ms);
-    }
-    return false;
 }
 
 // A folder of the test's own, so it can edit the files while the player runs.
@@ -119,14 +82,20 @@ protected:
 
 // A red screen with a small star in a corner, or the colour given.
 std::string ReloadSettings(const std::string& color = "255 0 0", const std::string& image = "star.png",
-                     const std::string& ease = "linear")
+                           const std::string& ease = "linear")
 {
     return "<Halvorn-demo-settings>\n  <soundtrack file=\"data/music/track.ogg\"/>\n  <demoparts>\n"
            "    <part start=\"0\" end=\"60\" name=\"sky\" class=\"lib.ClearScreen\" priority=\"0\">\n"
-           "      <param color=\"" + color + "\"/>\n    </part>\n"
+           "      <param color=\"" +
+           color +
+           "\"/>\n    </part>\n"
            "    <part start=\"0\" end=\"60\" name=\"star\" class=\"lib.Image\" priority=\"1\">\n"
-           "      <param image=\"" + image + "\" relativeX=\"0.1\" relativeY=\"0.1\" relativeWidth=\"0.1\"/>\n"
-           "      <animate key=\"rotate\" times=\"0 60\" values=\"0 360\" ease=\"" + ease + "\"/>\n"
+           "      <param image=\"" +
+           image +
+           "\" relativeX=\"0.1\" relativeY=\"0.1\" relativeWidth=\"0.1\"/>\n"
+           "      <animate key=\"rotate\" times=\"0 60\" values=\"0 360\" ease=\"" +
+           ease +
+           "\"/>\n"
            "    </part>\n  </demoparts>\n</Halvorn-demo-settings>\n";
 }
 
@@ -156,26 +125,48 @@ TEST(PlayerE2ETest, UsageErrorsExitTwoAndUnusableSettingsExitOneWithoutAWindow)
     };
     const std::vector<Case> cases = {
         {{"--frobnicate"}, good, 2, {"vexel-player: unknown option \"--frobnicate\"", hint}},
-        {{"--window", "0x540"}, good, 2, {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"0x540\"", hint}},
-        {{"--window", "wide"}, good, 2, {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"wide\"", hint}},
+        {{"--window", "0x540"},
+         good,
+         2,
+         {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"0x540\"", hint}},
+        {{"--window", "wide"},
+         good,
+         2,
+         {"vexel-player: --window: expected WxH in pixels, as 960x540, not \"wide\"", hint}},
         {{"show/player.xml", "--loop"}, good, 2, {"vexel-player: --loop: missing value", hint}},
-        {{"--start", "9:1"}, good, 2,
+        {{"--start", "9:1"},
+         good,
+         2,
          {"vexel-player: --start: BAR:BEAT needs a tempo in the settings file, not \"9:1\"", hint}},
-        {{"--loop", "3:1-2:1"}, Settings(Clear(0, 1, "a", "1 2 3"), "<tempo bpm=\"120\"/>"), 2,
+        {{"--loop", "3:1-2:1"},
+         Settings(Clear(0, 1, "a", "1 2 3"), "<tempo bpm=\"120\"/>"),
+         2,
          {"vexel-player: --loop: expected FROM-TO with FROM before TO, not \"3:1-2:1\"", hint}},
         {{"show/missing.xml"}, good, 1, {"show/missing.xml: error: no such settings file"}},
-        {{}, "<Halvorn-demo-settings>\n  <name>x</nam>\n</Halvorn-demo-settings>\n", 1,
+        {{},
+         "<Halvorn-demo-settings>\n  <name>x</nam>\n</Halvorn-demo-settings>\n",
+         1,
          {"show/player.xml:2:16: error: unmatched end tag"}},
-        {{}, "<Halvorn-demo-settings>\n  <demoparts>\n</Halvorn-demo-settings>\n", 1,
+        {{},
+         "<Halvorn-demo-settings>\n  <demoparts>\n</Halvorn-demo-settings>\n",
+         1,
          {"show/player.xml:3:25: error: unmatched end tag"}},
         {{}, "<other/>\n", 1, {"show/player.xml: error: expected the document element <Halvorn-demo-settings>"}},
-        {{}, "<?xml version=\"1.0\"?>\n", 1, {"show/player.xml: error: the file has no document element <Halvorn-demo-settings>"}},
+        {{},
+         "<?xml version=\"1.0\"?>\n",
+         1,
+         {"show/player.xml: error: the file has no document element <Halvorn-demo-settings>"}},
         {{}, deep, 1, {"show/player.xml:2:2999: error: nested deeper than 1000 elements"}},
         // Options are checked before any file is read, and none counts twice.
-        {{"show/missing.xml", "--start", "soon"}, good, 2,
+        {{"show/missing.xml", "--start", "soon"},
+         good,
+         2,
          {"vexel-player: --start: expected seconds (12.5) or BAR:BEAT (9:1), not \"soon\"", hint}},
         {{"--start", "1", "--start", "2"}, good, 2, {"vexel-player: --start: given more than once", hint}},
-        {{"--capture", "o.mp4", "--fps", "10", "--fps=20"}, good, 2, {"vexel-player: --fps: given more than once", hint}},
+        {{"--capture", "o.mp4", "--fps", "10", "--fps=20"},
+         good,
+         2,
+         {"vexel-player: --fps: given more than once", hint}},
         {{"--check", "--start", "1"}, good, 2, {"vexel-player: --start: not with --check", hint}},
         {{"--paused", "--check"}, good, 2, {"vexel-player: --paused: not with --check", hint}},
     };
@@ -229,33 +220,33 @@ TEST(PlayerE2ETest, KeysSeekPauseLoopAndQuit)
     std::string title;
     bool redrawn = false;
     run.whileRunning = [&](RunningProgram& program) {
-        if (!WaitForLine(program, "ready at 0:00.000, paused")) {
+        if (!program.WaitForLine("ready at 0:00.000, paused")) {
             return;
         }
         program.Key("Right");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:01.000"));
+        EXPECT_TRUE(program.WaitForLine("seek to 0:01.000"));
         // Paused, the picture still follows a seek.
-        redrawn = CentreBecomes(program, 0, 255, 0);
+        redrawn = program.CentreBecomes(0, 255, 0);
         std::this_thread::sleep_for(300ms);
         title = program.Shell("xdotool search --name 'E2E v.1' getwindowname");
         program.Key("shift+Right");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:03.000"));
+        EXPECT_TRUE(program.WaitForLine("seek to 0:03.000"));
         program.Key("Next");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:04.000"));
+        EXPECT_TRUE(program.WaitForLine("seek to 0:04.000"));
         program.Key("Prior");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:02.000"));
+        EXPECT_TRUE(program.WaitForLine("seek to 0:02.000"));
         program.Key("shift+Left");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:00.000"));
+        EXPECT_TRUE(program.WaitForLine("seek to 0:00.000"));
         program.Key("l");
-        EXPECT_TRUE(WaitForLine(program, "loop 0:00.000-0:02.000"));
+        EXPECT_TRUE(program.WaitForLine("loop 0:00.000-0:02.000"));
         program.Key("Right");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:01.000", 2));
+        EXPECT_TRUE(program.WaitForLine("seek to 0:01.000", 2));
         program.Key("Home");
-        EXPECT_TRUE(WaitForLine(program, "seek to 0:00.000", 2));
+        EXPECT_TRUE(program.WaitForLine("seek to 0:00.000", 2));
         program.Key("l");
-        EXPECT_TRUE(WaitForLine(program, "loop off"));
+        EXPECT_TRUE(program.WaitForLine("loop off"));
         program.Key("space");
-        EXPECT_TRUE(WaitForLine(program, "playing from 0:00.000"));
+        EXPECT_TRUE(program.WaitForLine("playing from 0:00.000"));
         program.Key("space");
         program.Key("q");
     };
@@ -273,8 +264,8 @@ TEST(PlayerE2ETest, TheBundledDemoLoopsWithItsMusicFromAnotherFolder)
     run.args = {VEXEL_DEMO_DIR "/morvelin.xml", "--start", "30", "--loop", "30-32", "--window", "960x540"};
     run.timeout = 90s;
     run.whileRunning = [&](RunningProgram& program) {
-        if (WaitForLine(program, "ready at 0:30.000")) {
-            EXPECT_TRUE(WaitForLine(program, "seek to 0:30.000", 2));
+        if (program.WaitForLine("ready at 0:30.000")) {
+            EXPECT_TRUE(program.WaitForLine("seek to 0:30.000", 2));
         }
         program.Key("Escape");
     };
@@ -283,8 +274,8 @@ TEST(PlayerE2ETest, TheBundledDemoLoopsWithItsMusicFromAnotherFolder)
     EXPECT_EQ(result.err, "");
     // Had the music not wrapped with the timeline, they would be seconds apart.
     std::smatch drift;
-    ASSERT_TRUE(std::regex_search(result.out, drift,
-                                  std::regex("\ndrift to the music over [0-9]+ frames: mean [0-9.]+ ms, max ([0-9.]+) ms\n")))
+    ASSERT_TRUE(std::regex_search(
+        result.out, drift, std::regex("\ndrift to the music over [0-9]+ frames: mean [0-9.]+ ms, max ([0-9.]+) ms\n")))
         << result.out;
     EXPECT_LT(std::stod(drift[1]), 500.0);
 }
@@ -322,14 +313,14 @@ TEST(PlayerE2ETest, AClickOnTheOverlaysStripSeeks)
     run.args = {"show/player.xml", "--paused", "--mute"};
     bool seeked = false;
     run.whileRunning = [&](RunningProgram& program) {
-        if (WaitForLine(program, "ready at 0:00.000, paused")) {
+        if (program.WaitForLine("ready at 0:00.000, paused")) {
             // The overlay sees the pointer in one frame and the click in a
             // later one; a loaded machine may lose the first click to that.
             program.Shell("xdotool mousemove 324 708");
             for (int attempt = 0; attempt < 3 && !seeked; ++attempt) {
                 std::this_thread::sleep_for(300ms);
                 program.Shell("xdotool click 1");
-                seeked = WaitForLine(program, "seek to 0:02.000", 1, 80);
+                seeked = program.WaitForLine("seek to 0:02.000", 1, 80);
             }
         }
         program.Key("Escape");
@@ -358,12 +349,14 @@ TEST_F(PlayerReloadE2ETest, EachFailureKeepsTheLastGoodTimelineAndTheFixedFileLo
     const std::vector<Case> cases = {
         {"player.xml", Replace(blue, "    </part>\n  </demoparts>", "  </demoparts>"),
          ":10:15: error: not well-formed XML: Unmatched end tag"},
-        {"player.xml", Replace(Replace(blue, "<Halvorn-demo-settings>", "<demo>"), "</Halvorn-demo-settings>", "</demo>"),
+        {"player.xml",
+         Replace(Replace(blue, "<Halvorn-demo-settings>", "<demo>"), "</Halvorn-demo-settings>", "</demo>"),
          ":1:1: error: the document element is <demo>, not <Halvorn-demo-settings>"},
         {"player.xml", Replace(blue, "lib.ClearScreen", "lib.Clear"), ":4:41: error: unknown part class \"lib.Clear\""},
         {"player.xml", ReloadSettings("0 0"),
          ":5:14: error: color \"0 0\" has no whole number for blue: write 'r g b' with values 0-255"},
-        {"player.xml", ReloadSettings("0 0 255", "gone.png"), ":8:14: error: picture \"data/textures/gone.png\" not found"},
+        {"player.xml", ReloadSettings("0 0 255", "gone.png"),
+         ":8:14: error: picture \"data/textures/gone.png\" not found"},
         {"player.xml", ReloadSettings("0 0 255", "star.png", "bouncy"),
          ":9:57: error: part \"star\": animate \"rotate\" has unknown ease \"bouncy\" (step, linear, smooth, in or out)"},
         {frag, Replace(goodFrag, "void main", "void main broken"), ""},
@@ -377,24 +370,24 @@ TEST_F(PlayerReloadE2ETest, EachFailureKeepsTheLastGoodTimelineAndTheFixedFileLo
     bool green = false;
     bool pictureSeen = false;
     run.whileRunning = [&](RunningProgram& program) {
-        if (!WaitForLine(program, "ready at 0:01.000, paused", 1)) {
+        if (!program.WaitForLine("ready at 0:01.000, paused", 1)) {
             return;
         }
-        allRed = CentreBecomes(program, 255, 0, 0);
+        allRed = program.CentreBecomes(255, 0, 0);
         for (std::size_t i = 0; i < cases.size(); ++i) {
             Save(cases[i].file, cases[i].text, i % 2 == 1);
-            const bool failed = WaitForLine(program, "reload failed: the last good timeline plays on", int(i) + 1);
+            const bool failed = program.WaitForLine("reload failed: the last good timeline plays on", int(i) + 1);
             seen.push_back(failed ? "failed" : "not seen");
-            allRed = CentreBecomes(program, 255, 0, 0) && allRed;
+            allRed = program.CentreBecomes(255, 0, 0) && allRed;
         }
         Save(frag, goodFrag, true);
         Save("player.xml", ReloadSettings("0 255 0"), true);
-        green = WaitForLine(program, "reloaded at 0:01.000", 1) && CentreBecomes(program, 0, 255, 0);
+        green = program.WaitForLine("reloaded at 0:01.000", 1) && program.CentreBecomes(0, 255, 0);
         // A picture saved over is seen too.
         fs::copy_file(mFolder / "data/textures/palette.bmp", mFolder / "data/textures/star.png",
                       fs::copy_options::overwrite_existing);
-        pictureSeen = WaitForLine(program, "reload failed: the last good timeline plays on", int(cases.size()) + 1) &&
-                      CentreBecomes(program, 0, 255, 0);
+        pictureSeen = program.WaitForLine("reload failed: the last good timeline plays on", int(cases.size()) + 1) &&
+                      program.CentreBecomes(0, 255, 0);
         program.Key("Escape");
     };
     const RunResult result = RunPlayer(run);

@@ -64,37 +64,6 @@ ProgramRun DemoRun(const std::string& settings, const std::map<std::string, std:
     return run;
 }
 
-bool WaitForLine(RunningProgram& program, const std::string& line, int times = 1)
-{
-    for (int i = 0; i < 300; ++i) {
-        const std::string out = program.Out();
-        int count = 0;
-        for (std::size_t at = out.find(line + "\n"); at != std::string::npos; at = out.find(line + "\n", at + 1)) {
-            ++count;
-        }
-        if (count >= times) {
-            return true;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
-    return false;
-}
-
-bool CentreBecomes(RunningProgram& program, int r, int g, int b)
-{
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        const std::vector<unsigned char> shot = program.Screenshot();
-        if (shot.size() == 1280u * 720u * 3u) {
-            const unsigned char* pixel = &shot[(360 * 1280 + 640) * 3];
-            if (std::abs(pixel[0] - r) <= 3 && std::abs(pixel[1] - g) <= 3 && std::abs(pixel[2] - b) <= 3) {
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(100ms);
-    }
-    return false;
-}
-
 } // namespace
 
 TEST(ShaderPartE2ETest, MorvelinPlaysAShaderAndStopsAtOneThatCannotRunNamingIt)
@@ -241,21 +210,20 @@ TEST(ShaderPartE2ETest, ThePlayerRefusesABrokenShaderAtStartAndKeepsTheLastGoodO
     run.timeout = 90s;
     std::vector<std::string> seen;
     run.whileRunning = [&](RunningProgram& program) {
-        if (!WaitForLine(program, "ready at 0:00.000, paused")) {
+        if (!program.WaitForLine("ready at 0:00.000, paused")) {
             return;
         }
-        seen.push_back(CentreBecomes(program, 255, 0, 0) ? "red" : "not red");
+        seen.push_back(program.CentreBecomes(255, 0, 0) ? "red" : "not red");
         std::ofstream(shader, std::ios::trunc) << BrokenToy;
-        const bool failed = WaitForLine(program, "reload failed: the last good timeline plays on");
-        seen.push_back(failed && CentreBecomes(program, 255, 0, 0) ? "kept red" : "not kept");
+        const bool failed = program.WaitForLine("reload failed: the last good timeline plays on");
+        seen.push_back(failed && program.CentreBecomes(255, 0, 0) ? "kept red" : "not kept");
         std::ofstream(shader, std::ios::trunc) << showing("bgr");
-        seen.push_back(WaitForLine(program, "reloaded at 0:00.000") && CentreBecomes(program, 0, 0, 255) ? "blue"
-                                                                                                         : "not blue");
+        seen.push_back(program.WaitForLine("reloaded at 0:00.000") && program.CentreBecomes(0, 0, 255) ? "blue"
+                                                                                                       : "not blue");
         // The picture is watched too.
         paint("lime");
-        seen.push_back(WaitForLine(program, "reloaded at 0:00.000", 2) && CentreBecomes(program, 0, 255, 0)
-                           ? "green"
-                           : "not green");
+        seen.push_back(
+            program.WaitForLine("reloaded at 0:00.000", 2) && program.CentreBecomes(0, 255, 0) ? "green" : "not green");
         program.Key("Escape");
     };
     const RunResult result = VexelTest::RunProgram(VEXEL_PLAYER_EXE, run);

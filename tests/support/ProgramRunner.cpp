@@ -4,6 +4,7 @@
 #include "XvfbServer.h"
 
 #include <array>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -39,8 +40,14 @@ RunningProgram::RunningProgram(pid_t pid, std::string display, std::string outPa
 {
 }
 
-std::string RunningProgram::Out() const { return ReadFile(mOutPath); }
-std::string RunningProgram::Err() const { return ReadFile(mErrPath); }
+std::string RunningProgram::Out() const
+{
+    return ReadFile(mOutPath);
+}
+std::string RunningProgram::Err() const
+{
+    return ReadFile(mErrPath);
+}
 
 bool RunningProgram::HasExited()
 {
@@ -136,8 +143,14 @@ std::vector<unsigned char> RunningProgram::Screenshot()
     return std::vector<unsigned char>(bytes.begin(), bytes.end());
 }
 
-std::vector<std::string> RunResult::OutLines() const { return SplitLines(out); }
-std::vector<std::string> RunResult::ErrLines() const { return SplitLines(err); }
+std::vector<std::string> RunResult::OutLines() const
+{
+    return SplitLines(out);
+}
+std::vector<std::string> RunResult::ErrLines() const
+{
+    return SplitLines(err);
+}
 
 namespace {
 
@@ -280,6 +293,38 @@ int IndexOf(const std::vector<std::string>& lines, const std::string& text, int 
         }
     }
     return -1;
+}
+
+bool RunningProgram::WaitForLine(const std::string& line, int times, int tries)
+{
+    const std::string whole = line + "\n";
+    for (int i = 0; i < tries; ++i) {
+        const std::string out = Out();
+        int count = 0;
+        for (std::size_t at = out.find(whole); at != std::string::npos; at = out.find(whole, at + 1)) {
+            ++count;
+        }
+        if (count >= times) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+bool RunningProgram::CentreBecomes(int r, int g, int b)
+{
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        const std::vector<unsigned char> shot = Screenshot();
+        if (shot.size() == 1280u * 720u * 3u) {
+            const unsigned char* pixel = &shot[(360 * 1280 + 640) * 3];
+            if (std::abs(pixel[0] - r) <= 3 && std::abs(pixel[1] - g) <= 3 && std::abs(pixel[2] - b) <= 3) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 } // namespace VexelTest

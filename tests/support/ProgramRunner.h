@@ -24,6 +24,12 @@ public:
 
     // Polls stdout until it contains the text; false on timeout or exit.
     bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout);
+    // Polls stdout until the whole line has been printed `times` times, at
+    // most `tries` x 50 ms.
+    bool WaitForLine(const std::string& line, int times = 1, int tries = 300);
+    // Polls the screen until its centre shows the colour, within 3 a channel
+    // (a swap may lag a frame); 4 s at most.
+    bool CentreBecomes(int r, int g, int b);
     // An X key name as xdotool knows it ("Escape", "Right").
     void Key(const std::string& keyName);
     void Signal(int signalNumber);
@@ -37,7 +43,6 @@ public:
     std::string Shell(const std::string& command);
 
 private:
-
     pid_t mPid;
     std::string mDisplay;
     std::string mOutPath;
@@ -66,8 +71,8 @@ struct ProgramRun
 
 struct RunResult
 {
-    int exitCode = -1;  // -1 unless it exited normally
-    int signal = 0;     // the signal that ended it, 0 if none
+    int exitCode = -1; // -1 unless it exited normally
+    int signal = 0;    // the signal that ended it, 0 if none
     bool timedOut = false;
     bool coreDumped = false;
     std::string out;
