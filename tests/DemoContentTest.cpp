@@ -100,8 +100,8 @@ TEST(DemoContentTest, SoundtrackIsASmallOggAndEveryPictureIsShown)
     EXPECT_LT(bytes, 3u * 1024 * 1024);
 }
 
-// demo/ is made by tools/make_timeline.py from the story and tools/demo_shaders/: an edit made
-// to the timeline or a shader in demo/ alone would be lost at the script's next run.
+// demo/morvelin.xml is made by tools/make_timeline.py from the story: an edit made to it alone
+// would be lost at the script's next run, and a shader no part runs has no place in demo/.
 TEST(DemoContentTest, TheTimelineAndItsShadersAreWhatTheScriptMakes)
 {
     const VexelTest::TempFolder made;

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes demo/morvelin.xml, the MORVELIN timeline, copies its shaders from
-tools/demo_shaders/ into demo/data/shaders/, and checks both.
+"""Writes demo/morvelin.xml, the MORVELIN timeline, and checks it against its
+shaders, which are written by hand in demo/data/shaders/ (with --demo DIR
+the timeline and the shaders it uses go into DIR).
 
 The music (make_soundtrack.py) is 90 s at 128 BPM in 4/4: a beat is
 0.46875 s, a bar 1.875 s, each 8-bar section 15 s. Part times are written in
@@ -26,7 +27,7 @@ import shutil
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SHADER_SOURCES = os.path.join(ROOT, "tools", "demo_shaders")
+SHADER_SOURCES = os.path.join(ROOT, "demo", "data", "shaders")
 TEXTURES = os.path.join(ROOT, "demo", "data", "textures")
 
 BPM = 128
@@ -444,11 +445,13 @@ def main():
             print("error:", e, file=sys.stderr)
         return 1
     used = sorted({dict(p["params"])["shader"] for p in timeline.parts() if p["class"] == "lib.Shader"})
-    for name in sorted(os.listdir(shaders)):
-        if name.endswith(".glsl") and name not in used:
-            os.remove(os.path.join(shaders, name))
-    for name in used:
-        shutil.copyfile(os.path.join(SHADER_SOURCES, name), os.path.join(shaders, name))
+    # The demo's own folder holds the sources: nothing to copy, nothing removed.
+    if not os.path.samefile(shaders, SHADER_SOURCES):
+        for name in sorted(os.listdir(shaders)):
+            if name.endswith(".glsl") and name not in used:
+                os.remove(os.path.join(shaders, name))
+        for name in used:
+            shutil.copyfile(os.path.join(SHADER_SOURCES, name), os.path.join(shaders, name))
     with open(out_file, "w", encoding="utf-8", newline="\n") as f:
         f.write(render(timeline))
     parts = timeline.parts()
