@@ -25,14 +25,12 @@ noise, and the ratio only means something between runs of one sitting.
 import argparse
 import os
 import shutil
-import statistics
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from measure_demo import ROOT, load_average, run, start_xvfb, wait_for  # noqa: E402
+from measure_demo import ROOT, load_average, run, start_xvfb  # noqa: E402
+from measure_shader import alternate, demo_folder, hide_overlay  # noqa: E402
 
-SKIP_SECONDS = 1.5
 BYTES = {"rgba8": 4, "rgba16f": 8, "rgba32f": 16}
 
 
@@ -42,23 +40,8 @@ def part(name, priority, params):
 
 
 def folder_for(buffers, parts):
-    folder = tempfile.mkdtemp(prefix="vexel-buffers-")
-    os.makedirs(os.path.join(folder, "data", "shaders"))
-    os.makedirs(os.path.join(folder, "data", "music"))
-    shutil.copyfile(os.path.join(ROOT, "tools", "shaders", "chain.glsl"),
-                    os.path.join(folder, "data", "shaders", "chain.glsl"))
-    shutil.copyfile(os.path.join(ROOT, "demo", "data", "music", "morvelin.ogg"),
-                    os.path.join(folder, "data", "music", "morvelin.ogg"))
-    with open(os.path.join(folder, "show.xml"), "w") as settings:
-        settings.write('<Halvorn-demo-settings><soundtrack file="data/music/morvelin.ogg"/>\n%s<demoparts>\n%s'
-                       '</demoparts></Halvorn-demo-settings>\n' % (buffers, "".join(parts)))
-    return folder
-
-
-def median_interval(swaps):
-    kept = [s for s in swaps if s >= swaps[0] + SKIP_SECONDS * 1e9] if swaps else []
-    intervals = [(b - a) / 1e6 for a, b in zip(kept, kept[1:])]
-    return statistics.median(intervals) if len(intervals) >= 2 else None, len(intervals)
+    return demo_folder("vexel-buffers-", {"chain.glsl": os.path.join(ROOT, "tools", "shaders", "chain.glsl")},
+                       '%s<demoparts>\n%s</demoparts>' % (buffers, "".join(parts)))
 
 
 def main():
@@ -88,37 +71,25 @@ def main():
     server, display = start_xvfb()
     env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy")
 
-    def hide_overlay(lines, key):
-        if wait_for(lines, "ready at", 60):
-            key("F1")
-
     width, height = (int(side) for side in options.size.split("x"))
     print("load average before: %s" % load_average())
     print("%s, %d iterations a pass (%d in one), buffers %s, %d runs of %g s each"
           % (options.size, k, 3 * k, options.format, options.runs, options.seconds))
     print("the chain's buffers: %.1f MiB" % (2 * width * height * BYTES[options.format] / (1024.0 * 1024.0)))
-    medians = {"single": [], "chain": []}
+
+    def launch(name):
+        settings = os.path.join(folders[name], "show.xml")
+        return run(player, [settings, "--window", options.size, "--mute"], folders[name], env, probe,
+                   steer=hide_overlay, stop_after=options.seconds)
+
     try:
-        for number in range(options.runs):
-            for name in ("single", "chain"):
-                settings = os.path.join(folders[name], "show.xml")
-                result = run(player, [settings, "--window", options.size, "--mute"], folders[name], env, probe,
-                             steer=hide_overlay, stop_after=options.seconds)
-                median, count = median_interval(result[1])
-                if median is None:
-                    print("  run %d %-6s: too few frames (%d)" % (number + 1, name, count))
-                    continue
-                medians[name].append(median)
-                print("  run %d %-6s: median %.2f ms over %d frames" % (number + 1, name, median, count))
+        summary = alternate(("single", "chain"), launch, options.runs)
     finally:
         server.terminate()
         server.wait()
         for folder in folders.values():
             shutil.rmtree(folder, ignore_errors=True)
 
-    summary = {name: statistics.median(values) for name, values in medians.items() if values}
-    for name, value in summary.items():
-        print("%-6s median of medians %.2f ms" % (name, value))
     if len(summary) == 2:
         print("ratio chain/single: %.3f" % (summary["chain"] / summary["single"]))
     print("load average after: %s" % load_average())

@@ -28,10 +28,8 @@ import argparse
 import os
 import shutil
 import statistics
-import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from measure_demo import ROOT, load_average, run, start_xvfb, wait_for  # noqa: E402
@@ -39,25 +37,57 @@ from measure_demo import ROOT, load_average, run, start_xvfb, wait_for  # noqa: 
 SKIP_SECONDS = 1.5
 
 
-def player_folder(shader, params):
-    folder = tempfile.mkdtemp(prefix="vexel-shader-")
+def demo_folder(prefix, shaders, body):
+    """A demo folder of its own: the shaders ({name: file}), the bundled music and
+    show.xml, whose document element holds the soundtrack and then body."""
+    folder = tempfile.mkdtemp(prefix=prefix)
     os.makedirs(os.path.join(folder, "data", "shaders"))
     os.makedirs(os.path.join(folder, "data", "music"))
-    shutil.copyfile(shader, os.path.join(folder, "data", "shaders", "measured.glsl"))
+    for name, path in shaders.items():
+        shutil.copyfile(path, os.path.join(folder, "data", "shaders", name))
     shutil.copyfile(os.path.join(ROOT, "demo", "data", "music", "morvelin.ogg"),
                     os.path.join(folder, "data", "music", "morvelin.ogg"))
     with open(os.path.join(folder, "show.xml"), "w") as settings:
-        settings.write('<Halvorn-demo-settings><soundtrack file="data/music/morvelin.ogg"/><demoparts>\n'
-                       '<part name="measured" class="lib.Shader" start="0" end="600" priority="0">'
-                       '<param shader="measured.glsl" %s/></part>\n'
-                       '</demoparts></Halvorn-demo-settings>\n' % params)
+        settings.write('<Halvorn-demo-settings><soundtrack file="data/music/morvelin.ogg"/>\n%s'
+                       '</Halvorn-demo-settings>\n' % body)
     return folder
+
+
+def player_folder(shader, params):
+    return demo_folder("vexel-shader-", {"measured.glsl": shader},
+                       '<demoparts>\n<part name="measured" class="lib.Shader" start="0" end="600" priority="0">'
+                       '<param shader="measured.glsl" %s/></part>\n</demoparts>' % params)
 
 
 def median_interval(swaps):
     kept = [s for s in swaps if s >= swaps[0] + SKIP_SECONDS * 1e9] if swaps else []
     intervals = [(b - a) / 1e6 for a, b in zip(kept, kept[1:])]
     return statistics.median(intervals) if len(intervals) >= 2 else None, len(intervals)
+
+
+def hide_overlay(lines, key):
+    """Steers a player: its overlay is hidden once it is ready, so it is not measured."""
+    if wait_for(lines, "ready at", 60):
+        key("F1")
+
+
+def alternate(names, launch, runs):
+    """Runs launch(name) for each name in turn, runs times; prints each run's
+    median frame interval and returns the median of those medians by name."""
+    width = max(len(name) for name in names)
+    medians = {name: [] for name in names}
+    for number in range(runs):
+        for name in names:
+            median, count = median_interval(launch(name)[1])
+            if median is None:
+                print("  run %d %-*s: too few frames (%d)" % (number + 1, width, name, count))
+                continue
+            medians[name].append(median)
+            print("  run %d %-*s: median %.2f ms over %d frames" % (number + 1, width, name, median, count))
+    summary = {name: statistics.median(values) for name, values in medians.items() if values}
+    for name, value in summary.items():
+        print("%-*s median of medians %.2f ms" % (width, name, value))
+    return summary
 
 
 def main():
@@ -81,39 +111,25 @@ def main():
     env = dict(os.environ, DISPLAY=display, SDL_AUDIODRIVER="dummy")
     folders = {"player": player_folder(shader, ""), "texture": player_folder(shader, 'blending="transcluent"')}
 
-    def hide_overlay(lines, key):
-        if wait_for(lines, "ready at", 60):
-            key("F1")
-
     print("load average before: %s" % load_average())
     print("%s at %s, %d runs of %g s each" % (os.path.relpath(shader, ROOT), options.size, options.runs,
                                              options.seconds))
-    medians = {"bare": [], "player": [], "texture": []}
+
+    def launch(name):
+        if name == "bare":
+            return run(bare, [shader, options.size, "1000000"], ROOT, env, probe, stop_after=options.seconds)
+        settings = os.path.join(folders[name], "show.xml")
+        return run(player, [settings, "--window", options.size, "--mute"], folders[name], env, probe,
+                   steer=hide_overlay, stop_after=options.seconds)
+
     try:
-        for number in range(options.runs):
-            for name in ("bare", "player", "texture"):
-                if name == "bare":
-                    result = run(bare, [shader, options.size, "1000000"], ROOT, env, probe,
-                                 stop_after=options.seconds)
-                else:
-                    settings = os.path.join(folders[name], "show.xml")
-                    result = run(player, [settings, "--window", options.size, "--mute"], folders[name], env, probe,
-                                 steer=hide_overlay, stop_after=options.seconds)
-                median, count = median_interval(result[1])
-                if median is None:
-                    print("  run %d %-7s: too few frames (%d)" % (number + 1, name, count))
-                    continue
-                medians[name].append(median)
-                print("  run %d %-7s: median %.2f ms over %d frames" % (number + 1, name, median, count))
+        summary = alternate(("bare", "player", "texture"), launch, options.runs)
     finally:
         server.terminate()
         server.wait()
         for folder in folders.values():
             shutil.rmtree(folder, ignore_errors=True)
 
-    summary = {name: statistics.median(values) for name, values in medians.items() if values}
-    for name, value in summary.items():
-        print("%-7s median of medians %.2f ms" % (name, value))
     if "bare" in summary:
         for name in ("player", "texture"):
             if name in summary:
