@@ -18,23 +18,16 @@ GLuint Compile(const QString& file, GLenum stage, std::vector<Diagnostic>& probl
         problems.emplace_back(name, 1, 1, Diagnostic::Severity::Error, "cannot read the shader file");
         return 0;
     }
-    const QByteArray text = source.readAll();
-    const char* pointer = text.constData();
-    const GLint length = static_cast<GLint>(text.size());
-    const GLuint shader = glCreateShader(stage);
-    glShaderSource(shader, 1, &pointer, &length);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled == GL_TRUE) {
+    std::string log;
+    const GLuint shader = ShaderProgram::CompileStage(stage, source.readAll().toStdString(), log);
+    if (shader != 0) {
         return shader;
     }
-    std::vector<Diagnostic> found = ShaderCheck::ParseLog(name, ShaderProgram::InfoLog(shader, false));
+    std::vector<Diagnostic> found = ShaderCheck::ParseLog(name, log);
     if (found.empty()) {
         found.emplace_back(name, 1, 1, Diagnostic::Severity::Error, "the shader does not compile");
     }
     problems.insert(problems.end(), found.begin(), found.end());
-    glDeleteShader(shader);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "FrameConverter.h"
 
 #include "CheckGlError.h"
+#include "ShaderProgram.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -62,16 +63,10 @@ void main()
 
 GLuint CompileShader(GLenum type, const char* source)
 {
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        char log[1024] = {};
-        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        glDeleteShader(shader);
-        throw std::runtime_error(std::string("FrameConverter: the colour conversion does not compile: ") + log);
+    std::string log;
+    const GLuint shader = ShaderProgram::CompileStage(type, source, log);
+    if (shader == 0) {
+        throw std::runtime_error("FrameConverter: the colour conversion does not compile: " + log);
     }
     return shader;
 }

@@ -51,6 +51,9 @@ public:
     bool IsLinked() const;
     // The driver's log of a shader or program object, without its trailing NUL.
     static std::string InfoLog(GLuint object, bool isProgram);
+    // One stage compiled from its text: the shader object, or 0 with the
+    // driver's log when it does not compile (nothing is left behind).
+    static GLuint CompileStage(GLenum type, const std::string& text, std::string& log);
 
     bool mInitialized;
     GLuint mHandle;

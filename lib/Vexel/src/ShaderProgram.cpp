@@ -269,3 +269,20 @@ std::string ShaderProgram::InfoLog(GLuint object, bool isProgram)
     log.resize(log.find('\0') == std::string::npos ? log.size() : log.find('\0'));
     return log;
 }
+
+GLuint ShaderProgram::CompileStage(GLenum type, const std::string& text, std::string& log)
+{
+    const GLuint shader = glCreateShader(type);
+    const char* pointer = text.c_str();
+    const GLint length = static_cast<GLint>(text.size());
+    glShaderSource(shader, 1, &pointer, &length);
+    glCompileShader(shader);
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    if (compiled == GL_TRUE) {
+        return shader;
+    }
+    log = InfoLog(shader, false);
+    glDeleteShader(shader);
+    return 0;
+}

@@ -18,19 +18,12 @@ namespace {
 bool AddStage(ShaderProgram& program, const std::string& text, Shader::ShaderType type, const QString& name,
               std::string& log)
 {
-    auto* shader = new Shader();
-    shader->mHandle = glCreateShader(static_cast<GLenum>(type));
-    const char* pointer = text.c_str();
-    const GLint length = static_cast<GLint>(text.size());
-    glShaderSource(shader->mHandle, 1, &pointer, &length);
-    glCompileShader(shader->mHandle);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader->mHandle, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        log = ShaderProgram::InfoLog(shader->mHandle, false);
-        delete shader;
+    const GLuint handle = ShaderProgram::CompileStage(static_cast<GLenum>(type), text, log);
+    if (handle == 0) {
         return false;
     }
+    auto* shader = new Shader();
+    shader->mHandle = handle;
     shader->mFileName = name;
     glAttachShader(program.mHandle, shader->mHandle);
     program.mShaders.push_back(shader);

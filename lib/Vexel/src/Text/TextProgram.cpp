@@ -2,6 +2,7 @@
 
 #include "AssertException.h"
 #include "CheckGlError.h"
+#include "ShaderProgram.h"
 
 #include <SDL.h>
 #include <glm/gtc/type_ptr.hpp>
@@ -42,16 +43,9 @@ void main()
 
 GLuint Compile(GLenum type, const char* source)
 {
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        char log[1024] = {};
-        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        ASSERT_MSG(false, "The text shader does not compile!", std::string(log));
-    }
+    std::string log;
+    const GLuint shader = ShaderProgram::CompileStage(type, source, log);
+    ASSERT_MSG(shader != 0, "The text shader does not compile!", log);
     return shader;
 }
 

@@ -33,6 +33,12 @@ ColorChannel ReadColor(const QString& value, glm::vec4& color);
 // key \"<key>\" is not a finite number; 0 is used." on standard error.
 float ReadFloat(const QString& key, const QString& value);
 
+// One of lib.Image's alignment words ("left", "hcenter", "right", "top",
+// "vcenter", "bottom"): whether it sets the horizontal side, and the value it
+// sets (1 left or top, 2 centred, 3 right or bottom, as the parts' Alignment).
+// False for any other word.
+bool ReadAlignWord(const QString& word, bool& horizontal, int& value);
+
 // "Unknown key \"<key>\"!" on standard error without a line end: consecutive
 // reports run together on one line.
 void ReportUnknownKey(const QString& key);

@@ -205,18 +205,10 @@ void Image::ApplyAlign(const QString& value)
     // Single spaces only: two in a row give an empty word, which is reported.
     const QStringList words = value.split(QLatin1Char(' '));
     for (const QString& word : words) {
-        if (word == QLatin1String("left")) {
-            mHorizontalAlignment = LeftOrTop;
-        } else if (word == QLatin1String("hcenter")) {
-            mHorizontalAlignment = Centered;
-        } else if (word == QLatin1String("right")) {
-            mHorizontalAlignment = RightOrBottom;
-        } else if (word == QLatin1String("top")) {
-            mVerticalAlignment = LeftOrTop;
-        } else if (word == QLatin1String("vcenter")) {
-            mVerticalAlignment = Centered;
-        } else if (word == QLatin1String("bottom")) {
-            mVerticalAlignment = RightOrBottom;
+        bool horizontal = false;
+        int alignment = 0;
+        if (PartParams::ReadAlignWord(word, horizontal, alignment)) {
+            (horizontal ? mHorizontalAlignment : mVerticalAlignment) = static_cast<Alignment>(alignment);
         } else {
             std::cerr << "Error: Unknown value (\"" << word.toStdString() << "\") for key \"align\"" << std::endl;
         }

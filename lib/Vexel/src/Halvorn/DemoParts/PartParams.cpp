@@ -38,6 +38,25 @@ float ReadFloat(const QString& key, const QString& value)
     return 0.0f;
 }
 
+bool ReadAlignWord(const QString& word, bool& horizontal, int& value)
+{
+    static const struct
+    {
+        const char* word;
+        bool horizontal;
+        int value;
+    } words[] = {{"left", true, 1}, {"hcenter", true, 2}, {"right", true, 3},
+                 {"top", false, 1}, {"vcenter", false, 2}, {"bottom", false, 3}};
+    for (const auto& known : words) {
+        if (word == QLatin1String(known.word)) {
+            horizontal = known.horizontal;
+            value = known.value;
+            return true;
+        }
+    }
+    return false;
+}
+
 void ReportUnknownKey(const QString& key)
 {
     std::cerr << "Unknown key \"" << key.toStdString() << "\"!" << std::flush;

@@ -51,22 +51,14 @@ void TextSettings::Apply(const QString& key, const QString& value, std::vector<I
         const QStringList words = value.split(QLatin1Char(' '));
         for (int i = 0; i < words.size(); ++i) {
             const QString& word = words[i];
+            bool horizontal = false;
+            int alignment = 0;
             if (word == QLatin1String("center")) {
                 // "center center", "center top", "left center": the first word
                 // is the horizontal side, any later one the vertical.
                 (i == 0 ? mHorizontalAlignment : mVerticalAlignment) = Centered;
-            } else if (word == QLatin1String("left")) {
-                mHorizontalAlignment = LeftOrTop;
-            } else if (word == QLatin1String("hcenter")) {
-                mHorizontalAlignment = Centered;
-            } else if (word == QLatin1String("right")) {
-                mHorizontalAlignment = RightOrBottom;
-            } else if (word == QLatin1String("top")) {
-                mVerticalAlignment = LeftOrTop;
-            } else if (word == QLatin1String("vcenter")) {
-                mVerticalAlignment = Centered;
-            } else if (word == QLatin1String("bottom")) {
-                mVerticalAlignment = RightOrBottom;
+            } else if (PartParams::ReadAlignWord(word, horizontal, alignment)) {
+                (horizontal ? mHorizontalAlignment : mVerticalAlignment) = static_cast<Alignment>(alignment);
             } else {
                 issues.push_back(Issue{Problem::AlignWord, word.toStdString()});
             }
